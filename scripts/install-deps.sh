@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs every Debian package Lumivale needs to build, run, test and benchmark.
+# Quiet and quick when everything is already present.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-image-formats-plugins libgl-dev
+  libvorbis-dev libogg-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
+  libnvtt-bin libstb-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth xdg-utils imagemagick vorbis-tools ffmpeg hyperfine
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "Installing: ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

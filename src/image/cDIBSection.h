@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+class QPainter;
+
+// The one in-memory picture type: 24-bit pixels in blue, green, red order,
+// rows stored bottom-up (memory row 0 is the picture's bottom row), every row
+// padded to a multiple of 4 bytes. All pixel work runs over the raw rows.
+class cDIBSection {
+public:
+    cDIBSection() = default;
+    ~cDIBSection() { ClearUp(); }
+    cDIBSection(const cDIBSection&) = delete;
+    cDIBSection& operator=(const cDIBSection&) = delete;
+
+    // Releases what the buffer held and makes a new one; the pixels are zero.
+    // Refuses (false, buffer empty) a width or height below 1 or a size that
+    // does not fit in memory.
+    bool Create(std::int32_t lWidth, std::int32_t lHeight);
+    // Fills the buffer from a decoded picture of any format (alpha dropped:
+    // transparent pixels are expected to be flattened by the decoder).
+    bool CreateFromPicture(const QImage& picThis);
+
+    std::int32_t BytesPerScanLine() const { return ScanLineBytes(m_width); }
+    static std::int32_t ScanLineBytes(std::int32_t width) { return (3 * width + 3) & ~3; }
+    std::int32_t Width() const { return m_width; }
+    std::int32_t Height() const { return m_height; }
+    bool IsEmpty() const { return !m_bits; }
+    std::size_t ImageSize() const { return std::size_t(BytesPerScanLine()) * std::size_t(m_height); }
+
+    std::uint8_t* DIBSectionBitsPtr() { return m_bits.get(); }
+    const std::uint8_t* DIBSectionBitsPtr() const { return m_bits.get(); }
+    // Start of memory row r (row 0 = bottom row of the picture).
+    std::uint8_t* Row(std::int32_t r) { return m_bits.get() + std::size_t(r) * std::size_t(BytesPerScanLine()); }
+    const std::uint8_t* Row(std::int32_t r) const
+    {
+        return m_bits.get() + std::size_t(r) * std::size_t(BytesPerScanLine());
+    }
+
+    // A new buffer of the given size (note: height first) holding this picture
+    // scaled bilinearly; an exact copy when the size is unchanged. Null when the
+    // new buffer cannot be made or this one is empty.
+    std::shared_ptr<cDIBSection> Resample(std::int32_t lNewHeight, std::int32_t lNewWidth) const;
+
+    // Writes the buffer as a bitmap file (BM header, 40-byte info header, one
+    // zero colour entry, the rows as held in memory).
+    bool SavePicture(const QString& sFileName) const;
+    // Fills the picture with noise: grey, or blue 0 with random green and red.
+    void RandomiseBits(bool bGray);
+    // Releases the pixel memory; safe on an empty buffer.
+    void ClearUp();
+
+    // A top-down QImage sharing this buffer's memory is not possible (rows are
+    // bottom-up), so drawing flips the view while painting.
+    void PaintPicture(QPainter& painter, int lDestLeft, int lDestTop) const;
+    // A top-down copy as a QImage (RGB888), for tests and tools.
+    QImage ToImage() const;
+
+private:
+    std::unique_ptr<std::uint8_t[]> m_bits;
+    std::int32_t m_width = 0;
+    std::int32_t m_height = 0;
+};
+
+using DibRef = std::shared_ptr<cDIBSection>;
