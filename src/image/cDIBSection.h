@@ -2,7 +2,6 @@
 
 #include <QImage>
 #include <QString>
-
 #include <cstdint>
 #include <memory>
 
@@ -11,7 +10,8 @@ class QPainter;
 // The one in-memory picture type: 24-bit pixels in blue, green, red order,
 // rows stored bottom-up (memory row 0 is the picture's bottom row), every row
 // padded to a multiple of 4 bytes. All pixel work runs over the raw rows.
-class cDIBSection {
+class cDIBSection
+{
 public:
     cDIBSection() = default;
     ~cDIBSection() { ClearUp(); }
@@ -36,7 +36,10 @@ public:
     std::uint8_t* DIBSectionBitsPtr() { return m_bits.get(); }
     const std::uint8_t* DIBSectionBitsPtr() const { return m_bits.get(); }
     // Start of memory row r (row 0 = bottom row of the picture).
-    std::uint8_t* Row(std::int32_t r) { return m_bits.get() + std::size_t(r) * std::size_t(BytesPerScanLine()); }
+    std::uint8_t* Row(std::int32_t r)
+    {
+        return m_bits.get() + std::size_t(r) * std::size_t(BytesPerScanLine());
+    }
     const std::uint8_t* Row(std::int32_t r) const
     {
         return m_bits.get() + std::size_t(r) * std::size_t(BytesPerScanLine());

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "image/cDIBSection.h"
+
+#include <QtGlobal>
+#include <array>
+#include <cstdint>
+
+// The byte mapping of a level adjustment: >= White -> 255, else <= Black -> 0,
+// else the value stretched linearly between the two (ties to even).
+std::array<std::uint8_t, 256> LevelsTable(qint16 Black, qint16 White);
+
+// Stretches every byte of the buffer (padding included) between Black and
+// White. Black <= 0 with White >= 255 leaves the buffer alone.
+void AdjustLevels(cDIBSection& cDib, qint16 Black, qint16 White);
+
+// Scroll-bar push-back: the black level stays below the white level and the
+// white level above the black level. Both results stay within 0..255; at the
+// ends of the range the pushed value sits at the end and equals the other
+// level (black 0 with white 0 keeps black 0; white 255 with black 255 keeps
+// white 255), which AdjustLevels treats as a threshold.
+int PushBackBlack(int black, int white);
+int PushBackWhite(int black, int white);
