@@ -13,8 +13,9 @@
 bool LoadImage(BusyHost& host, const QString& FileName, DibRef& dibDest, qint32 ImageWidth,
                qint32 ImageHeight);
 
-// The same without entering or leaving the busy state, for callers that keep
-// one busy state over several steps (the host must already be busy).
+// The same steps without leaving the busy state at the end (it enters it with
+// the loading text), for callers that keep one busy state over several steps
+// and leave it themselves.
 bool LoadImageSteps(BusyHost& host, const QString& FileName, DibRef& dibDest, qint32 ImageWidth,
                     qint32 ImageHeight);
 

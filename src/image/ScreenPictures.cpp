@@ -1,0 +1,145 @@
+#include "image/ScreenPictures.h"
+
+#include "image/Frames.h"
+#include "image/ImageLoader.h"
+#include "image/Levels.h"
+#include "image/PreviewGeometry.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+struct LeaveBusy
+{
+    BusyHost& host;
+    ~LeaveBusy() { host.SetBusy(false, false, 0, QString()); }
+};
+
+// dst = a separate byte copy of src. Reuses dst's memory when nobody else
+// holds it and the size matches (the live level preview runs on every
+// scroll-bar step).
+void FreshCopy(DibRef& dst, const DibRef& src)
+{
+    if (!src || src->IsEmpty()) {
+        dst = src;
+        return;
+    }
+    if (dst && dst != src && dst.use_count() == 1 && dst->Width() == src->Width() &&
+        dst->Height() == src->Height()) {
+        std::memcpy(dst->DIBSectionBitsPtr(), src->DIBSectionBitsPtr(), src->ImageSize());
+        return;
+    }
+    dst = src->Resample(src->Height(), src->Width());
+}
+
+qint16 ToLevel(int v)
+{
+    return qint16(std::clamp(v, -32768, 32767));
+}
+
+} // namespace
+
+bool ScreenPictures::Load(BusyHost& host, const QString& file, double screenWidth, double screenHeight,
+                          int boxWidth, bool doPreviews)
+{
+    LeaveBusy leave{host};
+    DibRef loaded = SourceImage;
+    if (!LoadImageSteps(host, file, loaded, 1024, 768))
+        return false;
+
+    DibRef preview;
+    const int width = PreviewWidthFor(screenWidth, screenHeight);
+    if (doPreviews) {
+        host.ReportProgress(6, QStringLiteral("Creating preview for ") + BareFileName(file) +
+                                   QStringLiteral("..."));
+        preview = loaded->Resample(kPreviewHeight, width);
+        if (!preview)
+            return false;
+    }
+
+    SourceImage = std::move(loaded);
+    PreviewWidth = width;
+    PreviewLeft = PreviewLeftFor(boxWidth, width);
+    if (doPreviews) {
+        PreviewImage = std::move(preview);
+        DisplayedPreview = PreviewImage->Resample(kPreviewHeight, PreviewWidth);
+        PreviewMode = 0;
+        host.ReportProgress(9, QString());
+    }
+    return true;
+}
+
+DibRef ScreenPictures::PrepareOutput(bool frames, const QString& framePath)
+{
+    OutputImage = frames ? ApplyFrame(framePath, SourceImage) : SourceImage;
+    return OutputImage;
+}
+
+void ScreenPictures::RebuildFramePreviews(BusyHost& host, bool frames, bool framesPreview,
+                                          const QString& frameHL, const QString& frameHC)
+{
+    host.SetBusy(true, false, 0, QString());
+    LeaveBusy leave{host};
+    PreviewMode = 0;
+    if (frames && framesPreview && SourceImage) {
+        OutputImage = ApplyFrame(frameHL, SourceImage);
+        LoginPreview = OutputImage->Resample(kPreviewHeight, PreviewWidth);
+        OutputImage = ApplyFrame(frameHC, SourceImage);
+        CharacterPreview = OutputImage->Resample(kPreviewHeight, PreviewWidth);
+    } else {
+        // A new buffer, not a reused one: the framed slots share it.
+        DisplayedPreview =
+            PreviewImage ? PreviewImage->Resample(PreviewImage->Height(), PreviewImage->Width()) : nullptr;
+        LoginPreview = CharacterPreview = DisplayedPreview;
+    }
+}
+
+bool ScreenPictures::ShowFramedPreview(int mode)
+{
+    if (mode != 1 && mode != 2)
+        return false;
+    if (PreviewMode == mode)
+        return false;
+    const DibRef& framed = mode == 1 ? LoginPreview : CharacterPreview;
+    if (!framed)
+        return false;
+    DisplayedPreview = framed;
+    PreviewMode = mode;
+    return true;
+}
+
+void ScreenPictures::ResetDisplayedPreview()
+{
+    FreshCopy(DisplayedPreview, PreviewImage);
+}
+
+void ScreenPictures::PreviewLevels(int black, int white)
+{
+    if (!PreviewImage)
+        return;
+    FreshCopy(DisplayedPreview, PreviewImage);
+    if (DisplayedPreview)
+        AdjustLevels(*DisplayedPreview, ToLevel(black), ToLevel(white));
+}
+
+bool ScreenPictures::ApplyLevels(BusyHost& host, int black, int white, bool frames, bool framesPreview,
+                                 const QString& frameHL, const QString& frameHC)
+{
+    if (!(white < 255 || black >= 1) || !HasPicture())
+        return false;
+    AdjustLevels(*SourceImage, ToLevel(black), ToLevel(white));
+    if (DibRef preview = SourceImage->Resample(kPreviewHeight, PreviewWidth))
+        PreviewImage = std::move(preview);
+    RebuildFramePreviews(host, frames, framesPreview, frameHL, frameHC);
+    // Show the applied picture itself, not the live approximation computed
+    // from the old preview (they differ by rounding).
+    if (PreviewMode == 0)
+        ResetDisplayedPreview();
+    return true;
+}
+
+bool ScreenPictures::HasPicture() const
+{
+    return SourceImage && !SourceImage->IsEmpty();
+}
