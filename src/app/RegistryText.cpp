@@ -1,0 +1,371 @@
+#include "app/RegistryText.h"
+
+#include <QStringDecoder>
+#include <QStringList>
+#include <QStringView>
+#include <optional>
+
+namespace {
+
+enum class Dialect
+{
+    Wine,
+    Editor
+};
+
+int HexDigit(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    return -1;
+}
+
+QString NormalizedKeyPath(QString path)
+{
+    path.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    while (path.endsWith(QLatin1Char('\\')))
+        path.chop(1);
+    while (path.startsWith(QLatin1Char('\\')))
+        path.remove(0, 1);
+    return path.toCaseFolded();
+}
+
+// Reads the quoted text that starts at pos (just after the opening quote) up
+// to the closing quote, resolving Wine's escapes: \\ \" \a \b \t \n \v \f \r \e,
+// octal \NNN and \xNNNN (one UTF-16 unit). Other escaped characters stand for
+// themselves. pos ends after the closing quote; nullopt when there is none.
+std::optional<QString> ReadQuoted(QStringView line, qsizetype& pos)
+{
+    QString out;
+    while (pos < line.size()) {
+        const QChar c = line[pos++];
+        if (c == QLatin1Char('"'))
+            return out;
+        if (c != QLatin1Char('\\')) {
+            out.append(c);
+            continue;
+        }
+        if (pos >= line.size())
+            return std::nullopt;
+        const QChar e = line[pos++];
+        switch (e.unicode()) {
+        case 'a':
+            out.append(QChar(7));
+            break;
+        case 'b':
+            out.append(QChar(8));
+            break;
+        case 't':
+            out.append(QChar(9));
+            break;
+        case 'n':
+            out.append(QChar(10));
+            break;
+        case 'v':
+            out.append(QChar(11));
+            break;
+        case 'f':
+            out.append(QChar(12));
+            break;
+        case 'r':
+            out.append(QChar(13));
+            break;
+        case 'e':
+            out.append(QChar(27));
+            break;
+        case 'x': {
+            uint unit = 0;
+            int digits = 0;
+            while (digits < 4 && pos < line.size() && HexDigit(line[pos]) >= 0) {
+                unit = unit * 16 + uint(HexDigit(line[pos++]));
+                ++digits;
+            }
+            out.append(digits ? QChar(char16_t(unit)) : QLatin1Char('x'));
+            break;
+        }
+        default:
+            if (e.unicode() >= '0' && e.unicode() <= '7') {
+                uint unit = uint(e.unicode() - '0');
+                for (int digits = 1; digits < 3 && pos < line.size() && line[pos].unicode() >= '0' &&
+                                     line[pos].unicode() <= '7';
+                     ++digits)
+                    unit = unit * 8 + uint(line[pos++].unicode() - '0');
+                out.append(QChar(char16_t(unit)));
+            } else {
+                out.append(e);
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// Key names in Wine's files escape backslashes (and ']'); an editor export writes them plainly.
+QString KeyNameText(QStringView raw, Dialect dialect)
+{
+    if (dialect == Dialect::Editor)
+        return raw.toString();
+    QString out;
+    out.reserve(raw.size());
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        if (raw[i] == QLatin1Char('\\') && i + 1 < raw.size())
+            ++i;
+        out.append(raw[i]);
+    }
+    return out;
+}
+
+std::optional<QByteArray> HexBytes(QStringView text)
+{
+    QByteArray bytes;
+    for (QStringView part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        part = part.trimmed();
+        if (part.isEmpty())
+            continue;
+        if (part.size() > 2)
+            return std::nullopt;
+        int byte = 0;
+        for (QChar c : part) {
+            const int digit = HexDigit(c);
+            if (digit < 0)
+                return std::nullopt;
+            byte = byte * 16 + digit;
+        }
+        bytes.append(char(byte));
+    }
+    return bytes;
+}
+
+QString StripTrailingNulls(QString text)
+{
+    while (text.endsWith(QChar(0)))
+        text.chop(1);
+    return text;
+}
+
+// Parses the data part of a value line (after '='); nullopt when it is malformed.
+std::optional<RegistryValue> ParseData(QStringView data)
+{
+    RegistryValue value;
+    if (data.startsWith(QLatin1Char('"'))) {
+        qsizetype pos = 1;
+        const auto text = ReadQuoted(data, pos);
+        if (!text)
+            return std::nullopt;
+        value.type = quint32(RegistryValueType::String);
+        value.text = StripTrailingNulls(*text);
+        value.isText = true;
+        return value;
+    }
+    if (data.startsWith(QLatin1String("str(")) || data.startsWith(QLatin1String("str:"))) {
+        quint32 type = quint32(RegistryValueType::String);
+        qsizetype pos = 3;
+        if (data[pos] == QLatin1Char('(')) {
+            const qsizetype close = data.indexOf(QLatin1Char(')'), pos);
+            bool ok = false;
+            type = close > pos ? data.sliced(pos + 1, close - pos - 1).toUInt(&ok, 16) : 0;
+            if (!ok)
+                return std::nullopt;
+            pos = close + 1;
+        }
+        if (pos + 1 >= data.size() || data[pos] != QLatin1Char(':') || data[pos + 1] != QLatin1Char('"'))
+            return std::nullopt;
+        pos += 2;
+        const auto text = ReadQuoted(data, pos);
+        if (!text)
+            return std::nullopt;
+        value.type = type;
+        value.text = StripTrailingNulls(*text);
+        value.isText = true;
+        return value;
+    }
+    if (data.startsWith(QLatin1String("dword:"))) {
+        const QStringView digits = data.sliced(6).trimmed();
+        bool ok = false;
+        const uint number = digits.size() <= 8 ? digits.toUInt(&ok, 16) : 0;
+        if (!ok)
+            return std::nullopt;
+        value.type = quint32(RegistryValueType::Dword);
+        value.text = QString::number(number);
+        value.isText = true;
+        return value;
+    }
+    if (data.startsWith(QLatin1String("hex"))) {
+        quint32 type = quint32(RegistryValueType::Binary);
+        qsizetype pos = 3;
+        if (pos < data.size() && data[pos] == QLatin1Char('(')) {
+            const qsizetype close = data.indexOf(QLatin1Char(')'), pos);
+            bool ok = false;
+            type = close > pos ? data.sliced(pos + 1, close - pos - 1).toUInt(&ok, 16) : 0;
+            if (!ok)
+                return std::nullopt;
+            pos = close + 1;
+        }
+        if (pos >= data.size() || data[pos] != QLatin1Char(':'))
+            return std::nullopt;
+        const auto bytes = HexBytes(data.sliced(pos + 1));
+        if (!bytes)
+            return std::nullopt;
+        value.type = type;
+        value.data = *bytes;
+        return value;
+    }
+    return std::nullopt;
+}
+
+QString DecodeText(QByteArrayView bytes)
+{
+    if (bytes.size() >= 2 && quint8(bytes[0]) == 0xFF && quint8(bytes[1]) == 0xFE) {
+        QStringDecoder decoder(QStringConverter::Utf16LE);
+        return decoder.decode(bytes.sliced(2));
+    }
+    if (bytes.size() >= 3 && quint8(bytes[0]) == 0xEF && quint8(bytes[1]) == 0xBB && quint8(bytes[2]) == 0xBF)
+        bytes = bytes.sliced(3);
+    return QString::fromUtf8(bytes);
+}
+
+} // namespace
+
+RegistryText RegistryText::Parse(QByteArrayView bytes)
+{
+    RegistryText result;
+    const QString text = DecodeText(bytes);
+    const QList<QStringView> lines = QStringView(text).split(QLatin1Char('\n'));
+
+    Dialect dialect = Dialect::Wine;
+    RegistryKey* current = nullptr;
+    bool first = true;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QStringView line = lines[i];
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        // A value may be continued over lines that end in a backslash (hex data).
+        QString joined;
+        if (line.endsWith(QLatin1Char('\\')) && line.contains(QLatin1String("=hex"))) {
+            joined = line.chopped(1).toString();
+            while (i + 1 < lines.size()) {
+                QStringView next = lines[++i];
+                if (next.endsWith(QLatin1Char('\r')))
+                    next.chop(1);
+                next = next.trimmed();
+                if (!next.endsWith(QLatin1Char('\\'))) {
+                    joined += next;
+                    break;
+                }
+                joined += next.chopped(1);
+            }
+            line = joined;
+        }
+        line = line.trimmed();
+
+        if (first && !line.isEmpty()) {
+            first = false;
+            if (line.startsWith(QLatin1String("REGEDIT4")) ||
+                line.startsWith(QLatin1String("Windows Registry Editor"))) {
+                dialect = Dialect::Editor;
+                continue;
+            }
+            if (line.startsWith(QLatin1String("WINE REGISTRY")))
+                continue;
+        }
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
+            continue;
+
+        if (line.startsWith(QLatin1Char('['))) {
+            current = nullptr;
+            // The closing bracket is the last one not escaped; Wine follows it with a time stamp.
+            qsizetype close = -1;
+            for (qsizetype p = 1; p < line.size(); ++p) {
+                if (dialect == Dialect::Wine && line[p] == QLatin1Char('\\')) {
+                    ++p;
+                    continue;
+                }
+                if (line[p] == QLatin1Char(']'))
+                    close = p;
+                if (dialect == Dialect::Wine && close > 0)
+                    break;
+            }
+            if (close < 0)
+                continue;
+            const QStringView raw = line.sliced(1, close - 1);
+            if (raw.startsWith(QLatin1Char('-')) || raw.trimmed().isEmpty())
+                continue; // a deletion in an editor export, or no name
+            current = &result.KeyFor(KeyNameText(raw, dialect));
+            continue;
+        }
+
+        if (!current)
+            continue;
+        QString name;
+        qsizetype pos = 0;
+        if (line.startsWith(QLatin1Char('@'))) {
+            pos = 1;
+        } else if (line.startsWith(QLatin1Char('"'))) {
+            pos = 1;
+            const auto quoted = ReadQuoted(line, pos);
+            if (!quoted)
+                continue;
+            name = *quoted;
+        } else {
+            continue;
+        }
+        while (pos < line.size() && line[pos].isSpace())
+            ++pos;
+        if (pos >= line.size() || line[pos] != QLatin1Char('='))
+            continue;
+        auto value = ParseData(line.sliced(pos + 1).trimmed());
+        if (!value)
+            continue;
+        value->name = name;
+        // A later line for the same name replaces the earlier one.
+        bool replaced = false;
+        for (RegistryValue& existing : current->values) {
+            if (existing.name.compare(name, Qt::CaseInsensitive) == 0) {
+                existing = *value;
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced)
+            current->values.append(*value);
+    }
+    return result;
+}
+
+RegistryKey& RegistryText::KeyFor(const QString& path)
+{
+    const QString folded = NormalizedKeyPath(path);
+    const auto found = m_index.constFind(folded);
+    if (found != m_index.constEnd())
+        return m_keys[*found];
+    m_index.insert(folded, m_keys.size());
+    m_keys.append(RegistryKey{path, {}});
+    return m_keys.last();
+}
+
+const RegistryKey* RegistryText::FindKey(const QString& keyPath) const
+{
+    const auto found = m_index.constFind(NormalizedKeyPath(keyPath));
+    return found == m_index.constEnd() ? nullptr : &m_keys[*found];
+}
+
+bool RegistryText::HasKey(const QString& keyPath) const
+{
+    return FindKey(keyPath) != nullptr;
+}
+
+QString RegistryText::Value(const QString& keyPath, const QString& valueName) const
+{
+    const RegistryKey* key = FindKey(keyPath);
+    if (!key)
+        return QString();
+    for (const RegistryValue& value : key->values) {
+        if (value.name.compare(valueName, Qt::CaseInsensitive) == 0)
+            return value.isText ? value.text : QString();
+    }
+    return QString();
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+// Kinds of registry values, numbered as the registry numbers them.
+enum class RegistryValueType : quint32
+{
+    None = 0,
+    String = 1,       // "text" or str:"text"
+    ExpandString = 2, // str(2):"text" or hex(2):
+    Binary = 3,       // hex:
+    Dword = 4,        // dword:
+    MultiString = 7,  // str(7):"text" or hex(7):
+};
+
+struct RegistryValue
+{
+    QString name;        // "" for the default value (@)
+    quint32 type = 0;    // a RegistryValueType number, or another hex(N) type
+    QString text;        // text of string and dword values; empty for hex values
+    QByteArray data;     // raw bytes of hex values
+    bool isText = false; // text holds the value
+};
+
+struct RegistryKey
+{
+    QString path; // single backslashes, as written (root names such as HKEY_CURRENT_USER kept)
+    QList<RegistryValue> values;
+};
+
+// Registry text as Wine keeps it (user.reg, "WINE REGISTRY Version 2") or as
+// a registry editor exports it (REGEDIT4, "Windows Registry Editor Version
+// 5.00"). Parsing never fails: lines it cannot read are skipped.
+class RegistryText
+{
+public:
+    static RegistryText Parse(QByteArrayView bytes);
+
+    // Key paths use single backslashes; keys and value names are compared
+    // without regard to case. A missing key or value and a hex value read as "".
+    QString Value(const QString& keyPath, const QString& valueName) const;
+    bool HasKey(const QString& keyPath) const;
+    const RegistryKey* FindKey(const QString& keyPath) const;
+    const QList<RegistryKey>& Keys() const { return m_keys; }
+
+private:
+    RegistryKey& KeyFor(const QString& path);
+
+    QList<RegistryKey> m_keys;
+    QHash<QString, qsizetype> m_index; // case-folded path -> position in m_keys
+};

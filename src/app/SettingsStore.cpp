@@ -1,0 +1,169 @@
+#include "app/SettingsStore.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStringList>
+#include <limits>
+
+namespace {
+
+QStringList KeyComponents(const QString& path)
+{
+    QString slashed = path;
+    slashed.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return slashed.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+}
+
+// QSettings treats both slash kinds as group separators, so a value name may not hold them.
+bool UsableValueName(const QString& name)
+{
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
+}
+
+QString FindNoCase(const QStringList& candidates, const QString& wanted)
+{
+    if (candidates.contains(wanted))
+        return wanted;
+    for (const QString& candidate : candidates) {
+        if (candidate.compare(wanted, Qt::CaseInsensitive) == 0)
+            return candidate;
+    }
+    return QString();
+}
+
+// Enters the groups of path, each matched to an existing group without regard
+// to case; missing groups are entered with the given spelling. Returns whether
+// every level already existed.
+bool EnterKey(QSettings& settings, const QString& path)
+{
+    bool existed = true;
+    for (const QString& component : KeyComponents(path)) {
+        QString spelled = existed ? FindNoCase(settings.childGroups(), component) : QString();
+        if (spelled.isEmpty()) {
+            existed = false;
+            spelled = component;
+        }
+        settings.beginGroup(spelled);
+    }
+    return existed;
+}
+
+QString ValueText(const QVariant& value)
+{
+    // A hand-edited INI may hold an unquoted list ("a, b"); keep it as the text it was.
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QStringLiteral(", "));
+    return value.toString();
+}
+
+// QSettings creates the file's folder only on some paths; make sure it exists
+// and can take the file.
+bool FileWritable(const QString& filePath)
+{
+    const QFileInfo file(filePath);
+    if (file.exists())
+        return file.isWritable();
+    const QString folder = file.absolutePath();
+    if (!QDir().mkpath(folder))
+        return false;
+    return QFileInfo(folder).isWritable();
+}
+
+} // namespace
+
+SettingsStore::SettingsStore(QString iniFilePath) : m_filePath(std::move(iniFilePath)) {}
+
+QString SettingsStore::DefaultFilePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Lumivale/Lumivale.ini");
+}
+
+QString SettingsStore::FilePath() const
+{
+    return m_filePath;
+}
+
+int SettingsStore::CreateRegistryKey(const QString& path)
+{
+    if (KeyComponents(path).isEmpty() || !FileWritable(m_filePath))
+        return 0;
+    QSettings settings(m_filePath, QSettings::IniFormat);
+    if (settings.status() != QSettings::NoError)
+        return 0;
+    const bool existed = EnterKey(settings, path);
+    return existed && !settings.allKeys().isEmpty() ? 2 : 1;
+}
+
+QString SettingsStore::ReadRegistryString(const QString& path, const QString& name) const
+{
+    if (!UsableValueName(name) || !QFileInfo::exists(m_filePath))
+        return QString();
+    QSettings settings(m_filePath, QSettings::IniFormat);
+    if (!EnterKey(settings, path))
+        return QString();
+    const QString spelled = FindNoCase(settings.childKeys(), name);
+    if (spelled.isEmpty())
+        return QString();
+    return ValueText(settings.value(spelled));
+}
+
+bool SettingsStore::WriteRegistryString(const QString& path, const QString& name, const QString& value)
+{
+    if (!UsableValueName(name))
+        return false;
+    const bool remove = value.trimmed().isEmpty();
+    if (remove && !QFileInfo::exists(m_filePath))
+        return false;
+    if (!FileWritable(m_filePath))
+        return false;
+
+    QSettings settings(m_filePath, QSettings::IniFormat);
+    const bool keyExisted = EnterKey(settings, path);
+    const QString existing = keyExisted ? FindNoCase(settings.childKeys(), name) : QString();
+    if (remove) {
+        if (existing.isEmpty())
+            return false;
+        settings.remove(existing);
+    } else {
+        settings.setValue(existing.isEmpty() ? name : existing, value);
+    }
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+QString SettingsStore::Read(const QString& name) const
+{
+    return ReadRegistryString(kProgramKey, name);
+}
+
+bool SettingsStore::Write(const QString& name, const QString& value)
+{
+    return WriteRegistryString(kProgramKey, name, value);
+}
+
+int CheckValueFromText(const QString& text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t')))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
+        negative = text[i] == QLatin1Char('-');
+        ++i;
+    }
+    qint64 number = 0;
+    for (; i < text.size() && text[i].isDigit() && text[i].unicode() < 128; ++i) {
+        number = number * 10 + (text[i].unicode() - '0');
+        if (number > std::numeric_limits<int>::max())
+            return negative ? std::numeric_limits<int>::min() : std::numeric_limits<int>::max();
+    }
+    return int(negative ? -number : number);
+}
+
+QString CheckValueToText(int value)
+{
+    return value >= 0 ? QLatin1Char(' ') + QString::number(value) : QString::number(value);
+}
