@@ -67,7 +67,7 @@ struct ProcessResult
     QByteArray err;
 };
 
-inline ProcessResult Run(const QString& program, const QStringList& arguments, int timeoutMs = 60000)
+inline ProcessResult RunTool(const QString& program, const QStringList& arguments, int timeoutMs = 60000)
 {
     QProcess p;
     p.start(program, arguments);
@@ -84,9 +84,10 @@ inline ProcessResult Run(const QString& program, const QStringList& arguments, i
 // top-down RGBA bytes. Empty when it refuses the file.
 inline QByteArray DecodeRgba(const QString& path)
 {
-    if (Run(QStringLiteral("identify"), {QStringLiteral("-regard-warnings"), path}).exitCode != 0)
+    if (RunTool(QStringLiteral("identify"), {QStringLiteral("-regard-warnings"), path}).exitCode != 0)
         return {};
-    const ProcessResult r = Run(QStringLiteral("convert"), {path, QStringLiteral("-depth"),
-                                                            QStringLiteral("8"), QStringLiteral("rgba:-")});
+    const ProcessResult r =
+        RunTool(QStringLiteral("convert"),
+                {path, QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("rgba:-")});
     return r.exitCode == 0 ? r.out : QByteArray();
 }

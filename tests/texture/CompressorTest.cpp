@@ -1,0 +1,185 @@
+#include "TextureTestSupport.h"
+#include "texture/LoadingScreen.h"
+#include "texture/TextureWriter.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Records the busy texts the writer shows.
+struct RecordingHost : HeadlessBusyHost
+{
+    QStringList statuses;
+    void SetBusy(bool busy, bool cancellable, qint32 maximum, const QString& text) override
+    {
+        HeadlessBusyHost::SetBusy(busy, cancellable, maximum, text);
+        if (busy)
+            statuses << text;
+    }
+};
+
+class CompressorTest : public ::testing::Test
+{
+protected:
+    QString Path(const QString& relative) const { return m_dir.filePath(relative); }
+    QString Work() const { return Path(QStringLiteral("work")); }
+
+    // A stand-in compressor: a shell script with the given body.
+    QString FakeCompressor(const QByteArray& body)
+    {
+        const QString path = Path(QStringLiteral("fake-nvcompress"));
+        WriteBytes(path, "#!/bin/sh\n" + body);
+        QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
+        return path;
+    }
+
+    bool SaveLogin(TextureWriter& writer, const cDIBSection& picture)
+    {
+        QDir().mkpath(Path(QStringLiteral("game")));
+        return SaveLoadingScreen(writer, Path(QStringLiteral("game")), LoadingScreen::Login, picture);
+    }
+
+    QString LoginFile() const
+    {
+        return Path(QStringLiteral("game/data/texture_library/GUI/CREATION/HybridUI/LoginScreen/"
+                                   "COH_LogInScreen_Background.texture"));
+    }
+
+    QList<MessageIcon> Icons() const
+    {
+        QList<MessageIcon> icons;
+        for (const auto& m : m_host.Messages())
+            icons << m.icon;
+        return icons;
+    }
+
+    QTemporaryDir m_dir;
+    RecordingHost m_host;
+};
+
+QString RealCompressor()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("nvcompress"));
+}
+
+TEST_F(CompressorTest, LoadingScreenBecomesBc1WithoutMipsAndStaysBright)
+{
+    if (RealCompressor().isEmpty())
+        GTEST_SKIP() << "nvcompress is not installed";
+    // Bright, opaque, gently varying: where the packaged compressor's default
+    // BC1 search drops black specks.
+    const DibRef picture = PatternPicture(1024, 768);
+    for (int y = 0; y < 768; ++y)
+        for (int x = 0; x < 1024 * 3; ++x)
+            picture->Row(y)[x] = std::uint8_t(200 + (picture->Row(y)[x] % 56));
+    TextureWriter writer(m_host, {true, Work(), RealCompressor()});
+    ASSERT_TRUE(SaveLogin(writer, *picture));
+    EXPECT_TRUE(m_host.Messages().isEmpty());
+    EXPECT_EQ(m_host.statuses,
+              (QStringList{QStringLiteral("Writing COH_LogInScreen_Background..."),
+                           QStringLiteral("Compressing Texture COH_LogInScreen_Background..."),
+                           QStringLiteral("Compressing Texture COH_LogInScreen_Background.texture...")}));
+
+    const QByteArray bytes = ReadAll(LoginFile());
+    ASSERT_GT(bytes.size(), 113 + 128);
+    EXPECT_EQ(U32At(bytes, 4), quint32(bytes.size() - 113));
+    const QByteArray dds = bytes.mid(113);
+    EXPECT_TRUE(dds.startsWith("DDS "));
+    EXPECT_EQ(dds.mid(84, 4), QByteArray("DXT1"));
+    EXPECT_LE(U32At(dds, 28), 1u); // no mip-map chain
+    EXPECT_EQ(U32At(dds, 12), 1024u);
+    EXPECT_EQ(U32At(dds, 16), 1024u);
+
+    // The temporary files are gone; the compressor's log stays.
+    EXPECT_EQ(QDir(Work()).entryList(QDir::Files), QStringList{QStringLiteral("nvcompress.log")});
+
+    ASSERT_TRUE(WriteBytes(Path(QStringLiteral("payload.dds")), dds));
+    const QByteArray rgba = DecodeRgba(Path(QStringLiteral("payload.dds")));
+    ASSERT_EQ(rgba.size(), 1024 * 1024 * 4);
+    int dark = 0;
+    for (qsizetype i = 0; i < rgba.size(); i += 4)
+        dark += std::uint8_t(rgba[i]) < 150 || std::uint8_t(rgba[i + 1]) < 150 ||
+                std::uint8_t(rgba[i + 2]) < 150 || std::uint8_t(rgba[i + 3]) != 255;
+    EXPECT_EQ(dark, 0);
+}
+
+TEST_F(CompressorTest, AlphaTextureBecomesBc3WithMips)
+{
+    if (RealCompressor().isEmpty())
+        GTEST_SKIP() << "nvcompress is not installed";
+    const DibRef picture = PatternPicture(64, 64);
+    const DibRef mask = PatternPicture(64, 64);
+    TextureWriter writer(m_host, {true, Work(), RealCompressor()});
+    ASSERT_TRUE(writer.WriteTexture(Path(QStringLiteral("out/")), QStringLiteral("icon"),
+                                    QStringLiteral("icon"), *picture, 64, 64, true, 64, 64,
+                                    QStringLiteral("t/"), true, mask.get(), false));
+    const QByteArray bytes = ReadAll(Path(QStringLiteral("out/icon.texture")));
+    const qsizetype headerSize = U32At(bytes, 0);
+    ASSERT_EQ(headerSize, 32 + 11);
+    EXPECT_EQ(bytes[28], 1);
+    EXPECT_EQ(U32At(bytes, 4), quint32(bytes.size() - headerSize));
+    const QByteArray dds = bytes.mid(headerSize);
+    EXPECT_EQ(dds.mid(84, 4), QByteArray("DXT5"));
+    EXPECT_EQ(U32At(dds, 28), 7u); // 64, 32, ..., 1
+}
+
+TEST_F(CompressorTest, RunsDirectlyInTheWorkFolderAndNeverTakesAStaleOutput)
+{
+    // Records its arguments and folder and writes to both streams, but produces nothing.
+    const QString fake =
+        FakeCompressor("pwd > \"$(dirname \"$0\")/seen\"\necho \"$@\" >> \"$(dirname \"$0\")/seen\"\n"
+                       "echo to-stdout\necho to-stderr >&2\n");
+    ASSERT_TRUE(QDir().mkpath(Work()));
+    ASSERT_TRUE(WriteBytes(Work() + QStringLiteral("/temp_dds.dds"), "DDS " + QByteArray(200, 'z')));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(LoginFile()).path()));
+    ASSERT_TRUE(WriteBytes(LoginFile(), "old"));
+
+    TextureWriter writer(m_host, {true, Work(), fake});
+    const DibRef picture = PatternPicture(1024, 768);
+    EXPECT_FALSE(writer.WriteTexture(QFileInfo(LoginFile()).path() + QLatin1Char('/'),
+                                     QStringLiteral("COH_LogInScreen_Background"),
+                                     QStringLiteral("COH_LogInScreen_Background"), *picture, 1024, 1024, true,
+                                     1024, 768, QStringLiteral("t/"), true, picture.get(), true));
+    EXPECT_EQ(Icons(), QList<MessageIcon>{MessageIcon::Critical});
+    EXPECT_EQ(m_host.Messages().value(0).text, kCompressorCallError);
+    EXPECT_EQ(ReadAll(LoginFile()), QByteArray("old"));
+    EXPECT_FALSE(m_host.Busy());
+
+    EXPECT_EQ(ReadAll(Path(QStringLiteral("seen"))),
+              QDir(Work()).canonicalPath().toUtf8() + "\n-bc1 -fast -nomips temp_tga.tga temp_dds.dds\n");
+    EXPECT_EQ(ReadAll(Work() + QStringLiteral("/nvcompress.log")), QByteArray("to-stdout\nto-stderr\n"));
+    // The Targa input was there for it: top row first, 1024 x 1024.
+    EXPECT_EQ(QFileInfo(Work() + QStringLiteral("/temp_tga.tga")).size(), 18 + 4194304);
+}
+
+TEST_F(CompressorTest, MissingOrBrokenCompressorIsReportedOnce)
+{
+    const DibRef picture = PatternPicture(1024, 768);
+    for (const QString& compressor : {QString(), Path(QStringLiteral("no-such-program")),
+                                      FakeCompressor("echo not a surface > temp_dds.dds\n")}) {
+        m_host.ClearMessages();
+        TextureWriter writer(m_host, {true, Work(), compressor});
+        EXPECT_FALSE(SaveLogin(writer, *picture)) << qPrintable(compressor);
+        EXPECT_EQ(Icons(), QList<MessageIcon>{MessageIcon::Critical}) << qPrintable(compressor);
+        EXPECT_FALSE(QFileInfo::exists(LoginFile()));
+    }
+}
+
+TEST_F(CompressorTest, HungCompressorTimesOut)
+{
+    TextureWriterOptions options{true, Work(), FakeCompressor("exec sleep 30\n")};
+    options.compressorTimeoutMs = 300;
+    TextureWriter writer(m_host, options);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(SaveLogin(writer, *PatternPicture(1024, 768)));
+    EXPECT_LT(timer.elapsed(), 5000);
+    ASSERT_EQ(Icons(), (QList<MessageIcon>{MessageIcon::Exclamation, MessageIcon::Critical}));
+    EXPECT_EQ(m_host.Messages().first().text, kCompressorTimeoutError);
+}
+
+} // namespace
