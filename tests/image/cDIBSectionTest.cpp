@@ -1,0 +1,255 @@
+#include "image/cDIBSection.h"
+
+#include "TestPictures.h"
+
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <gtest/gtest.h>
+
+using namespace testpics;
+
+namespace {
+
+// Straightforward bilinear reference over memory rows, written from the
+// algorithm's description rather than from the optimised code.
+DibRef ReferenceResample(const cDIBSection& src, int newHeight, int newWidth)
+{
+    auto out = std::make_shared<cDIBSection>();
+    if (!out->Create(newWidth, newHeight))
+        return nullptr;
+    const int sw = src.Width(), sh = src.Height();
+    const float xScale = float(sw - 1) / float(newWidth);
+    const float yScale = float(sh - 1) / float(newHeight);
+    const auto at = [&](int x, int y, int ch) {
+        x = std::min(x, sw - 1);
+        y = std::min(y, sh - 1);
+        return double(src.DIBSectionBitsPtr()[std::size_t(y) * std::size_t(src.BytesPerScanLine()) +
+                                              std::size_t(3 * x + ch)]);
+    };
+    for (int y = 0; y < newHeight; ++y) {
+        const float fy = float(y) * yScale;
+        const int iy = int(std::floor(fy));
+        const float dy = fy - float(iy);
+        for (int x = 0; x < newWidth; ++x) {
+            const float fx = float(x) * xScale;
+            const int ix = int(std::floor(fx));
+            const float dx = fx - float(ix);
+            for (int ch = 0; ch < 3; ++ch) {
+                const double a =
+                    std::nearbyint((1.0 - dy) * at(ix, iy, ch) + double(dy) * at(ix, iy + 1, ch));
+                const double b =
+                    std::nearbyint((1.0 - dy) * at(ix + 1, iy, ch) + double(dy) * at(ix + 1, iy + 1, ch));
+                const double v = std::clamp(std::nearbyint((1.0 - dx) * a + double(dx) * b), 0.0, 255.0);
+                out->Row(y)[3 * x + ch] = std::uint8_t(v);
+            }
+        }
+    }
+    return out;
+}
+
+bool SamePixels(const cDIBSection& a, const cDIBSection& b)
+{
+    if (a.Width() != b.Width() || a.Height() != b.Height())
+        return false;
+    for (int r = 0; r < a.Height(); ++r)
+        if (std::memcmp(a.Row(r), b.Row(r), std::size_t(3 * a.Width())) != 0)
+            return false;
+    return true;
+}
+
+} // namespace
+
+TEST(cDIBSection, ScanLinesArePaddedToFourBytes)
+{
+    EXPECT_EQ(cDIBSection::ScanLineBytes(1), 4);
+    EXPECT_EQ(cDIBSection::ScanLineBytes(2), 8);
+    EXPECT_EQ(cDIBSection::ScanLineBytes(4), 12);
+    EXPECT_EQ(cDIBSection::ScanLineBytes(5), 16);
+    EXPECT_EQ(cDIBSection::ScanLineBytes(1024), 3072);
+    cDIBSection dib;
+    ASSERT_TRUE(dib.Create(5, 3));
+    EXPECT_EQ(dib.ImageSize(), 48u);
+}
+
+TEST(cDIBSection, CreateRefusesEmptyAndAbsurdSizes)
+{
+    cDIBSection dib;
+    ASSERT_TRUE(dib.Create(4, 4));
+    EXPECT_FALSE(dib.Create(0, 10));
+    EXPECT_TRUE(dib.IsEmpty()); // a refused Create leaves the buffer empty
+    EXPECT_FALSE(dib.Create(10, -1));
+    EXPECT_FALSE(dib.Create(INT32_MAX, 1));
+    EXPECT_FALSE(dib.Create(1 << 20, 1 << 20));
+    EXPECT_TRUE(dib.IsEmpty());
+    dib.ClearUp();
+    dib.ClearUp();
+    EXPECT_EQ(dib.Width(), 0);
+}
+
+TEST(cDIBSection, ResampleToSameSizeIsSeparateIdenticalCopy)
+{
+    const DibRef src = Noise(7, 5, 1);
+    const DibRef copy = src->Resample(5, 7);
+    ASSERT_TRUE(copy);
+    EXPECT_NE(copy.get(), src.get());
+    EXPECT_NE(copy->DIBSectionBitsPtr(), src->DIBSectionBitsPtr());
+    EXPECT_EQ(std::memcmp(copy->DIBSectionBitsPtr(), src->DIBSectionBitsPtr(), src->ImageSize()), 0);
+}
+
+TEST(cDIBSection, ResampleArgumentsAreHeightThenWidth)
+{
+    const DibRef src = Noise(1024, 768, 2);
+    const DibRef small = src->Resample(180, 240);
+    ASSERT_TRUE(small);
+    EXPECT_EQ(small->Width(), 240);
+    EXPECT_EQ(small->Height(), 180);
+    // Sampling starts exactly at the first pixel in memory.
+    EXPECT_EQ(std::memcmp(small->Row(0), src->Row(0), 3), 0);
+}
+
+TEST(cDIBSection, ResampleMatchesStraightforwardReference)
+{
+    const struct
+    {
+        int w, h, nw, nh;
+    } cases[] = {{37, 23, 16, 11}, {5, 4, 13, 9}, {1920, 1080, 1024, 768}, {3, 2, 3, 7}, {9, 9, 2, 1}};
+    unsigned seed = 10;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " -> " << c.nw << "x" << c.nh);
+        const DibRef src = Noise(c.w, c.h, seed++);
+        const DibRef got = src->Resample(c.nh, c.nw);
+        const DibRef want = ReferenceResample(*src, c.nh, c.nw);
+        ASSERT_TRUE(got && want);
+        EXPECT_TRUE(SamePixels(*got, *want));
+    }
+}
+
+TEST(cDIBSection, ResampleRoundsTiesToEven)
+{
+    // Height 3 -> 4 gives yScale 0.5: destination row 1 sits halfway between memory rows 0 and 1.
+    cDIBSection src;
+    ASSERT_TRUE(src.Create(2, 3));
+    const std::uint8_t row0[6] = {127, 126, 0, 0, 0, 0};
+    const std::uint8_t row1[6] = {128, 127, 255, 0, 0, 0};
+    std::memcpy(src.Row(0), row0, 6);
+    std::memcpy(src.Row(1), row1, 6);
+    const DibRef out = src.Resample(4, 2);
+    ASSERT_TRUE(out);
+    EXPECT_EQ(out->Row(1)[0], 128); // 127.5
+    EXPECT_EQ(out->Row(1)[1], 126); // 126.5
+    EXPECT_EQ(out->Row(1)[2], 128); // 127.5
+
+    // Width 3 -> 4: destination column 1 sits halfway between columns 0 and 1.
+    cDIBSection wide;
+    ASSERT_TRUE(wide.Create(3, 1));
+    const std::uint8_t px[9] = {127, 126, 5, 128, 127, 6, 0, 0, 0};
+    std::memcpy(wide.Row(0), px, 9);
+    const DibRef out2 = wide.Resample(2, 4);
+    ASSERT_TRUE(out2);
+    EXPECT_EQ(out2->Row(0)[3], 128); // 127.5
+    EXPECT_EQ(out2->Row(0)[4], 126); // 126.5
+    EXPECT_EQ(out2->Row(0)[5], 6);   // 5.5
+}
+
+TEST(cDIBSection, ResampleOfOnePixelWideOrHighSource)
+{
+    // The "+1" neighbour repeats the last column/row; ASAN catches any read beyond.
+    const DibRef column = Noise(1, 9, 3);
+    const DibRef tall = column->Resample(20, 6);
+    ASSERT_TRUE(tall);
+    for (int x = 0; x < 6; ++x)
+        EXPECT_EQ(std::memcmp(tall->Row(0) + 3 * x, column->Row(0), 3), 0);
+    EXPECT_TRUE(SamePixels(*tall, *ReferenceResample(*column, 20, 6)));
+
+    const DibRef row = Noise(9, 1, 4);
+    const DibRef flat = row->Resample(5, 17);
+    ASSERT_TRUE(flat);
+    for (int r = 1; r < 5; ++r)
+        EXPECT_EQ(std::memcmp(flat->Row(r), flat->Row(0), 3 * 17), 0);
+
+    const DibRef dot = Noise(1, 1, 5);
+    const DibRef big = dot->Resample(3, 4);
+    ASSERT_TRUE(big);
+    for (int r = 0; r < 3; ++r)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(std::memcmp(big->Row(r) + 3 * x, dot->Row(0), 3), 0);
+}
+
+TEST(cDIBSection, ResampleRefusesEmptyOrBadTarget)
+{
+    cDIBSection empty;
+    EXPECT_FALSE(empty.Resample(10, 10));
+    EXPECT_FALSE(Noise(4, 4, 6)->Resample(0, 10));
+}
+
+TEST(cDIBSection, SavedBitmapReadsBackAndHasTheFixedHeader)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const DibRef src = Noise(5, 3, 7);
+    const QString path = dir.filePath(QStringLiteral("out.bmp"));
+    ASSERT_TRUE(src->SavePicture(path));
+
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    ASSERT_EQ(bytes.size(), 58 + 48);
+    const auto le32 = [&bytes](int at) {
+        return quint32(quint8(bytes[at])) | quint32(quint8(bytes[at + 1])) << 8 |
+               quint32(quint8(bytes[at + 2])) << 16 | quint32(quint8(bytes[at + 3])) << 24;
+    };
+    EXPECT_EQ(bytes.left(2), QByteArray("BM"));
+    EXPECT_EQ(le32(2), 106u);
+    EXPECT_EQ(le32(6), 0u);
+    EXPECT_EQ(le32(10), 58u);
+    EXPECT_EQ(le32(14), 40u);
+    EXPECT_EQ(le32(18), 5u);
+    EXPECT_EQ(le32(22), 3u);
+    EXPECT_EQ(le32(34), 48u);
+    EXPECT_EQ(le32(54), 0u);
+    EXPECT_EQ(std::memcmp(bytes.constData() + 58, src->DIBSectionBitsPtr(), 48), 0);
+
+    const QImage back(path);
+    ASSERT_FALSE(back.isNull());
+    EXPECT_EQ(back.convertToFormat(QImage::Format_RGB888), src->ToImage());
+
+    EXPECT_FALSE(src->SavePicture(dir.filePath(QStringLiteral("missing/out.bmp"))));
+    EXPECT_FALSE(cDIBSection().SavePicture(dir.filePath(QStringLiteral("empty.bmp"))));
+}
+
+TEST(cDIBSection, RandomiseBitsFillsGreyOrGreenRed)
+{
+    cDIBSection dib;
+    ASSERT_TRUE(dib.Create(64, 64));
+    dib.RandomiseBits(true);
+    bool varied = false;
+    for (int r = 0; r < 64; ++r)
+        for (int x = 0; x < 64; ++x) {
+            const std::uint8_t* p = dib.Row(r) + 3 * x;
+            ASSERT_TRUE(p[0] == p[1] && p[1] == p[2]);
+            varied |= p[0] != dib.Row(0)[0];
+        }
+    EXPECT_TRUE(varied);
+    dib.RandomiseBits(false);
+    for (int r = 0; r < 64; ++r)
+        for (int x = 0; x < 64; ++x)
+            ASSERT_EQ(dib.Row(r)[3 * x], 0);
+}
+
+TEST(cDIBSection, PictureRoundTripKeepsOrientation)
+{
+    QImage img(3, 2, QImage::Format_RGB888);
+    img.setPixel(0, 0, qRgb(1, 2, 3)); // top-left
+    img.setPixel(2, 1, qRgb(7, 8, 9)); // bottom-right
+    cDIBSection dib;
+    ASSERT_TRUE(dib.CreateFromPicture(img));
+    // Bottom row first in memory, blue first in a pixel.
+    EXPECT_EQ(dib.Row(1)[0], 3);
+    EXPECT_EQ(dib.Row(1)[2], 1);
+    EXPECT_EQ(dib.Row(0)[6], 9);
+    EXPECT_EQ(dib.ToImage(), img);
+}
