@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+// What an open-file dialog is asked for. The tabs go through an injectable
+// function so that tests can answer without a real dialog.
+struct OpenFileRequest
+{
+    QString title;
+    QString initialFolder;
+    QString fileName;
+    QString filter;
+};
+
+// Returns the chosen file, or an empty text when the dialog was cancelled.
+using OpenFileFunction = std::function<QString(QWidget* parent, const OpenFileRequest& request)>;
+
+// The desktop's open-file dialog.
+QString ShowOpenFileDialog(QWidget* parent, const OpenFileRequest& request);

@@ -1,0 +1,204 @@
+#include "app/ui/SettingsTab.h"
+
+#include "app/AppPaths.h"
+#include "app/BusyHost.h"
+#include "app/FileAccess.h"
+#include "app/GameLocation.h"
+#include "controls/XPFrame.h"
+#include "image/Frames.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+template <typename T, typename... Args>
+T* Named(const char* name, Args&&... args)
+{
+    T* w = new T(std::forward<Args>(args)...);
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+} // namespace
+
+SettingsTab::SettingsTab(BusyHost& host, WinePrefix prefix, OpenFileFunction openFile, QWidget* parent)
+    : QWidget(parent), m_host(host), m_prefix(std::move(prefix)), m_openFile(std::move(openFile))
+{
+    setObjectName(QStringLiteral("SettingsTab"));
+
+    auto* gameGroup = Named<XPFrame>("setFrame", tr("Game client"));
+    setCohRegKey = Named<QLabel>("setCohRegKey", tr("Game location:"));
+    setCohRegKey->setProperty("tag", QStringLiteral("Coh"));
+    setCohPath = Named<QLineEdit>("setCohPath");
+    setCohPath->setPlaceholderText(tr("Folder that holds cityofheroes.exe"));
+    setBrowse = Named<QPushButton>("setBrowse", tr("Browse..."));
+    setCohRegKey->setBuddy(setCohPath);
+    auto* sizeLabel = new QLabel(tr("Screen size:"));
+    setWidth = Named<QLineEdit>("setWidth");
+    setHeight = Named<QLineEdit>("setHeight");
+    for (QLineEdit* box : {setWidth, setHeight}) {
+        box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
+        box->setAlignment(Qt::AlignRight);
+        box->installEventFilter(this);
+    }
+    sizeLabel->setBuddy(setWidth);
+    setAuto = Named<QCheckBox>("setAuto", tr("Autodetect path and size from Registry"));
+
+    auto* gameGrid = new QGridLayout;
+    gameGrid->addWidget(setCohRegKey, 0, 0);
+    gameGrid->addWidget(setCohPath, 0, 1, 1, 2);
+    gameGrid->addWidget(setBrowse, 0, 3);
+    gameGrid->addWidget(sizeLabel, 1, 0);
+    auto* sizeRow = new QHBoxLayout;
+    sizeRow->addWidget(setWidth);
+    sizeRow->addWidget(new QLabel(QStringLiteral("x")));
+    sizeRow->addWidget(setHeight);
+    sizeRow->addStretch(1);
+    gameGrid->addLayout(sizeRow, 1, 1, 1, 3);
+    gameGrid->addWidget(setAuto, 2, 1, 1, 3);
+    gameGrid->setColumnStretch(1, 1);
+    gameGroup->setLayout(gameGrid);
+
+    frameGroup = Named<XPFrame>("setFramesFrame", tr("Image frames"));
+    auto* hlLabel = new QLabel(tr("Login screen:"));
+    FrameHL = Named<QLineEdit>("FrameHL");
+    BrowseHL = Named<QPushButton>("BrowseHL", tr("Browse..."));
+    auto* hcLabel = new QLabel(tr("Characters:"));
+    FrameHC = Named<QLineEdit>("FrameHC");
+    BrowseHC = Named<QPushButton>("BrowseHC", tr("Browse..."));
+    hlLabel->setBuddy(FrameHL);
+    hcLabel->setBuddy(FrameHC);
+    auto* note = new QLabel(tr("Image frames must be 1024x768 pixels in size.") + QStringLiteral("    ") +
+                            tr("Pixels with the color #ff00ff will be treated as transparent."));
+    note->setWordWrap(true);
+    auto* frameGrid = new QGridLayout;
+    frameGrid->addWidget(hlLabel, 0, 0);
+    frameGrid->addWidget(FrameHL, 0, 1);
+    frameGrid->addWidget(BrowseHL, 0, 2);
+    frameGrid->addWidget(hcLabel, 1, 0);
+    frameGrid->addWidget(FrameHC, 1, 1);
+    frameGrid->addWidget(BrowseHC, 1, 2);
+    frameGrid->addWidget(note, 2, 0, 1, 3);
+    frameGrid->setColumnStretch(1, 1);
+    frameGroup->setLayout(frameGrid);
+
+    auto* textureGroup = Named<XPFrame>("setTextureFrame", tr("Textures"));
+    setCompression = Named<QCheckBox>("setCompression", tr("Compress textures using NVIDIA's tool"));
+    auto* textureBox = new QVBoxLayout;
+    textureBox->addWidget(setCompression);
+    textureGroup->setLayout(textureBox);
+
+    auto* page = new QVBoxLayout(this);
+    page->addWidget(gameGroup);
+    page->addWidget(frameGroup);
+    page->addWidget(textureGroup);
+    page->addStretch(1);
+
+    connect(setAuto, &QCheckBox::clicked, this, &SettingsTab::OnAutoClicked);
+    connect(setBrowse, &QPushButton::clicked, this, &SettingsTab::OnBrowseClicked);
+    connect(BrowseHL, &QPushButton::clicked, this, [this] { BrowseFrame(FrameHL); });
+    connect(BrowseHC, &QPushButton::clicked, this, [this] { BrowseFrame(FrameHC); });
+}
+
+QString SettingsTab::GameKeyName() const
+{
+    return setCohRegKey->property("tag").toString();
+}
+
+void SettingsTab::SetGameKeyName(const QString& name)
+{
+    setCohRegKey->setProperty("tag", name);
+}
+
+void SettingsTab::SetManualControlsEnabled(bool enabled)
+{
+    for (QWidget* w : {static_cast<QWidget*>(setCohPath), static_cast<QWidget*>(setBrowse),
+                       static_cast<QWidget*>(setWidth), static_cast<QWidget*>(setHeight)})
+        w->setEnabled(enabled);
+}
+
+void SettingsTab::DetectGameSettings()
+{
+    const DetectedGameSettings found = ReadGameSettings(m_prefix, GameKeyName());
+    if (found.folder.isEmpty()) {
+        setAuto->setEnabled(false);
+        SetManualControlsEnabled(true);
+        return;
+    }
+    setAuto->setEnabled(true);
+    if (!setAuto->isChecked())
+        return;
+    SetManualControlsEnabled(false);
+    setCohPath->setText(found.folder);
+    if (!found.screenX.isEmpty())
+        setWidth->setText(found.screenX);
+    if (!found.screenY.isEmpty())
+        setHeight->setText(found.screenY);
+}
+
+void SettingsTab::OnAutoClicked()
+{
+    SetManualControlsEnabled(!setAuto->isChecked());
+    DetectGameSettings();
+}
+
+void SettingsTab::OnBrowseClicked()
+{
+    OpenFileRequest request;
+    request.title = tr("Game location");
+    request.initialFolder = setCohPath->text();
+    request.fileName = QStringLiteral("cityofheroes.exe");
+    // Under Wine the client's file name may carry any case.
+    request.filter = QStringLiteral("City of Heroes (cityofheroes.exe cityofvillains.exe CityOfHeroes.exe "
+                                    "CityOfVillains.exe);;Programs (*.exe *.EXE)");
+    const QString chosen = m_openFile ? m_openFile(this, request) : QString();
+    if (chosen.isEmpty())
+        return;
+    const QString folder = ReturnPath(chosen);
+    if (folder.isEmpty())
+        return;
+    setCohPath->setText(folder);
+    emit gameFolderChosen();
+}
+
+void SettingsTab::BrowseFrame(QLineEdit* target)
+{
+    OpenFileRequest request;
+    request.title = tr("Choose a frame picture");
+    const QString current = target->text();
+    request.initialFolder = current.isEmpty() ? DataFolder() : ReturnPath(current);
+    request.fileName = current.isEmpty() ? QString() : current.mid(ReturnPath(current).size() + 1);
+    request.filter = QStringLiteral("Bitmap images (bmp,png,gif) (*.bmp *.png *.gif *.BMP *.PNG *.GIF)");
+    const QString chosen = m_openFile ? m_openFile(this, request) : QString();
+    // A cancelled dialog changes nothing.
+    if (chosen.isEmpty())
+        return;
+    const FrameCheck check = CheckFrameFile(chosen);
+    if (check != FrameCheck::Ok) {
+        m_host.ShowMessage(FrameCheckMessage(check), MessageIcon::Exclamation);
+        return;
+    }
+    target->setText(chosen);
+}
+
+bool SettingsTab::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* box = qobject_cast<QLineEdit*>(watched);
+    if (box && (box == setWidth || box == setHeight)) {
+        if (event->type() == QEvent::FocusIn) {
+            // Deferred: a mouse click that gave the focus would clear the selection again.
+            QTimer::singleShot(0, box, [box] { box->selectAll(); });
+        } else if (event->type() == QEvent::FocusOut) {
+            box->setText(NormalizeSizeText(box->text()));
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

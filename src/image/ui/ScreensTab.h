@@ -1,0 +1,91 @@
+#pragma once
+
+#include "app/ui/FileDialogs.h"
+#include "image/ScreenPictures.h"
+
+#include <QWidget>
+#include <functional>
+
+class BusyHost;
+class PreviewBox;
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QScrollBar;
+class SettingsStore;
+class XPFrame;
+
+// What the Screens tab reads from the rest of the window (the Settings tab's
+// values), so that it never reaches into another tab's widgets.
+struct ScreensContext
+{
+    std::function<QString()> gameFolder;
+    std::function<QString()> screenWidth;
+    std::function<QString()> screenHeight;
+    std::function<QString()> frameHL;
+    std::function<QString()> frameHC;
+    std::function<bool()> compress;
+};
+
+// The Screens tab: source picture, preview with level adjustment, frame
+// switches and the two loading-screen save buttons.
+class ScreensTab : public QWidget
+{
+    Q_OBJECT
+public:
+    ScreensTab(BusyHost& host, SettingsStore& store, ScreensContext context, OpenFileFunction openFile,
+               QWidget* parent = nullptr);
+
+    // The shared picture browse (also the Randomizer tab's Browse button).
+    void Browse();
+    // Loads a picture as the source image with previews; false leaves everything as it was.
+    bool LoadPicture(const QString& file);
+    void SaveLoadingScreen(bool login);
+    // Opens the adjustment group (a click on the preview).
+    void DisplayImageControls();
+    void RebuildFramePreviews();
+    void SetOpenFileFunction(OpenFileFunction openFile) { m_openFile = std::move(openFile); }
+
+    ScreenPictures& Pictures() { return m_pictures; }
+
+    QLineEdit* scrImage;
+    QPushButton* scrBrowse;
+    XPFrame* previewGroup;
+    PreviewBox* scrPreview;
+    XPFrame* adjFrame;
+    QScrollBar* adjBlack;
+    QScrollBar* adjWhite;
+    QLineEdit* adjBlackDisplay;
+    QLineEdit* adjWhiteDisplay;
+    QPushButton* adjApply;
+    QPushButton* adjRevert;
+    QPushButton* adjCancel;
+    QCheckBox* scrFrames;
+    QCheckBox* scrFramesPreview;
+    QPushButton* scrSaveHL;
+    QPushButton* scrSaveHC;
+
+signals:
+    // A picture was chosen through the browse and loaded.
+    void pictureChosen(const QString& path);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ShowDisplayedPreview();
+    void CloseAdjustment();
+    void OnBlackChanged(int value);
+    void OnWhiteChanged(int value);
+    void OnApply();
+    void OnReload();
+    void OnCancel();
+    void OnFramesClicked();
+    void OnFramesPreviewClicked();
+
+    BusyHost& m_host;
+    SettingsStore& m_store;
+    ScreensContext m_context;
+    OpenFileFunction m_openFile;
+    ScreenPictures m_pictures;
+};

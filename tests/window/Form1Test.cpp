@@ -1,0 +1,351 @@
+#include "WindowFixture.h"
+#include "app/Credits.h"
+#include "app/ui/CreditsTab.h"
+#include "app/ui/SettingsTab.h"
+#include "controls/XPProgressBar.h"
+#include "image/ui/ScreensTab.h"
+#include "music/ui/MusicTab.h"
+#include "online/ui/OnlineTab.h"
+#include "randomizer/ui/RandomizerTab.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QTabWidget>
+
+namespace {
+
+using Form1Test = WindowFixture;
+
+TEST_F(Form1Test, TabsAndControlsCarryTheirNames)
+{
+    ASSERT_EQ(Start(), Form1::StartResult::Interactive);
+    QTabWidget* tabs = m_window->SSTab1;
+    QStringList titles;
+    for (int i = 0; i < tabs->count(); ++i)
+        titles << tabs->tabText(i);
+    EXPECT_EQ(titles,
+              (QStringList{"Screens", "Randomizer", "Music", "Textures", "Online", "Settings", "Credits"}));
+    for (const char* name :
+         {"SSTab1",    "XPProgressBar1", "Quit",      "scrFrames",  "scrFramesPreview", "rndFolder",
+          "sndFolder", "setCompression", "FrameHL",   "FrameHC",    "setCohPath",       "setCohRegKey",
+          "setBrowse", "setWidth",       "setHeight", "setAuto",    "crdVersion",       "crdText",
+          "crdMail",   "webURL(0)",      "webURL(4)", "webFile(0)", "webFile(4)",       "webLabel(2)"})
+        EXPECT_NE(m_window->findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
+    EXPECT_FALSE(m_window->XPProgressBar1->isVisibleTo(m_window.get()));
+    EXPECT_EQ(m_window->Quit->text(), "Close");
+    EXPECT_EQ(m_window->windowTitle(), "Lumivale " + GetVersionText());
+    EXPECT_EQ(m_window->creditsTab->crdVersion->text(), GetVersionText());
+}
+
+TEST_F(Form1Test, SettingsRoundTripThroughTheWindow)
+{
+    const QString game = Path(QStringLiteral("game"));
+    m_store->Write("CohPath", game);
+    m_store->Write("CohRegKey", "CohBeta");
+    m_store->Write("CohWidth", "1920");
+    m_store->Write("CohHeight", "1080");
+    m_store->Write("Frames", " 1");
+    m_store->Write("FramesPreview", " 1");
+    m_store->Write("TextureCompression", " 1");
+    m_store->Write("CohAuto", " 0");
+    m_store->Write("FrameHL", "/frames/login.png");
+    m_store->Write("FrameHC", "/frames/chars.png");
+    m_store->Write("RandomFolder", " 1");
+    m_store->Write("SoundFolder", " 1");
+    for (int i = 0; i < 5; ++i) {
+        m_store->Write(QStringLiteral("webName%1").arg(i), QStringLiteral("Sky %1").arg(i));
+        m_store->Write(QStringLiteral("webLink%1").arg(i),
+                       QStringLiteral("http://example.org/%1.jpg").arg(i));
+    }
+    ASSERT_EQ(Start(), Form1::StartResult::Interactive);
+
+    SettingsTab* s = m_window->settingsTab;
+    EXPECT_EQ(s->setCohPath->text(), game);
+    EXPECT_EQ(s->GameKeyName(), "CohBeta");
+    EXPECT_EQ(s->setWidth->text(), "1920");
+    EXPECT_EQ(s->setHeight->text(), "1080");
+    EXPECT_TRUE(m_window->screensTab->scrFrames->isChecked());
+    EXPECT_TRUE(m_window->screensTab->scrFramesPreview->isChecked());
+    EXPECT_TRUE(m_window->screensTab->scrFramesPreview->isEnabled());
+    EXPECT_TRUE(s->setCompression->isChecked());
+    EXPECT_FALSE(s->setAuto->isChecked());
+    EXPECT_EQ(s->FrameHL->text(), "/frames/login.png");
+    EXPECT_EQ(s->FrameHC->text(), "/frames/chars.png");
+    EXPECT_TRUE(m_window->randomizerTab->rndFolder->isChecked());
+    EXPECT_TRUE(m_window->musicTab->sndFolder->isChecked());
+    EXPECT_EQ(m_window->onlineTab->webFile[3]->text(), "Sky 3");
+    EXPECT_EQ(m_window->onlineTab->webURL[4]->text(), "http://example.org/4.jpg");
+
+    // Change things and close: blanks delete, check boxes are written as " 0"/" 1".
+    s->setWidth->setText("   ");
+    s->FrameHC->clear();
+    s->setAuto->setChecked(true);
+    m_window->screensTab->scrFrames->setChecked(false);
+    m_window->onlineTab->webURL[2]->clear();
+    m_window->onlineTab->webFile[1]->setText("changed");
+    ASSERT_TRUE(m_window->close());
+
+    QSettings raw(m_store->FilePath(), QSettings::IniFormat);
+    const QStringList keys = raw.allKeys();
+    auto stored = [&](const char* name) { return m_store->Read(QString::fromLatin1(name)); };
+    EXPECT_EQ(stored("CohAuto"), " 1");
+    EXPECT_EQ(stored("CohRegKey"), "CohBeta");
+    EXPECT_EQ(stored("CohPath"), game);
+    EXPECT_TRUE(stored("CohWidth").isEmpty());
+    EXPECT_EQ(stored("CohHeight"), "1080");
+    EXPECT_EQ(stored("Frames"), " 0");
+    EXPECT_EQ(stored("FramesPreview"), " 1");
+    EXPECT_EQ(stored("TextureCompression"), " 1");
+    EXPECT_EQ(stored("FrameHL"), "/frames/login.png");
+    EXPECT_TRUE(stored("FrameHC").isEmpty());
+    EXPECT_EQ(stored("RandomFolder"), " 1");
+    EXPECT_EQ(stored("SoundFolder"), " 1");
+    EXPECT_TRUE(stored("webLink2").isEmpty());
+    EXPECT_EQ(stored("webLink0"), "http://example.org/0.jpg");
+    // The slot's texture name is not the window's to save.
+    EXPECT_EQ(stored("webName1"), "Sky 1");
+    for (const QString& key : keys)
+        EXPECT_FALSE(key.contains("CohWidth") || key.contains("FrameHC") || key.contains("webLink2"))
+            << key.toStdString();
+}
+
+TEST_F(Form1Test, FramesPreviewStartsDisabledWhenFramesAreOff)
+{
+    m_store->Write("Frames", " 0");
+    m_store->Write("FramesPreview", " 1");
+    m_store->Write("CohAuto", "abc");
+    Start();
+    EXPECT_FALSE(m_window->screensTab->scrFramesPreview->isEnabled());
+    EXPECT_TRUE(m_window->screensTab->scrFramesPreview->isChecked()); // loaded even when disabled
+    EXPECT_FALSE(m_window->settingsTab->setAuto->isChecked());
+}
+
+TEST_F(Form1Test, EmptyStoreStartsWithDefaults)
+{
+    Start();
+    EXPECT_EQ(m_window->settingsTab->GameKeyName(), "Coh");
+    EXPECT_TRUE(m_window->settingsTab->setCohPath->text().isEmpty());
+    EXPECT_FALSE(m_window->screensTab->scrSaveHL->isEnabled());
+    EXPECT_FALSE(m_window->screensTab->scrSaveHC->isEnabled());
+}
+
+TEST_F(Form1Test, GameFolderFallsBackToTheFixedKeyWhateverCohRegKeyNames)
+{
+    QDir().mkpath(Path("wine/drive_c/Games/City of Heroes"));
+    WriteGameKey("Coh", "C:\\GAMES\\city of heroes", "1600", "900");
+    m_store->Write("CohRegKey", "CohTest");
+    Start();
+    EXPECT_EQ(m_window->settingsTab->setCohPath->text(), Path("wine/drive_c/Games/City of Heroes"));
+}
+
+TEST_F(Form1Test, CloseIsRefusedWhileBusyAndSavesNothing)
+{
+    Start();
+    m_window->show();
+    m_window->settingsTab->setWidth->setText("1280");
+    m_window->Host().SetBusy(true, true, 10, "Working...");
+    EXPECT_FALSE(m_window->close());
+    EXPECT_TRUE(m_window->isVisible());
+    EXPECT_TRUE(m_store->Read("CohWidth").isEmpty());
+    m_window->Host().SetBusy(false, false, 0, {});
+    EXPECT_TRUE(m_window->close());
+    EXPECT_EQ(m_store->Read("CohWidth"), "1280");
+}
+
+TEST_F(Form1Test, CloseDeletesTheConvertedMusic)
+{
+    Start();
+    const QString work = qEnvironmentVariable("XDG_CACHE_HOME") + "/Lumivale";
+    QDir().mkpath(work);
+    QFile f(work + "/converted.ogg");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    ASSERT_TRUE(m_window->close());
+    EXPECT_FALSE(QFile::exists(work + "/converted.ogg"));
+}
+
+TEST_F(Form1Test, QuitClickWithinATenthOfASecondOfTheBusyEndIsIgnored)
+{
+    Start();
+    m_window->show();
+    WidgetBusyHost& host = m_window->Host();
+    host.SetBusy(true, true, 100, "Converting x...");
+    EXPECT_EQ(m_window->Quit->text(), "Cancel");
+    m_window->Quit->click(); // Cancel
+    EXPECT_TRUE(host.CancelRequested());
+    EXPECT_TRUE(m_window->isVisible());
+    m_now += 0.02;
+    host.SetBusy(false, false, 0, {});
+    EXPECT_TRUE(host.CancelRequested()); // stays set until the next operation starts
+    m_now += 0.05;
+    m_window->Quit->click(); // too soon: ignored
+    EXPECT_TRUE(m_window->isVisible());
+    m_now += 0.2;
+    m_window->Quit->click();
+    EXPECT_FALSE(m_window->isVisible());
+    host.SetBusy(true, true, 0, {});
+    EXPECT_FALSE(host.CancelRequested());
+    host.SetBusy(false, false, 0, {});
+}
+
+TEST_F(Form1Test, QuitClickAfterMidnightCloses)
+{
+    Start();
+    m_window->show();
+    m_now = 86399.99;
+    m_window->Host().SetBusy(true, false, 0, {});
+    m_window->Host().SetBusy(false, false, 0, {});
+    m_now = 0.05; // just past midnight: the idle time lies "in the future" and counts as 0
+    m_window->Quit->click();
+    EXPECT_TRUE(m_window->isVisible());
+    m_now = 0.5;
+    m_window->Quit->click();
+    EXPECT_FALSE(m_window->isVisible());
+}
+
+TEST_F(Form1Test, BusyProtocolDrivesTheControls)
+{
+    Start();
+    m_window->show();
+    WidgetBusyHost& host = m_window->Host();
+    host.SetBusy(true, false, 200, "Writing background...");
+    EXPECT_TRUE(host.Busy());
+    EXPECT_TRUE(m_window->XPProgressBar1->isVisible());
+    EXPECT_FALSE(m_window->SSTab1->isEnabled());
+    EXPECT_FALSE(m_window->Quit->isEnabled());
+    EXPECT_EQ(m_window->Quit->text(), "Cancel");
+    EXPECT_EQ(m_window->XPProgressBar1->CustomText(), "Writing background...");
+    host.ReportProgress(100, {});
+    EXPECT_EQ(m_window->XPProgressBar1->CustomText(), "Writing background...");
+    EXPECT_EQ(m_window->XPProgressBar1->Percent(), 50);
+    // A maximum of 0 keeps the previous one; an empty text shows a blank.
+    host.SetBusy(true, false, 0, {});
+    EXPECT_EQ(m_window->XPProgressBar1->Max(), 200);
+    EXPECT_EQ(m_window->XPProgressBar1->CustomText(), " ");
+    host.SetBusy(false, false, 0, {});
+    EXPECT_FALSE(host.Busy());
+    EXPECT_FALSE(m_window->XPProgressBar1->isVisible());
+    EXPECT_TRUE(m_window->SSTab1->isEnabled());
+    EXPECT_TRUE(m_window->Quit->isEnabled());
+    EXPECT_EQ(m_window->Quit->text(), "Close");
+}
+
+TEST_F(Form1Test, RandomizerModeTouchesNoControlAndEndsAtOnce)
+{
+    ASSERT_EQ(Start({"x-randomizerx"}), Form1::StartResult::RandomizerDone);
+    EXPECT_TRUE(m_window->RandomizerMode());
+    EXPECT_FALSE(m_window->isVisible());
+    WidgetBusyHost& host = m_window->Host();
+    host.SetBusy(true, false, 50, "Loading...");
+    EXPECT_TRUE(host.Busy());
+    EXPECT_FALSE(m_window->XPProgressBar1->isVisibleTo(m_window.get()));
+    EXPECT_TRUE(m_window->SSTab1->isEnabled());
+    EXPECT_EQ(m_window->Quit->text(), "Close");
+    host.ReportProgress(25, "Other");
+    EXPECT_NE(m_window->XPProgressBar1->CustomText(), "Other");
+    host.SetBusy(false, false, 0, {});
+    // Nothing is saved in this mode.
+    m_window->settingsTab->setCohPath->setText("/somewhere");
+    m_window->close();
+    EXPECT_TRUE(m_store->Read("CohPath").isEmpty());
+}
+
+TEST_F(Form1Test, CapitalisedSwitchStartsTheInteractiveMode)
+{
+    EXPECT_EQ(Start({"-Randomizer"}), Form1::StartResult::Interactive);
+    EXPECT_FALSE(m_window->RandomizerMode());
+}
+
+TEST_F(Form1Test, SizeBoxesNormaliseWhenTheFocusLeaves)
+{
+    Start();
+    m_window->show();
+    m_window->SSTab1->setCurrentWidget(m_window->settingsTab);
+    QApplication::setActiveWindow(m_window.get());
+    struct Case
+    {
+        const char* typed;
+        const char* shown;
+    };
+    for (const Case& c :
+         {Case{"1280 px", "1280"}, Case{"", "0"}, Case{"-800", "800"}, Case{"1024x768", "1024"}}) {
+        QLineEdit* width = m_window->settingsTab->setWidth;
+        width->setFocus();
+        QApplication::processEvents();
+        width->setText(QString::fromLatin1(c.typed));
+        m_window->settingsTab->setHeight->setFocus();
+        QApplication::processEvents();
+        EXPECT_EQ(width->text(), QString::fromLatin1(c.shown)) << c.typed;
+    }
+}
+
+TEST_F(Form1Test, AutodetectFillsFolderAndKeepsHeightWithoutScreenY)
+{
+    QDir().mkpath(Path("wine/drive_c/Games/CoH"));
+    WriteGameKey("Coh", "C:\\Games\\CoH", "1920", QString());
+    m_store->Write("CohHeight", "900");
+    m_store->Write("CohAuto", " 1");
+    Start();
+    SettingsTab* s = m_window->settingsTab;
+    EXPECT_EQ(s->setCohPath->text(), Path("wine/drive_c/Games/CoH"));
+    EXPECT_EQ(s->setWidth->text(), "1920");
+    EXPECT_EQ(s->setHeight->text(), "900");
+    EXPECT_FALSE(s->setCohPath->isEnabled());
+    EXPECT_FALSE(s->setBrowse->isEnabled());
+    // Unticking keeps what was detected and gives the controls back.
+    s->setAuto->click();
+    EXPECT_TRUE(s->setCohPath->isEnabled());
+    EXPECT_EQ(s->setCohPath->text(), Path("wine/drive_c/Games/CoH"));
+}
+
+TEST_F(Form1Test, AutodetectWithoutTheKeyForcesManualEntry)
+{
+    m_store->Write("CohAuto", " 1");
+    Start();
+    SettingsTab* s = m_window->settingsTab;
+    EXPECT_FALSE(s->setAuto->isEnabled());
+    EXPECT_TRUE(s->setCohPath->isEnabled());
+    EXPECT_TRUE(s->setWidth->isEnabled());
+}
+
+TEST_F(Form1Test, BrowseSetsTheFolderOfTheChosenClientOrNothingWhenCancelled)
+{
+    Start();
+    SettingsTab* s = m_window->settingsTab;
+    m_nextFile.clear();
+    s->setBrowse->click();
+    EXPECT_TRUE(s->setCohPath->text().isEmpty());
+    EXPECT_EQ(m_lastRequest.fileName, "cityofheroes.exe");
+    m_nextFile = Path("game/cityofvillains.exe");
+    s->setBrowse->click();
+    EXPECT_EQ(s->setCohPath->text(), Path("game"));
+}
+
+TEST(Form1Process, RandomizerRunWithEmptySettingsExitsAtOnceWithoutAWindow)
+{
+    QTemporaryDir home;
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    env.insert("XDG_CACHE_HOME", home.filePath("cache"));
+    env.insert("WINEPREFIX", home.filePath("wine"));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.setProcessEnvironment(env);
+    QElapsedTimer timer;
+    timer.start();
+    p.start(QStringLiteral(LUMIVALE_BIN_DIR "/lumivale"), {"-randomizer"});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+    // Generous for sanitizer builds; the release build takes a small fraction of this.
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_FALSE(QFile::exists(home.filePath("config/Lumivale/Lumivale.ini")));
+}
+
+} // namespace

@@ -1,0 +1,111 @@
+// Pictures of the window for looking at, not assertions: written only when
+// LUMIVALE_SCREENSHOTS names a folder. Run:
+//   LUMIVALE_SCREENSHOTS=/tmp/shots build/bin/tests_window --gtest_filter='Screenshots*'
+#include "WindowFixture.h"
+#include "app/ui/SettingsTab.h"
+#include "controls/XPFrame.h"
+#include "image/ui/ScreensTab.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QEnterEvent>
+#include <QImage>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabWidget>
+
+namespace {
+
+class Screenshots : public WindowFixture
+{
+protected:
+    void SetUp() override
+    {
+        m_folder = qEnvironmentVariable("LUMIVALE_SCREENSHOTS");
+        if (m_folder.isEmpty())
+            GTEST_SKIP() << "LUMIVALE_SCREENSHOTS is not set";
+        WindowFixture::SetUp();
+        QDir().mkpath(m_folder);
+    }
+
+    void Shoot(const char* name)
+    {
+        QApplication::processEvents();
+        const qreal ratio = m_window->devicePixelRatioF();
+        m_window->grab().toImage().save(QDir(m_folder).filePath(QString::fromLatin1(name) + ".png"));
+        Q_UNUSED(ratio);
+    }
+
+    QString m_folder;
+};
+
+QString MakePicture(const QString& path, QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QPainter p(&image);
+    QLinearGradient sky(0, 0, 0, size.height());
+    sky.setColorAt(0, QColor(20, 30, 90));
+    sky.setColorAt(0.6, QColor(230, 120, 60));
+    sky.setColorAt(1, QColor(40, 20, 20));
+    p.fillRect(image.rect(), sky);
+    p.setBrush(QColor(250, 220, 120));
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QPoint(size.width() * 2 / 3, size.height() * 3 / 5), size.height() / 8, size.height() / 8);
+    p.end();
+    image.save(path);
+    return path;
+}
+
+QString MakeFrame(const QString& path)
+{
+    QImage image(1024, 768, QImage::Format_RGB32);
+    image.fill(QColor(20, 40, 110));
+    QPainter p(&image);
+    p.fillRect(QRect(48, 48, 1024 - 96, 768 - 96), QColor(255, 0, 255));
+    p.end();
+    image.save(path);
+    return path;
+}
+
+TEST_F(Screenshots, MainWindowTabs)
+{
+    m_store->Write("CohPath", Path("game"));
+    m_store->Write("CohWidth", "1920");
+    m_store->Write("CohHeight", "1080");
+    m_store->Write("FrameHL", MakeFrame(Path("frame-login.png")));
+    Start();
+    m_window->resize(m_window->sizeHint());
+    m_window->show();
+    Shoot("01-screens-empty");
+
+    m_nextFile = MakePicture(Path("sunset.jpg"), {1920, 1080});
+    m_window->screensTab->scrBrowse->click();
+    Shoot("02-screens-loaded");
+
+    emit m_window->screensTab->scrPreview->clicked();
+    m_window->screensTab->adjBlack->setValue(40);
+    m_window->screensTab->adjWhite->setValue(180);
+    Shoot("03-screens-adjusting");
+    m_window->screensTab->adjCancel->click();
+
+    m_window->screensTab->scrFrames->click();
+    m_window->screensTab->scrFramesPreview->click();
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(m_window->screensTab->scrSaveHL, &enter);
+    Shoot("04-screens-framed-preview");
+
+    for (int i = 1; i < m_window->SSTab1->count(); ++i) {
+        m_window->SSTab1->setCurrentIndex(i);
+        Shoot(qPrintable(QStringLiteral("1%1-%2").arg(i).arg(m_window->SSTab1->tabText(i).toLower())));
+    }
+
+    m_window->SSTab1->setCurrentIndex(0);
+    m_window->Host().SetBusy(true, true, 1024, "Writing COH_LogInScreen_Background...");
+    m_window->Host().ReportProgress(430);
+    Shoot("20-busy");
+    m_window->Host().SetBusy(false, false, 0, {});
+}
+
+} // namespace

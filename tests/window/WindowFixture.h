@@ -1,0 +1,82 @@
+#pragma once
+
+#include "app/BusyHost.h"
+#include "app/SettingsStore.h"
+#include "app/WinePrefix.h"
+#include "window/Form1.h"
+#include "window/WidgetBusyHost.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+#include <vector>
+
+// A main window over a settings file, a Wine prefix and a game folder in a
+// temporary folder, with messages and dialogs answered by the test.
+class WindowFixture : public ::testing::Test
+{
+protected:
+    struct Shown
+    {
+        QString text;
+        MessageIcon icon;
+    };
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_store = std::make_unique<SettingsStore>(Path(QStringLiteral("config/Lumivale.ini")));
+        QDir().mkpath(Path(QStringLiteral("wine")));
+        QDir().mkpath(Path(QStringLiteral("game")));
+    }
+
+    QString Path(const QString& relative) const { return QDir(m_dir.path()).filePath(relative); }
+
+    // Makes the window (after the test has prepared the settings) and runs its start-up.
+    Form1::StartResult Start(const QStringList& arguments = {})
+    {
+        m_window = std::make_unique<Form1>(*m_store, WinePrefix(Path(QStringLiteral("wine"))));
+        m_window->Host().SetMessageSink([this](const QString& text, MessageIcon icon) {
+            m_messages.push_back({text, icon});
+        });
+        m_window->SetClock([this] { return m_now; });
+        m_window->SetOpenFileFunction([this](QWidget*, const OpenFileRequest& request) {
+            m_lastRequest = request;
+            return m_nextFile;
+        });
+        return m_window->Startup(arguments);
+    }
+
+    // Writes a user.reg with the game's key in the way Wine writes it.
+    void WriteGameKey(const QString& keyName, const QString& windowsFolder, const QString& width,
+                      const QString& height)
+    {
+        QDir().mkpath(Path(QStringLiteral("wine/drive_c")));
+        QDir().mkpath(Path(QStringLiteral("wine/dosdevices")));
+        QFile::link(QStringLiteral("../drive_c"), Path(QStringLiteral("wine/dosdevices/c:")));
+        QString text = QStringLiteral("WINE REGISTRY Version 2\n;; All keys relative to "
+                                      "\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win64\n\n");
+        text +=
+            QStringLiteral("[Software\\\\Cryptic\\\\%1] 1796715068\n#time=1d9c0a1b2c3d4e5\n").arg(keyName);
+        if (!windowsFolder.isNull())
+            text += QStringLiteral("\"Installation Directory\"=\"%1\"\n")
+                        .arg(QString(windowsFolder).replace(QStringLiteral("\\"), QStringLiteral("\\\\")));
+        if (!width.isNull())
+            text += QStringLiteral("\"screenX\"=\"%1\"\n").arg(width);
+        if (!height.isNull())
+            text += QStringLiteral("\"screenY\"=\"%1\"\n").arg(height);
+        QFile file(Path(QStringLiteral("wine/user.reg")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text.toUtf8());
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<SettingsStore> m_store;
+    std::unique_ptr<Form1> m_window;
+    std::vector<Shown> m_messages;
+    double m_now = 36000.0;
+    QString m_nextFile;
+    OpenFileRequest m_lastRequest;
+};
