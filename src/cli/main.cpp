@@ -42,6 +42,8 @@ int main(int argc, char* argv[])
                                                 .arg(LUMIVALE_VERSION_REVISION));
 
     QCommandLineParser parser;
+    // "-randomizer" belongs to the window program; report it as one unknown word.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(QStringLiteral(
         "Lumivale without a window.\n\n"
         "Subcommands:\n"

@@ -67,9 +67,12 @@ struct ProcessResult
     QByteArray err;
 };
 
-inline ProcessResult RunTool(const QString& program, const QStringList& arguments, int timeoutMs = 60000)
+inline ProcessResult
+RunTool(const QString& program, const QStringList& arguments, int timeoutMs = 60000,
+        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess p;
+    p.setProcessEnvironment(environment);
     p.start(program, arguments);
     ProcessResult r;
     if (!p.waitForFinished(timeoutMs) || p.exitStatus() != QProcess::NormalExit)
