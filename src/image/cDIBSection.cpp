@@ -15,9 +15,12 @@ bool cDIBSection::Create(std::int32_t lWidth, std::int32_t lHeight)
     ClearUp();
     if (lWidth < 1 || lHeight < 1)
         return false;
-    // 64-bit arithmetic: a 32-bit product overflows long before memory runs out.
+    // The row length must fit in 32 bits; the total is computed in 64 bits
+    // because a 32-bit product overflows long before memory runs out.
+    if (lWidth > (INT32_MAX - 3) / 3)
+        return false;
     const std::uint64_t size = std::uint64_t(ScanLineBytes(lWidth)) * std::uint64_t(lHeight);
-    if (lWidth > (INT32_MAX - 3) / 3 || size > (std::uint64_t(1) << 34))
+    if (size > (std::uint64_t(1) << 34))
         return false;
     m_bits.reset(new (std::nothrow) std::uint8_t[size]());
     if (!m_bits)
