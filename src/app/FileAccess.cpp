@@ -99,11 +99,12 @@ QString GameFilePath(const QString& gameFolder, const QString& relative)
         if (component != QLatin1String(".") && component != QLatin1String(".."))
             components.append(component);
     }
+    // Without a game folder there is nothing to be below; never fall back to the working folder.
     QString base = gameFolder;
     while (base.size() > 1 && base.endsWith(QLatin1Char('/')))
         base.chop(1);
     if (base.isEmpty())
-        base = QStringLiteral(".");
+        return QString();
     return AppendMatched(base, components);
 }
 

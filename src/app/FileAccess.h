@@ -21,7 +21,7 @@ QString MatchPathCase(const QString& path);
 QString EnsureFolder(const QString& path);
 // gameFolder + relative ('/' or '\' separated), existing components below the
 // game folder matched in case. "." and ".." are dropped so the result never
-// leaves the game folder.
+// leaves the game folder. An empty game folder gives "".
 QString GameFilePath(const QString& gameFolder, const QString& relative);
 
 // Access, share and disposition numbers as the callers pass them.

@@ -82,6 +82,7 @@ TEST_F(FolderTest, GameFilePathStaysBelowTheGameFolder)
               game + QStringLiteral("/data/Texture_Library"));
     EXPECT_EQ(GameFilePath(game, QStringLiteral("..\\..\\etc\\passwd")),
               game + QStringLiteral("/etc/passwd"));
+    EXPECT_EQ(GameFilePath(QString(), QStringLiteral("data/x.texture")), QString());
 }
 
 TEST_F(FolderTest, FileRecordsReadWriteAndClose)
