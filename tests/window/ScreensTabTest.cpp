@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QEnterEvent>
+#include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
@@ -37,6 +38,7 @@ protected:
         for (int x = 0; x < size.width(); ++x)
             image.setPixelColor(x, 0, QColor(x % 256, 0, 255 - x % 256));
         const QString path = Path(QString::fromLatin1(name));
+        QDir().mkpath(QFileInfo(path).path());
         EXPECT_TRUE(image.save(path));
         return path;
     }

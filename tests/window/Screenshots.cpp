@@ -4,6 +4,7 @@
 #include "WindowFixture.h"
 #include "app/ui/SettingsTab.h"
 #include "controls/XPFrame.h"
+#include "image/ui/PreviewBox.h"
 #include "image/ui/ScreensTab.h"
 
 #include <QApplication>

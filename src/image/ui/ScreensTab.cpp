@@ -147,6 +147,10 @@ ScreensTab::ScreensTab(BusyHost& host, SettingsStore& store, ScreensContext cont
     adjGrid->addLayout(adjButtons, 2, 0, 1, 3);
     adjGrid->setColumnStretch(1, 1);
     adjFrame->setLayout(adjGrid);
+    // The tab keeps room for the group, so opening it never squeezes the rest.
+    QSizePolicy keepRoom = adjFrame->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    adjFrame->setSizePolicy(keepRoom);
     adjFrame->setVisible(false);
 
     auto* side = new QVBoxLayout;
@@ -206,6 +210,7 @@ void ScreensTab::Browse()
     if (!LoadPicture(chosen))
         return;
     RebuildFramePreviews();
+    ShowDisplayedPreview();
     scrImage->setText(chosen);
     m_store.Write(QStringLiteral("LastImageDir"), ReturnPath(chosen));
     emit pictureChosen(chosen);
