@@ -163,7 +163,9 @@ TEST(cDIBSection, ResampleOfOnePixelWideOrHighSource)
     ASSERT_TRUE(tall);
     for (int x = 0; x < 6; ++x)
         EXPECT_EQ(std::memcmp(tall->Row(0) + 3 * x, column->Row(0), 3), 0);
-    EXPECT_TRUE(SamePixels(*tall, *ReferenceResample(*column, 20, 6)));
+    const DibRef want = ReferenceResample(*column, 20, 6);
+    ASSERT_TRUE(want);
+    EXPECT_TRUE(SamePixels(*tall, *want));
 
     const DibRef row = Noise(9, 1, 4);
     const DibRef flat = row->Resample(5, 17);
