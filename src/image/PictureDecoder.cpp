@@ -48,8 +48,6 @@ bool LooksLikeTarga(const QByteArray& data)
 
 QImage DecodeTarga(const QByteArray& data)
 {
-    if (!LooksLikeTarga(data))
-        return {};
     const auto* bytes = reinterpret_cast<const stbi_uc*>(data.constData());
     int w = 0, h = 0, comp = 0;
     if (!stbi_info_from_memory(bytes, int(data.size()), &w, &h, &comp) || w < 1 || h < 1)
@@ -66,6 +64,22 @@ QImage DecodeTarga(const QByteArray& data)
     for (int y = 0; y < h; ++y)
         std::memcpy(img.scanLine(y), pixels.get() + std::size_t(y) * std::size_t(w) * 4, std::size_t(w) * 4);
     return img;
+}
+
+// Reads a Targa file when its header is plausible. The whole file is read
+// only then, and only up to a size that a picture within the allocation
+// limit can have (run-length data is at most about twice the pixel data).
+QImage ReadTarga(QFile& file)
+{
+    if (!file.seek(0) || !LooksLikeTarga(file.peek(18)))
+        return {};
+    const qint64 limit = AllocationLimitBytes();
+    if (limit < std::numeric_limits<qint64>::max() / 4 && file.size() > 2 * limit + (1 << 20))
+        return {};
+    const QByteArray data = file.readAll();
+    if (data.size() > std::numeric_limits<int>::max() / 2)
+        return {};
+    return DecodeTarga(data);
 }
 
 QImage DecodeWithQt(QIODevice* device)
@@ -115,13 +129,13 @@ QImage DecodePicture(const QString& path)
     const bool targaName = QFileInfo(path).suffix().compare(QLatin1String("tga"), Qt::CaseInsensitive) == 0;
     if (targaName) {
         // Qt's own Targa reader refuses footer-less and run-length encoded files.
-        img = DecodeTarga(file.readAll());
+        img = ReadTarga(file);
         if (img.isNull() && file.seek(0))
             img = DecodeWithQt(&file);
     } else {
         img = DecodeWithQt(&file);
-        if (img.isNull() && file.seek(0))
-            img = DecodeTarga(file.readAll());
+        if (img.isNull())
+            img = ReadTarga(file);
     }
     if (img.isNull())
         return {};

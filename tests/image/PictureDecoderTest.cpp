@@ -169,6 +169,27 @@ TEST_F(PictureDecoder, ReadsTargaWithAndWithoutFooterAndRunLength)
     EXPECT_TRUE(Near(PixelAt(grey, 3, 1), {102, 102, 102}, 1));
 }
 
+TEST_F(PictureDecoder, TurnsRotatedPhotosUpright)
+{
+    // An 8x4 JPEG with an EXIF block saying "turn 90 degrees clockwise to view".
+    QImage img(8, 4, QImage::Format_RGB888);
+    img.fill(qRgb(0, 0, 255));
+    ASSERT_TRUE(img.save(Path("plain.jpg"), "JPEG"));
+    QFile plain(Path("plain.jpg"));
+    ASSERT_TRUE(plain.open(QIODevice::ReadOnly));
+    QByteArray jpeg = plain.readAll();
+    const char exif[] = "\xFF\xE1\x00\x22"                   // APP1, 34 bytes
+                        "Exif\0\0"                           // EXIF identifier
+                        "II*\0\x08\0\0\0"                    // little-endian TIFF header, IFD at 8
+                        "\x01\0"                             // one entry
+                        "\x12\x01\x03\0\x01\0\0\0\x06\0\0\0" // Orientation (SHORT) = 6
+                        "\0\0\0\0";                          // no next IFD
+    jpeg.insert(2, QByteArray(exif, sizeof exif - 1));
+    ASSERT_TRUE(WriteBytes(Path("turned.jpg"), jpeg));
+    EXPECT_EQ(DecodePicture(Path("plain.jpg")).size(), QSize(8, 4));
+    EXPECT_EQ(DecodePicture(Path("turned.jpg")).size(), QSize(4, 8));
+}
+
 TEST_F(PictureDecoder, RefusesWhatIsNotAPicture)
 {
     EXPECT_TRUE(DecodePicture(Path("missing.png")).isNull());
