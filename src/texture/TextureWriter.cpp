@@ -18,6 +18,7 @@ namespace {
 constexpr qint64 kCompressedCopyBlock = 1024;
 constexpr qint64 kWrapCopyBlock = 16384;
 constexpr int kPollMs = 100;
+constexpr qint64 kRowProgressIntervalMs = 16;
 
 bool WriteAll(QIODevice& out, const char* data, qint64 size)
 {
@@ -89,16 +90,23 @@ bool WriteRawImage(QIODevice& out, const cDIBSection& cDib, qint32 Width, qint32
     if (!WriteAll(out, header))
         return false;
 
-    if (progressStep <= 0)
-        progressStep = std::max<qint32>(1, Height / 256);
+    // Each report drains the event queue (and repaints the bar in the window),
+    // which costs far more than a row; by default rows are reported about once
+    // a frame, and the last row always.
     qint32 lastReported = 0;
+    QElapsedTimer sinceReport;
+    sinceReport.start();
     const auto report = [&](qint32 rowsWritten) {
         if (!host)
             return true;
-        if (rowsWritten - lastReported < progressStep && rowsWritten != Height)
-            return true;
+        if (rowsWritten != Height) {
+            if (progressStep > 0 ? rowsWritten - lastReported < progressStep
+                                 : sinceReport.elapsed() < kRowProgressIntervalMs)
+                return true;
+        }
         lastReported = rowsWritten;
         host->ReportProgress(rowsWritten);
+        sinceReport.restart();
         return !host->CancelRequested();
     };
 

@@ -46,10 +46,10 @@ bool RawImageArgumentsValid(const cDIBSection& cDib, qint32 Width, qint32 Height
 // Width x 4 bytes (blue, green, red, alpha), the top row first. Columns beyond
 // the picture are zero, alpha included; rows beyond it repeat the last row
 // written; alpha is the mask's blue byte or 255. With a host, progress (rows
-// written) is reported every progressStep rows and after the last one; a step of
-// 0 or less picks one that gives a few hundred reports. A cancel request seen
-// after a report stops the write. False on invalid arguments, a failed or
-// short write, or a cancel.
+// written) is reported every progressStep rows, or with a step of 0 or less
+// about every 16 ms, and always after the last row. A cancel request seen after
+// a report stops the write. False on invalid arguments, a failed or short
+// write, or a cancel.
 bool WriteRawImage(QIODevice& out, const cDIBSection& cDib, qint32 Width, qint32 Height, bool Alpha,
                    const cDIBSection* cDibAlpha, RawImageForm form, BusyHost* host = nullptr,
                    qint32 progressStep = 0);

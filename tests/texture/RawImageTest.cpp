@@ -130,8 +130,7 @@ TEST(WriteRawImage, ReportsProgressSparinglyAndStopsOnCancel)
     buffer.open(QIODevice::WriteOnly);
     ASSERT_TRUE(WriteRawImage(buffer, *picture, 16, 1000, false, nullptr, RawImageForm::Dds, &host));
     EXPECT_EQ(host.Value(), 1000); // the last row is always reported
-    EXPECT_GE(host.ReportCount(), 100);
-    EXPECT_LE(host.ReportCount(), 400);
+    EXPECT_LT(host.ReportCount(), 50);
 
     struct CancellingHost : HeadlessBusyHost
     {
