@@ -132,9 +132,10 @@ bool ScreenPictures::ApplyLevels(BusyHost& host, int black, int white, bool fram
     if (DibRef preview = SourceImage->Resample(kPreviewHeight, PreviewWidth))
         PreviewImage = std::move(preview);
     RebuildFramePreviews(host, frames, framesPreview, frameHL, frameHC);
-    // Show the applied picture itself, not the live approximation computed
-    // from the old preview (they differ by rounding).
-    if (PreviewMode == 0)
+    // With framed previews the rebuild leaves the display alone; show the
+    // applied picture itself, not the live approximation computed from the
+    // old preview (the two differ by rounding).
+    if (frames && framesPreview)
         ResetDisplayedPreview();
     return true;
 }

@@ -158,6 +158,11 @@ TEST_F(Loading, ApplyLevelsStretchesSourceEachTime)
     EXPECT_TRUE(SameBytes(pics.PreviewImage, twice->Resample(180, 320)));
     EXPECT_TRUE(SameBytes(pics.DisplayedPreview, pics.PreviewImage));
     EXPECT_FALSE(m_host.Busy());
+
+    // With framed previews on, the display shows the applied picture, not the live approximation.
+    pics.PreviewLevels(30, 200);
+    ASSERT_TRUE(pics.ApplyLevels(m_host, 30, 200, true, true, Path("none.png"), Path("none.png")));
+    EXPECT_TRUE(SameBytes(pics.DisplayedPreview, pics.PreviewImage));
 }
 
 TEST_F(Loading, FramedPreviewsFollowTheSwitches)
