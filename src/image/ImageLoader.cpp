@@ -15,25 +15,16 @@ bool LoadImageSteps(BusyHost& host, const QString& FileName, DibRef& dibDest, qi
     const QString name = BareFileName(FileName);
     host.SetBusy(true, false, 10, QStringLiteral("Loading ") + name + QStringLiteral("..."));
 
-    auto loaded = std::make_shared<cDIBSection>();
-    {
-        const QImage picture = DecodePicture(FileName);
-        if (picture.isNull() || !loaded->CreateFromPicture(picture)) {
-            host.ShowMessage(QStringLiteral("Image could not be loaded."), MessageIcon::Exclamation);
-            return false;
-        }
+    const QImage picture = DecodePicture(FileName);
+    if (picture.isNull()) {
+        host.ShowMessage(QStringLiteral("Image could not be loaded."), MessageIcon::Exclamation);
+        return false;
     }
-
     host.ReportProgress(4, QStringLiteral("Resampling ") + name + QStringLiteral("..."));
-    // A picture already at the wanted size is a fresh buffer of its own: the
-    // resample would only copy it.
-    if (loaded->Width() != ImageWidth || loaded->Height() != ImageHeight) {
-        DibRef resampled = loaded->Resample(ImageHeight, ImageWidth);
-        if (!resampled) {
-            host.ShowMessage(QStringLiteral("Image could not be loaded."), MessageIcon::Exclamation);
-            return false;
-        }
-        loaded = std::move(resampled);
+    DibRef loaded = cDIBSection::ResamplePicture(picture, ImageHeight, ImageWidth);
+    if (!loaded) {
+        host.ShowMessage(QStringLiteral("Image could not be loaded."), MessageIcon::Exclamation);
+        return false;
     }
     dibDest = std::move(loaded);
     return true;

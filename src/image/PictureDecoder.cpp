@@ -82,10 +82,29 @@ QImage ReadTarga(QFile& file)
     return DecodeTarga(data);
 }
 
+// The reader for the common formats, told by their first bytes. Naming the
+// format spares Qt loading every image plug-in (and their libraries) to probe
+// the file, which costs more than decoding a photo.
+QByteArray FormatFromSignature(QIODevice* device)
+{
+    const QByteArray head = device->peek(8);
+    if (head.startsWith("\xFF\xD8\xFF"))
+        return QByteArrayLiteral("jpeg");
+    if (head.startsWith("\x89PNG\r\n\x1A\n"))
+        return QByteArrayLiteral("png");
+    if (head.startsWith("GIF87a") || head.startsWith("GIF89a"))
+        return QByteArrayLiteral("gif");
+    if (head.startsWith("BM"))
+        return QByteArrayLiteral("bmp");
+    return {};
+}
+
 QImage DecodeWithQt(QIODevice* device)
 {
-    QImageReader reader(device);
-    reader.setDecideFormatFromContent(true);
+    const QByteArray format = FormatFromSignature(device);
+    QImageReader reader(device, format);
+    // Anything else is recognised by content, whatever its name says.
+    reader.setDecideFormatFromContent(format.isEmpty());
     // Photos carry their orientation in EXIF; show them upright.
     reader.setAutoTransform(true);
     // A truncated file that still gives a picture is kept: the decoded part is
@@ -94,9 +113,12 @@ QImage DecodeWithQt(QIODevice* device)
 }
 
 // Transparent pixels are composited over black: the premultiplied colour is
-// exactly that.
+// exactly that. Opaque 32-bit and 24-bit pictures are returned as they are
+// (the pixel buffer reads both), which spares a full conversion pass.
 QImage ToOpaqueRgb888(const QImage& img)
 {
+    if (img.format() == QImage::Format_RGB32 || img.format() == QImage::Format_RGB888)
+        return img;
     if (!img.hasAlphaChannel())
         return img.convertToFormat(QImage::Format_RGB888);
     const QImage pm = img.convertToFormat(QImage::Format_ARGB32_Premultiplied);

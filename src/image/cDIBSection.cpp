@@ -8,9 +8,15 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <thread>
 #include <vector>
 
 bool cDIBSection::Create(std::int32_t lWidth, std::int32_t lHeight)
+{
+    return Allocate(lWidth, lHeight, true);
+}
+
+bool cDIBSection::Allocate(std::int32_t lWidth, std::int32_t lHeight, bool zeroed)
 {
     ClearUp();
     if (lWidth < 1 || lHeight < 1)
@@ -22,7 +28,8 @@ bool cDIBSection::Create(std::int32_t lWidth, std::int32_t lHeight)
     const std::uint64_t size = std::uint64_t(ScanLineBytes(lWidth)) * std::uint64_t(lHeight);
     if (size > (std::uint64_t(1) << 34))
         return false;
-    m_bits.reset(new (std::nothrow) std::uint8_t[size]());
+    // Buffers that are filled right away skip the zeroing pass.
+    m_bits.reset(zeroed ? new (std::nothrow) std::uint8_t[size]() : new (std::nothrow) std::uint8_t[size]);
     if (!m_bits)
         return false;
     m_width = lWidth;
@@ -34,18 +41,32 @@ bool cDIBSection::CreateFromPicture(const QImage& picThis)
 {
     if (picThis.isNull())
         return false;
-    const QImage rgb =
-        picThis.format() == QImage::Format_RGB888 ? picThis : picThis.convertToFormat(QImage::Format_RGB888);
-    if (rgb.isNull() || !Create(rgb.width(), rgb.height()))
+    // 32-bit (what the JPEG and most other readers give) and 24-bit pictures
+    // are read as they are; anything else is converted once.
+    const bool direct = picThis.format() == QImage::Format_RGB32 || picThis.format() == QImage::Format_RGB888;
+    const QImage rgb = direct ? picThis : picThis.convertToFormat(QImage::Format_RGB32);
+    if (rgb.isNull() || !Allocate(rgb.width(), rgb.height(), false))
         return false;
+    const std::int32_t padding = BytesPerScanLine() - 3 * m_width;
     for (std::int32_t y = 0; y < m_height; ++y) {
-        const uchar* src = rgb.constScanLine(y);
         std::uint8_t* dst = Row(m_height - 1 - y);
-        for (std::int32_t x = 0; x < m_width; ++x) {
-            dst[3 * x] = src[3 * x + 2];
-            dst[3 * x + 1] = src[3 * x + 1];
-            dst[3 * x + 2] = src[3 * x];
+        if (rgb.format() == QImage::Format_RGB32) {
+            const auto* src = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+            for (std::int32_t x = 0; x < m_width; ++x) {
+                const QRgb p = src[x];
+                dst[3 * x] = std::uint8_t(p);
+                dst[3 * x + 1] = std::uint8_t(p >> 8);
+                dst[3 * x + 2] = std::uint8_t(p >> 16);
+            }
+        } else {
+            const uchar* src = rgb.constScanLine(y);
+            for (std::int32_t x = 0; x < m_width; ++x) {
+                dst[3 * x] = src[3 * x + 2];
+                dst[3 * x + 1] = src[3 * x + 1];
+                dst[3 * x + 2] = src[3 * x];
+            }
         }
+        std::memset(dst + 3 * m_width, 0, std::size_t(padding));
     }
     return true;
 }
@@ -118,6 +139,121 @@ void PutLE32(std::uint8_t* p, std::uint32_t v)
 
 } // namespace
 
+namespace {
+
+// Source pixels seen the way the resampler addresses them: memory row r is the
+// picture's r-th row from the bottom, each pixel `Stride` bytes with its blue,
+// green and red bytes at B, G and R. A pixel buffer and a top-down decoded
+// picture are both read in place through this view.
+struct SourceRows
+{
+    const std::uint8_t* bottom; // memory row 0
+    std::ptrdiff_t rowStep;     // bytes from one memory row to the next (negative for top-down pictures)
+    std::int32_t width;
+    std::int32_t height;
+    const std::uint8_t* Row(std::int32_t r) const { return bottom + std::ptrdiff_t(r) * rowStep; }
+};
+
+template <int Stride, int B, int G, int R>
+void ResampleRows(const SourceRows& src, cDIBSection& out, std::int32_t yBegin, std::int32_t yEnd)
+{
+    const std::int32_t newWidth = out.Width();
+    const std::int32_t newHeight = out.Height();
+    // Scales and sample positions are held in single precision; the blend runs in double.
+    const float xScale = float(double(src.width - 1) / double(newWidth));
+    const float yScale = float(double(src.height - 1) / double(newHeight));
+
+    struct Column
+    {
+        std::int32_t ix0, ix1; // source columns ix and ix + 1
+        double dx;
+    };
+    std::vector<Column> cols(static_cast<std::size_t>(newWidth));
+    for (std::int32_t x = 0; x < newWidth; ++x) {
+        const float fx = float(x) * xScale;
+        std::int32_t ix = std::int32_t(std::floor(fx));
+        const float dx = fx - float(ix);
+        ix = std::clamp(ix, 0, src.width - 1);
+        // A 1-pixel-wide source (or a position on the last column) samples its last column again.
+        const std::int32_t ix1 = std::min(ix + 1, src.width - 1);
+        cols[std::size_t(x)] = {ix, ix1, double(dx)};
+    }
+    constexpr int kChannel[3] = {B, G, R};
+
+    // When most source columns are sampled, blend each pair of source rows once
+    // for the whole row and only the horizontal step per destination pixel;
+    // the rounding is the same either way.
+    const bool wholeRow = std::int64_t(newWidth) * 2 >= src.width;
+    std::vector<double> blended(wholeRow ? std::size_t(src.width) * 3 : 0);
+
+    for (std::int32_t y = yBegin; y < yEnd; ++y) {
+        const float fy = float(y) * yScale;
+        std::int32_t iy = std::int32_t(std::floor(fy));
+        const double dy = double(fy - float(iy));
+        iy = std::clamp(iy, 0, src.height - 1);
+        const std::int32_t iy1 = std::min(iy + 1, src.height - 1);
+        const std::uint8_t* r0 = src.Row(iy);
+        const std::uint8_t* r1 = src.Row(iy1);
+        const double wy0 = 1.0 - dy;
+        std::uint8_t* dst = out.Row(y);
+        if (wholeRow) {
+            double* bl = blended.data();
+            for (std::int32_t x = 0; x < src.width; ++x) {
+                const std::uint8_t* p0 = r0 + std::size_t(x) * Stride;
+                const std::uint8_t* p1 = r1 + std::size_t(x) * Stride;
+                for (int ch = 0; ch < 3; ++ch)
+                    bl[3 * x + ch] = RoundEvenD(wy0 * p0[kChannel[ch]] + dy * p1[kChannel[ch]]);
+            }
+            for (const Column& c : cols) {
+                const double wx0 = 1.0 - c.dx;
+                const double* b0 = bl + 3 * std::size_t(c.ix0);
+                const double* b1 = bl + 3 * std::size_t(c.ix1);
+                for (int ch = 0; ch < 3; ++ch) {
+                    const int v = RoundEven(wx0 * b0[ch] + c.dx * b1[ch]);
+                    dst[ch] = std::uint8_t(std::clamp(v, 0, 255));
+                }
+                dst += 3;
+            }
+            continue;
+        }
+        for (const Column& c : cols) {
+            const double wx0 = 1.0 - c.dx;
+            const std::uint8_t* p00 = r0 + std::size_t(c.ix0) * Stride;
+            const std::uint8_t* p01 = r0 + std::size_t(c.ix1) * Stride;
+            const std::uint8_t* p10 = r1 + std::size_t(c.ix0) * Stride;
+            const std::uint8_t* p11 = r1 + std::size_t(c.ix1) * Stride;
+            for (int ch = 0; ch < 3; ++ch) {
+                const int k = kChannel[ch];
+                // a and b stay whole numbers held in double: no conversion needed.
+                const double a = RoundEvenD(wy0 * p00[k] + dy * p10[k]);
+                const double b = RoundEvenD(wy0 * p01[k] + dy * p11[k]);
+                const int v = RoundEven(wx0 * a + c.dx * b);
+                dst[ch] = std::uint8_t(std::clamp(v, 0, 255));
+            }
+            dst += 3;
+        }
+    }
+}
+
+// Fills `out` from the source; large pictures are split between two threads
+// (the rows are independent, so the result is the same).
+template <int Stride, int B, int G, int R>
+void ResampleInto(const SourceRows& src, cDIBSection& out)
+{
+    constexpr std::int64_t kThreadedPixels = 256 * 1024;
+    const std::int32_t rows = out.Height();
+    if (std::int64_t(out.Width()) * rows < kThreadedPixels || std::thread::hardware_concurrency() < 2) {
+        ResampleRows<Stride, B, G, R>(src, out, 0, rows);
+        return;
+    }
+    const std::int32_t half = rows / 2;
+    std::thread lower([&src, &out, half] { ResampleRows<Stride, B, G, R>(src, out, 0, half); });
+    ResampleRows<Stride, B, G, R>(src, out, half, rows);
+    lower.join();
+}
+
+} // namespace
+
 std::shared_ptr<cDIBSection> cDIBSection::Resample(std::int32_t lNewHeight, std::int32_t lNewWidth) const
 {
     if (IsEmpty())
@@ -129,70 +265,29 @@ std::shared_ptr<cDIBSection> cDIBSection::Resample(std::int32_t lNewHeight, std:
         std::memcpy(out->m_bits.get(), m_bits.get(), ImageSize());
         return out;
     }
+    ResampleInto<3, 0, 1, 2>({m_bits.get(), BytesPerScanLine(), m_width, m_height}, *out);
+    return out;
+}
 
-    // Scales and sample positions are held in single precision; the blend runs in double.
-    const float xScale = float(double(m_width - 1) / double(lNewWidth));
-    const float yScale = float(double(m_height - 1) / double(lNewHeight));
-
-    struct Column
-    {
-        std::size_t off0, off1; // byte offsets of columns ix and ix + 1
-        double dx;
-    };
-    std::vector<Column> cols(static_cast<std::size_t>(lNewWidth));
-    for (std::int32_t x = 0; x < lNewWidth; ++x) {
-        const float fx = float(x) * xScale;
-        std::int32_t ix = std::int32_t(std::floor(fx));
-        const float dx = fx - float(ix);
-        ix = std::clamp(ix, 0, m_width - 1);
-        // A 1-pixel-wide source (or a position on the last column) samples its last column again.
-        const std::int32_t ix1 = std::min(ix + 1, m_width - 1);
-        cols[std::size_t(x)] = {std::size_t(ix) * 3, std::size_t(ix1) * 3, double(dx)};
-    }
-
-    // When most source columns are sampled, blend each pair of source rows once
-    // for the whole row (a straight loop the compiler vectorises) and only the
-    // horizontal step per destination pixel; the rounding is the same either way.
-    const bool wholeRow = std::int64_t(lNewWidth) * 2 >= m_width;
-    std::vector<double> blended(wholeRow ? std::size_t(m_width) * 3 : 0);
-
-    for (std::int32_t y = 0; y < lNewHeight; ++y) {
-        const float fy = float(y) * yScale;
-        std::int32_t iy = std::int32_t(std::floor(fy));
-        const double dy = double(fy - float(iy));
-        iy = std::clamp(iy, 0, m_height - 1);
-        const std::int32_t iy1 = std::min(iy + 1, m_height - 1);
-        const std::uint8_t* r0 = Row(iy);
-        const std::uint8_t* r1 = Row(iy1);
-        const double wy0 = 1.0 - dy;
-        std::uint8_t* dst = out->Row(y);
-        if (wholeRow) {
-            double* bl = blended.data();
-            const std::size_t n = blended.size();
-            for (std::size_t j = 0; j < n; ++j)
-                bl[j] = RoundEvenD(wy0 * r0[j] + dy * r1[j]);
-            for (const Column& c : cols) {
-                const double wx0 = 1.0 - c.dx;
-                for (std::size_t ch = 0; ch < 3; ++ch) {
-                    const int v = RoundEven(wx0 * bl[c.off0 + ch] + c.dx * bl[c.off1 + ch]);
-                    dst[ch] = std::uint8_t(std::clamp(v, 0, 255));
-                }
-                dst += 3;
-            }
-            continue;
-        }
-        for (const Column& c : cols) {
-            const double wx0 = 1.0 - c.dx;
-            for (std::size_t ch = 0; ch < 3; ++ch) {
-                // a and b stay whole numbers held in double: no conversion needed.
-                const double a = RoundEvenD(wy0 * r0[c.off0 + ch] + dy * r1[c.off0 + ch]);
-                const double b = RoundEvenD(wy0 * r0[c.off1 + ch] + dy * r1[c.off1 + ch]);
-                const int v = RoundEven(wx0 * a + c.dx * b);
-                dst[ch] = std::uint8_t(std::clamp(v, 0, 255));
-            }
-            dst += 3;
-        }
-    }
+std::shared_ptr<cDIBSection> cDIBSection::ResamplePicture(const QImage& picThis, std::int32_t lNewHeight,
+                                                          std::int32_t lNewWidth)
+{
+    const bool direct = picThis.format() == QImage::Format_RGB32 || picThis.format() == QImage::Format_RGB888;
+    const QImage rgb = direct || picThis.isNull() ? picThis : picThis.convertToFormat(QImage::Format_RGB32);
+    if (rgb.isNull())
+        return nullptr;
+    auto out = std::make_shared<cDIBSection>();
+    if (rgb.width() == lNewWidth && rgb.height() == lNewHeight)
+        return out->CreateFromPicture(rgb) ? out : nullptr;
+    if (!out->Create(lNewWidth, lNewHeight))
+        return nullptr;
+    // The decoded picture is top-down: memory row 0 is its last scan line.
+    const SourceRows src{rgb.constScanLine(rgb.height() - 1), -std::ptrdiff_t(rgb.bytesPerLine()),
+                         rgb.width(), rgb.height()};
+    if (rgb.format() == QImage::Format_RGB32)
+        ResampleInto<4, 0, 1, 2>(src, *out); // 0xffRRGGBB stored as B, G, R, 0xff
+    else
+        ResampleInto<3, 2, 1, 0>(src, *out);
     return out;
 }
 

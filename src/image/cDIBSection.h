@@ -49,6 +49,10 @@ public:
     // scaled bilinearly; an exact copy when the size is unchanged. Null when the
     // new buffer cannot be made or this one is empty.
     std::shared_ptr<cDIBSection> Resample(std::int32_t lNewHeight, std::int32_t lNewWidth) const;
+    // The same as CreateFromPicture followed by Resample, read straight from the
+    // decoded picture without the full-size copy in between.
+    static std::shared_ptr<cDIBSection> ResamplePicture(const QImage& picThis, std::int32_t lNewHeight,
+                                                        std::int32_t lNewWidth);
 
     // Writes the buffer as a bitmap file (BM header, 40-byte info header, one
     // zero colour entry, the rows as held in memory).
@@ -65,6 +69,8 @@ public:
     QImage ToImage() const;
 
 private:
+    bool Allocate(std::int32_t lWidth, std::int32_t lHeight, bool zeroed);
+
     std::unique_ptr<std::uint8_t[]> m_bits;
     std::int32_t m_width = 0;
     std::int32_t m_height = 0;

@@ -128,6 +128,28 @@ TEST(cDIBSection, ResampleMatchesStraightforwardReference)
     }
 }
 
+TEST(cDIBSection, ResamplingTheDecodedPictureEqualsCopyingThenResampling)
+{
+    const struct
+    {
+        int w, h, nw, nh;
+    } cases[] = {{1920, 1080, 1024, 768}, {37, 23, 16, 11}, {64, 48, 64, 48}};
+    unsigned seed = 40;
+    for (const auto& c : cases) {
+        const QImage picture = Noise(c.w, c.h, seed++)->ToImage();
+        for (QImage::Format format : {QImage::Format_RGB32, QImage::Format_RGB888}) {
+            SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " format " << int(format));
+            const QImage decoded = picture.convertToFormat(format);
+            cDIBSection full;
+            ASSERT_TRUE(full.CreateFromPicture(decoded));
+            const DibRef want = full.Resample(c.nh, c.nw);
+            const DibRef got = cDIBSection::ResamplePicture(decoded, c.nh, c.nw);
+            ASSERT_TRUE(got && want);
+            EXPECT_TRUE(SamePixels(*got, *want));
+        }
+    }
+}
+
 TEST(cDIBSection, ResampleRoundsTiesToEven)
 {
     // Height 3 -> 4 gives yScale 0.5: destination row 1 sits halfway between memory rows 0 and 1.
