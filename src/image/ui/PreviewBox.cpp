@@ -21,8 +21,12 @@ void PreviewBox::paintEvent(QPaintEvent* /*event*/)
 {
     QPainter painter(this);
     painter.fillRect(rect(), QColor(32, 32, 32));
-    if (m_picture)
+    if (m_picture && !m_picture->IsEmpty()) {
         m_picture->PaintPicture(painter, m_left, 0);
+        return;
+    }
+    painter.setPen(QColor(170, 170, 170));
+    painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, tr("Choose a picture with Browse..."));
 }
 
 void PreviewBox::mouseReleaseEvent(QMouseEvent* event)

@@ -110,6 +110,8 @@ ScreensTab::ScreensTab(BusyHost& host, SettingsStore& store, ScreensContext cont
     scrSaveHL = Button("scrSaveHL", tr("Save as login screen"));
     scrSaveHC = Button("scrSaveHC", tr("Save as character selection screen"));
     for (QPushButton* b : {scrSaveHL, scrSaveHC}) {
+        // Room for the longer caption with a comfortable margin.
+        b->setMinimumWidth(b->fontMetrics().horizontalAdvance(scrSaveHC->text()) + 32);
         b->setEnabled(false);
         b->setMouseTracking(true);
         b->installEventFilter(this);
