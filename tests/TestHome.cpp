@@ -9,11 +9,13 @@
 
 namespace {
 
-struct TestHome {
+struct TestHome
+{
     TestHome()
     {
         const QByteArray home = LUMIVALE_TEST_HOME;
-        const struct {
+        const struct
+        {
             const char* name;
             const char* relative;
         } folders[] = {

@@ -4,13 +4,20 @@
 #include <QtGlobal>
 
 // Icons of the program's message boxes (all titled "Lumivale").
-enum class MessageIcon { Exclamation, Critical, Question, Information };
+enum class MessageIcon
+{
+    Exclamation,
+    Critical,
+    Question,
+    Information
+};
 
 // The busy/progress protocol and the one channel through which logic talks to
 // the user. The main window implements it with its controls; a headless
 // implementation serves the randomizer run, the command-line tool and tests.
 // Logic never shows a message box itself.
-class BusyHost {
+class BusyHost
+{
 public:
     virtual ~BusyHost() = default;
 
@@ -32,7 +39,8 @@ public:
 };
 
 // Leaves the busy state on every way out of a scope.
-class BusyScope {
+class BusyScope
+{
 public:
     BusyScope(BusyHost& host, bool cancellable, qint32 maximum, const QString& statusText) : m_host(host)
     {

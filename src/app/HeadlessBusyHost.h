@@ -3,15 +3,16 @@
 #include "app/BusyHost.h"
 
 #include <QStringList>
-
 #include <cstdio>
 
 // Busy host without controls: the randomizer run, the command-line tool and
 // tests. It keeps the protocol's state, lets events run when an event loop
 // exists, records every message and can echo progress and messages to a stream.
-class HeadlessBusyHost : public BusyHost {
+class HeadlessBusyHost : public BusyHost
+{
 public:
-    struct Message {
+    struct Message
+    {
         QString text;
         MessageIcon icon;
     };
