@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config clang-format
   qt6-base-dev qt6-image-formats-plugins libgl-dev
   libvorbis-dev libogg-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
