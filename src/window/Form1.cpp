@@ -146,19 +146,22 @@ Form1::StartResult Form1::Startup(const QStringList& argumentsAfterProgram)
 
     m_host->SetRandomizerMode(true);
     m_lastActivityTime = Now();
-    // Daily update decision: only a day without a finished update downloads.
-    // No slot starts a download yet, so the run ends here.
-    const bool updatedToday =
-        m_store.Read(QStringLiteral("LastOnlineUpdate")) == TodayText(QDate::currentDate());
-    bool downloading = false;
-    Q_UNUSED(updatedToday);
-    if (!downloading) {
+    // Daily update: only a day without a finished update downloads.
+    const bool updateDue =
+        m_store.Read(QStringLiteral("LastOnlineUpdate")) != TodayText(QDate::currentDate());
+    if (!updateDue || !StartDownloads()) {
         close();
         QCoreApplication::processEvents();
         return StartResult::RandomizerDone;
     }
     rndTimeout->start();
     return StartResult::RandomizerWaiting;
+}
+
+bool Form1::StartDownloads()
+{
+    // The online slots have no downloader yet: nothing starts, so the run ends.
+    return false;
 }
 
 void Form1::LoadInteractiveSettings()

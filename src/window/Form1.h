@@ -69,6 +69,8 @@ private:
     void SaveSettings();
     void OnQuitClicked();
     void OnRandomizerTick();
+    // Starts the daily downloads of the online slots; true while any runs.
+    bool StartDownloads();
     double Now() const { return m_clock(); }
 
     SettingsStore& m_store;
