@@ -184,7 +184,9 @@ void ResampleRows(const SourceRows& src, cDIBSection& out, std::int32_t yBegin, 
     // for the whole row and only the horizontal step per destination pixel;
     // the rounding is the same either way.
     const bool wholeRow = std::int64_t(newWidth) * 2 >= src.width;
-    std::vector<double> blended(wholeRow ? std::size_t(src.width) * 3 : 0);
+    // Every byte of the two rows is blended in one straight loop the compiler
+    // vectorises (a 32-bit source's fourth byte too; it is never read back).
+    std::vector<double> blended(wholeRow ? std::size_t(src.width) * Stride : 0);
 
     for (std::int32_t y = yBegin; y < yEnd; ++y) {
         const float fy = float(y) * yScale;
@@ -196,20 +198,19 @@ void ResampleRows(const SourceRows& src, cDIBSection& out, std::int32_t yBegin, 
         const std::uint8_t* r1 = src.Row(iy1);
         const double wy0 = 1.0 - dy;
         std::uint8_t* dst = out.Row(y);
+        // The buffer is not cleared beforehand: give the row padding its zeros here.
+        std::memset(dst + 3 * std::size_t(newWidth), 0, std::size_t(out.BytesPerScanLine() - 3 * newWidth));
         if (wholeRow) {
             double* bl = blended.data();
-            for (std::int32_t x = 0; x < src.width; ++x) {
-                const std::uint8_t* p0 = r0 + std::size_t(x) * Stride;
-                const std::uint8_t* p1 = r1 + std::size_t(x) * Stride;
-                for (int ch = 0; ch < 3; ++ch)
-                    bl[3 * x + ch] = RoundEvenD(wy0 * p0[kChannel[ch]] + dy * p1[kChannel[ch]]);
-            }
+            const std::size_t n = blended.size();
+            for (std::size_t j = 0; j < n; ++j)
+                bl[j] = RoundEvenD(wy0 * r0[j] + dy * r1[j]);
             for (const Column& c : cols) {
                 const double wx0 = 1.0 - c.dx;
-                const double* b0 = bl + 3 * std::size_t(c.ix0);
-                const double* b1 = bl + 3 * std::size_t(c.ix1);
+                const double* b0 = bl + Stride * std::size_t(c.ix0);
+                const double* b1 = bl + Stride * std::size_t(c.ix1);
                 for (int ch = 0; ch < 3; ++ch) {
-                    const int v = RoundEven(wx0 * b0[ch] + c.dx * b1[ch]);
+                    const int v = RoundEven(wx0 * b0[kChannel[ch]] + c.dx * b1[kChannel[ch]]);
                     dst[ch] = std::uint8_t(std::clamp(v, 0, 255));
                 }
                 dst += 3;
@@ -259,7 +260,8 @@ std::shared_ptr<cDIBSection> cDIBSection::Resample(std::int32_t lNewHeight, std:
     if (IsEmpty())
         return nullptr;
     auto out = std::make_shared<cDIBSection>();
-    if (!out->Create(lNewWidth, lNewHeight))
+    // Every byte is written below (the copy, or each row with its padding).
+    if (!out->Allocate(lNewWidth, lNewHeight, false))
         return nullptr;
     if (lNewWidth == m_width && lNewHeight == m_height) {
         std::memcpy(out->m_bits.get(), m_bits.get(), ImageSize());
@@ -279,7 +281,7 @@ std::shared_ptr<cDIBSection> cDIBSection::ResamplePicture(const QImage& picThis,
     auto out = std::make_shared<cDIBSection>();
     if (rgb.width() == lNewWidth && rgb.height() == lNewHeight)
         return out->CreateFromPicture(rgb) ? out : nullptr;
-    if (!out->Create(lNewWidth, lNewHeight))
+    if (!out->Allocate(lNewWidth, lNewHeight, false))
         return nullptr;
     // The decoded picture is top-down: memory row 0 is its last scan line.
     const SourceRows src{rgb.constScanLine(rgb.height() - 1), -std::ptrdiff_t(rgb.bytesPerLine()),

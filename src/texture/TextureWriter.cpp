@@ -70,6 +70,9 @@ bool RawImageArgumentsValid(const cDIBSection& cDib, qint32 Width, qint32 Height
     return true;
 }
 
+// Size of the blocks in which raw rows are written.
+constexpr qint64 kRowBlockBytes = 256 * 1024;
+
 bool WriteRawImage(QIODevice& out, const cDIBSection& cDib, qint32 Width, qint32 Height, bool Alpha,
                    const cDIBSection* cDibAlpha, RawImageForm form, BusyHost* host, qint32 progressStep)
 {
@@ -110,15 +113,26 @@ bool WriteRawImage(QIODevice& out, const cDIBSection& cDib, qint32 Width, qint32
         return !host->CancelRequested();
     };
 
+    // Rows are gathered into blocks of about 256 KB, so a 4 MB surface takes a
+    // few large writes instead of hundreds of small ones.
     const qint64 rowBytes = qint64(Width) * 4;
-    std::vector<std::uint8_t> row(std::size_t(rowBytes), 0);
+    const qint32 rowsPerBlock = qint32(std::clamp<qint64>(kRowBlockBytes / rowBytes, 1, Height));
+    std::vector<std::uint8_t> block(std::size_t(rowBytes) * std::size_t(rowsPerBlock), 0);
+    qint32 inBlock = 0;
+    const auto flush = [&] {
+        const bool ok = WriteAll(out, reinterpret_cast<const char*>(block.data()), rowBytes * inBlock);
+        inBlock = 0;
+        return ok;
+    };
     const qint32 pictureWidth = cDib.Width();
     const qint32 pictureHeight = cDib.Height();
+    const std::uint8_t* lastRow = nullptr;
     qint32 written = 0;
     for (qint32 memoryRow = pictureHeight - 1; memoryRow >= 0; --memoryRow) {
         const std::uint8_t* src = cDib.Row(memoryRow);
         const std::uint8_t* mask = Alpha ? cDibAlpha->Row(memoryRow) : nullptr;
-        std::uint8_t* dst = row.data();
+        std::uint8_t* dst = block.data() + std::size_t(rowBytes) * std::size_t(inBlock);
+        lastRow = dst;
         for (qint32 x = 0; x < pictureWidth; ++x) {
             dst[0] = src[0];
             dst[1] = src[1];
@@ -127,19 +141,24 @@ bool WriteRawImage(QIODevice& out, const cDIBSection& cDib, qint32 Width, qint32
             src += 3;
             dst += 4;
         }
-        if (!WriteAll(out, reinterpret_cast<const char*>(row.data()), rowBytes))
+        // Columns beyond the picture stay zero: every slot of the block starts zeroed
+        // and only the picture's columns are ever written.
+        if (++inBlock == rowsPerBlock && !flush())
             return false;
         if (!report(++written))
             return false;
     }
     // Below the picture the last row written is repeated.
+    std::vector<std::uint8_t> repeated(lastRow, lastRow + rowBytes);
     while (written < Height) {
-        if (!WriteAll(out, reinterpret_cast<const char*>(row.data()), rowBytes))
+        std::memcpy(block.data() + std::size_t(rowBytes) * std::size_t(inBlock), repeated.data(),
+                    std::size_t(rowBytes));
+        if (++inBlock == rowsPerBlock && !flush())
             return false;
         if (!report(++written))
             return false;
     }
-    return true;
+    return inBlock == 0 || flush();
 }
 
 bool WriteFileAtomically(const QString& path, const std::function<bool(QIODevice&)>& body)

@@ -125,6 +125,10 @@ TEST(cDIBSection, ResampleMatchesStraightforwardReference)
         const DibRef want = ReferenceResample(*src, c.nh, c.nw);
         ASSERT_TRUE(got && want);
         EXPECT_TRUE(SamePixels(*got, *want));
+        // The row padding is part of the buffer's bytes (saved bitmaps carry it): zero, not leftovers.
+        for (int r = 0; r < got->Height(); ++r)
+            for (int b = 3 * got->Width(); b < got->BytesPerScanLine(); ++b)
+                ASSERT_EQ(got->Row(r)[b], 0) << "row " << r;
     }
 }
 

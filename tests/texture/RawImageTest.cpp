@@ -72,6 +72,24 @@ TEST(WriteRawImage, PictureShorterThanTheImageRepeatsItsBottomRow)
         ASSERT_EQ(dds.mid(128 + qsizetype(y) * 4096, 4096), lastPictureRow) << "row " << y;
 }
 
+TEST(WriteRawImage, RowsAreRightAcrossBlockBoundaries)
+{
+    // 4000-byte rows: the writer's blocks end mid-picture and mid-repeat, with a partial last block.
+    const DibRef picture = PatternPicture(997, 101);
+    const QByteArray dds = WriteToBuffer(*picture, 1000, 203, RawImageForm::Dds);
+    ASSERT_EQ(dds.size(), 128 + 1000 * 203 * 4);
+    for (int y : {0, 1, 63, 64, 65, 99, 100}) {
+        for (int x : {0, 500, 996})
+            ASSERT_EQ(PixelAt(dds, 128, 1000, x, y), Bgra(x & 255, y & 255, (x + 3 * y) & 255, 255))
+                << x << "," << y;
+        for (int x = 997; x < 1000; ++x)
+            ASSERT_EQ(PixelAt(dds, 128, 1000, x, y), QByteArray(4, '\0'));
+    }
+    const QByteArray lastPictureRow = dds.mid(128 + 100 * 4000, 4000);
+    for (int y = 101; y < 203; ++y)
+        ASSERT_EQ(dds.mid(128 + qsizetype(y) * 4000, 4000), lastPictureRow) << "row " << y;
+}
+
 TEST(WriteRawImage, NarrowPictureLeavesZeroColumnsAndAlphaComesFromTheMaskBlue)
 {
     const DibRef picture = PatternPicture(3, 2);
