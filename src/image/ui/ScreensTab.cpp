@@ -3,6 +3,7 @@
 #include "app/AppPaths.h"
 #include "app/BusyHost.h"
 #include "app/FileAccess.h"
+#include "app/GameLocation.h"
 #include "app/SettingsStore.h"
 #include "controls/XPFrame.h"
 #include "image/Levels.h"
@@ -17,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -26,12 +26,10 @@ namespace {
 // Width of the preview box in pixels; the preview (at most 425 wide) is centred in it.
 constexpr int kPreviewBoxWidth = 440;
 
-// A size text read as a number: its leading number, 0 when there is none.
+// A size text read as a number, the way the Settings boxes show it once edited.
 double SizeNumber(const QString& text)
 {
-    static const QRegularExpression leading(QStringLiteral("^\\s*([-+]?(\\d+\\.?\\d*|\\.\\d+))"));
-    const QRegularExpressionMatch m = leading.match(text);
-    return m.hasMatch() ? m.captured(1).toDouble() : 0.0;
+    return NormalizeSizeText(text).toDouble();
 }
 
 QScrollBar* LevelBar(const char* name, int value)
