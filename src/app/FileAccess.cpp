@@ -32,22 +32,16 @@ QString SpelledEntry(const QString& folder, const QString& name)
 // that does not exist.
 QString AppendMatched(QString base, const QStringList& components)
 {
+    const auto join = [](const QString& folder, const QString& name) {
+        if (folder.isEmpty())
+            return name;
+        return (folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/')) + name;
+    };
     bool matching = true;
     for (const QString& component : components) {
-        if (matching) {
-            const QString spelled = SpelledEntry(base, component);
-            if (spelled.isEmpty())
-                matching = false;
-            else {
-                base = base.isEmpty()
-                           ? spelled
-                           : (base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/')) + spelled;
-                continue;
-            }
-        }
-        base = base.isEmpty()
-                   ? component
-                   : (base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/')) + component;
+        const QString spelled = matching ? SpelledEntry(base, component) : QString();
+        matching = !spelled.isEmpty();
+        base = join(base, matching ? spelled : component);
     }
     return base;
 }
