@@ -53,31 +53,14 @@ std::optional<QString> ReadQuoted(QStringView line, qsizetype& pos)
         if (pos >= line.size())
             return std::nullopt;
         const QChar e = line[pos++];
+        // Single-letter control escapes.
+        static constexpr QLatin1StringView kLetters("abtnvfre");
+        static constexpr char16_t kControls[] = {7, 8, 9, 10, 11, 12, 13, 27};
+        if (const qsizetype k = kLetters.indexOf(e); k >= 0) {
+            out.append(QChar(kControls[k]));
+            continue;
+        }
         switch (e.unicode()) {
-        case 'a':
-            out.append(QChar(7));
-            break;
-        case 'b':
-            out.append(QChar(8));
-            break;
-        case 't':
-            out.append(QChar(9));
-            break;
-        case 'n':
-            out.append(QChar(10));
-            break;
-        case 'v':
-            out.append(QChar(11));
-            break;
-        case 'f':
-            out.append(QChar(12));
-            break;
-        case 'r':
-            out.append(QChar(13));
-            break;
-        case 'e':
-            out.append(QChar(27));
-            break;
         case 'x': {
             uint unit = 0;
             int digits = 0;
