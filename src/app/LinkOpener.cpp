@@ -40,25 +40,13 @@ QString UnescapeValue(const QString& value)
             continue;
         }
         const QChar e = value[++i];
-        switch (e.unicode()) {
-        case 's':
-            out.append(QLatin1Char(' '));
-            break;
-        case 'n':
-            out.append(QLatin1Char('\n'));
-            break;
-        case 't':
-            out.append(QLatin1Char('\t'));
-            break;
-        case 'r':
-            out.append(QLatin1Char('\r'));
-            break;
-        case '\\':
-            out.append(QLatin1Char('\\'));
-            break;
-        default:
+        // The desktop-entry escapes: \s \n \t \r \\; anything else stays as written.
+        static constexpr QLatin1StringView kEscaped("sntr\\");
+        static constexpr QLatin1StringView kMeaning(" \n\t\r\\");
+        if (const qsizetype k = kEscaped.indexOf(e); k >= 0)
+            out.append(kMeaning.at(k));
+        else
             out.append(QLatin1Char('\\')).append(e);
-        }
     }
     return out;
 }

@@ -87,6 +87,21 @@ std::optional<QString> ReadQuoted(QStringView line, qsizetype& pos)
     return std::nullopt;
 }
 
+// An optional "(N)" type code in hex at pos, as in str(2): and hex(7):. Moves
+// pos past it and sets type; false when the code is malformed.
+bool ReadTypeCode(QStringView data, qsizetype& pos, quint32& type)
+{
+    if (pos >= data.size() || data[pos] != QLatin1Char('('))
+        return true;
+    const qsizetype close = data.indexOf(QLatin1Char(')'), pos);
+    bool ok = false;
+    type = close > pos ? data.sliced(pos + 1, close - pos - 1).toUInt(&ok, 16) : 0;
+    if (!ok)
+        return false;
+    pos = close + 1;
+    return true;
+}
+
 // Key names in Wine's files escape backslashes (and ']'); an editor export writes them plainly.
 QString KeyNameText(QStringView raw, Dialect dialect)
 {
@@ -147,14 +162,8 @@ std::optional<RegistryValue> ParseData(QStringView data)
     if (data.startsWith(QLatin1String("str(")) || data.startsWith(QLatin1String("str:"))) {
         quint32 type = quint32(RegistryValueType::String);
         qsizetype pos = 3;
-        if (data[pos] == QLatin1Char('(')) {
-            const qsizetype close = data.indexOf(QLatin1Char(')'), pos);
-            bool ok = false;
-            type = close > pos ? data.sliced(pos + 1, close - pos - 1).toUInt(&ok, 16) : 0;
-            if (!ok)
-                return std::nullopt;
-            pos = close + 1;
-        }
+        if (!ReadTypeCode(data, pos, type))
+            return std::nullopt;
         if (pos + 1 >= data.size() || data[pos] != QLatin1Char(':') || data[pos + 1] != QLatin1Char('"'))
             return std::nullopt;
         pos += 2;
@@ -180,14 +189,8 @@ std::optional<RegistryValue> ParseData(QStringView data)
     if (data.startsWith(QLatin1String("hex"))) {
         quint32 type = quint32(RegistryValueType::Binary);
         qsizetype pos = 3;
-        if (pos < data.size() && data[pos] == QLatin1Char('(')) {
-            const qsizetype close = data.indexOf(QLatin1Char(')'), pos);
-            bool ok = false;
-            type = close > pos ? data.sliced(pos + 1, close - pos - 1).toUInt(&ok, 16) : 0;
-            if (!ok)
-                return std::nullopt;
-            pos = close + 1;
-        }
+        if (!ReadTypeCode(data, pos, type))
+            return std::nullopt;
         if (pos >= data.size() || data[pos] != QLatin1Char(':'))
             return std::nullopt;
         const auto bytes = HexBytes(data.sliced(pos + 1));
