@@ -1,7 +1,7 @@
 // The texture writer's hot path: streaming a 1024 x 768 picture as a
 // 1024 x 1024 uncompressed surface, with and without per-row progress, and
 // the whole path-level write of a loading screen (atomic file, sync included).
-#include "app/HeadlessBusyHost.h"
+#include "RecordingBusyHost.h"
 #include "image/ImageLoader.h"
 #include "texture/LoadingScreen.h"
 #include "texture/TextureWriter.h"
@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <optional>
 
 namespace {
 
@@ -34,10 +35,11 @@ void WriteToMemory(benchmark::State& state, BusyHost* host, qint32 step)
         storage.resize(0);
         QBuffer buffer(&storage);
         buffer.open(QIODevice::WriteOnly);
+        std::optional<BusyScope> busy;
         if (host)
-            host->SetBusy(true, false, 1024, QStringLiteral("Writing x..."));
+            busy.emplace(*host, false, 1024, QStringLiteral("Writing x..."));
         const bool ok =
-            WriteRawImage(buffer, *picture, 1024, 1024, false, nullptr, RawImageForm::Dds, host, step);
+            WriteRawImage(buffer, *picture, 1024, 1024, nullptr, RawImageForm::Dds, host, step).has_value();
         if (!ok)
             state.SkipWithError("write failed");
         benchmark::DoNotOptimize(storage.data());
@@ -53,14 +55,14 @@ BENCHMARK(BM_WriteRawImage_NoProgress)->Unit(benchmark::kMillisecond);
 
 void BM_WriteRawImage_ProgressEveryRow(benchmark::State& state)
 {
-    HeadlessBusyHost host;
+    RecordingBusyHost host;
     WriteToMemory(state, &host, 1);
 }
 BENCHMARK(BM_WriteRawImage_ProgressEveryRow)->Unit(benchmark::kMillisecond);
 
 void BM_WriteRawImage_DefaultProgress(benchmark::State& state)
 {
-    HeadlessBusyHost host;
+    RecordingBusyHost host;
     WriteToMemory(state, &host, 0);
 }
 BENCHMARK(BM_WriteRawImage_DefaultProgress)->Unit(benchmark::kMillisecond);
@@ -70,10 +72,10 @@ void BM_SaveLoadingScreen_File(benchmark::State& state)
     const DibRef picture = Picture();
     QTemporaryDir dir;
     QDir().mkpath(dir.filePath(QStringLiteral("game")));
-    HeadlessBusyHost host;
+    RecordingBusyHost host;
     TextureWriter writer(host, {false, dir.filePath(QStringLiteral("work")), QString()});
     for (auto _ : state) {
-        if (!SaveLoadingScreen(writer, dir.filePath(QStringLiteral("game")), LoadingScreen::Login, *picture))
+        if (!WriteLoadingScreen(writer, dir.filePath(QStringLiteral("game")), LoadingScreen::Login, *picture))
             state.SkipWithError("save failed");
     }
     state.SetBytesProcessed(state.iterations() * 4194545);
@@ -90,7 +92,7 @@ void BM_LoadImage_1920x1080Jpeg(benchmark::State& state)
         for (int x = 0; x < 1920; ++x)
             source.setPixel(x, y, qRgb(x & 255, y & 255, (x + y) & 255));
     source.save(path, "JPEG", 90);
-    HeadlessBusyHost host;
+    RecordingBusyHost host;
     for (auto _ : state) {
         DibRef dib;
         if (!LoadImage(host, path, dib, 1024, 768))

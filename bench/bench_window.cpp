@@ -1,5 +1,6 @@
 // The main window's busy protocol: what 1024 progress reports (one per row of
 // a 1024-row texture) cost with the real progress bar on screen.
+#include "app/Environment.h"
 #include "app/SettingsStore.h"
 #include "app/WinePrefix.h"
 #include "window/Form1.h"
@@ -15,16 +16,17 @@ void BM_ReportProgress1024(benchmark::State& state)
 {
     QTemporaryDir dir;
     SettingsStore store(dir.filePath(QStringLiteral("Lumivale.ini")));
-    Form1 window(store, WinePrefix(dir.filePath(QStringLiteral("wine"))));
-    window.Startup({});
+    Environment environment = SystemEnvironment();
+    environment.workFolder = dir.filePath(QStringLiteral("work"));
+    Form1 window(store, environment, WinePrefix(dir.filePath(QStringLiteral("wine"))));
+    window.Startup();
     window.show();
     QApplication::processEvents();
     WidgetBusyHost& host = window.Host();
     for (auto _ : state) {
-        host.SetBusy(true, false, 1024, QStringLiteral("Writing COH_LogInScreen_Background..."));
+        BusyScope busy(host, false, 1024, QStringLiteral("Writing COH_LogInScreen_Background..."));
         for (int row = 1; row <= 1024; ++row)
-            host.ReportProgress(row);
-        host.SetBusy(false, false, 0, QString());
+            busy.Step(row);
     }
     state.SetItemsProcessed(state.iterations() * 1024);
 }

@@ -4,7 +4,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
-#include <QtEndian>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -13,7 +17,8 @@ bool IsSeparator(QChar c)
     return c == QLatin1Char('/') || c == QLatin1Char('\\');
 }
 
-// The on-disk spelling of name inside folder, or "" when nothing matches.
+} // namespace
+
 QString SpelledEntry(const QString& folder, const QString& name)
 {
     const QString base = folder.isEmpty() ? QStringLiteral(".") : folder;
@@ -27,6 +32,8 @@ QString SpelledEntry(const QString& folder, const QString& name)
     }
     return QString();
 }
+
+namespace {
 
 // Appends components to base, matching existing ones in case until the first
 // that does not exist.
@@ -102,99 +109,52 @@ QString GameFilePath(const QString& gameFolder, const QString& relative)
     return AppendMatched(base, components);
 }
 
-FileRecord OpenFileHandle(const QString& path, quint32 access, quint32 /*share*/, quint32 disposition)
+Result<> OpenRegularFile(QFile& file, const QString& path)
 {
-    FileRecord record;
-    record.path = path;
-    const bool read = access & kGenericRead;
-    const bool write = access & kGenericWrite;
-    if ((!read && !write) || path.isEmpty() || QFileInfo(path).isDir())
-        return record;
-
-    QIODevice::OpenMode mode = QIODevice::Unbuffered;
-    if (read)
-        mode |= QIODevice::ReadOnly;
-    if (write)
-        mode |= QIODevice::WriteOnly;
-    const bool exists = QFileInfo::exists(path);
-    switch (disposition) {
-    case kCreateNew:
-        if (exists)
-            return record;
-        mode |= QIODevice::NewOnly;
-        break;
-    case kCreateAlways:
-        mode |= QIODevice::Truncate;
-        break;
-    case kOpenExisting:
-        // Opening for writing must neither create nor truncate.
-        mode |= QIODevice::ExistingOnly;
-        if (write)
-            mode |= QIODevice::ReadOnly;
-        break;
-    case kOpenAlways:
-        if (write)
-            mode |= QIODevice::ReadOnly;
-        break;
-    case kTruncateExisting:
-        mode |= QIODevice::ExistingOnly | QIODevice::Truncate;
-        break;
-    default:
-        return record;
+    if (path.isEmpty())
+        return Fail(QStringLiteral("No file name was given."), MessageIcon::Exclamation);
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return Fail(SystemErrorText(errno), MessageIcon::Exclamation);
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return Fail(S_ISDIR(info.st_mode)
+                        ? QStringLiteral("The path names a folder, not a file.")
+                        : QStringLiteral("The path names a FIFO, socket or device, not a regular file."),
+                    MessageIcon::Exclamation);
     }
-    // A read-only open cannot create or truncate; do that first with a short write open.
-    if (!write && disposition != kOpenExisting && (!exists || disposition != kOpenAlways)) {
-        if (disposition == kTruncateExisting && !exists)
-            return record;
-        QFile creator(path);
-        if (!creator.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return record;
-        creator.close();
-        mode &= ~(QIODevice::NewOnly | QIODevice::Truncate | QIODevice::ExistingOnly);
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags != -1)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return Fail(file.errorString(), MessageIcon::Exclamation);
     }
-
-    auto file = std::make_shared<QFile>(path);
-    if (!file->open(mode))
-        return record;
-    record.handle = file->handle() >= 0 ? qint32(file->handle()) : -1;
-    if (record.handle < 0)
-        return record;
-    record.file = std::move(file);
-    return record;
+    return {};
 }
 
-void CloseFileHandle(FileRecord& record)
+Result<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes)
 {
-    if (record.file)
-        record.file->close();
-    record.file.reset();
-    record.handle = -1;
-    record.path.clear();
+    QFile file;
+    if (auto opened = OpenRegularFile(file, path); !opened)
+        return Fail(opened.error());
+    if (file.size() > maxBytes)
+        return Fail(QStringLiteral("The file is larger than %1 bytes.").arg(maxBytes),
+                    MessageIcon::Exclamation);
+    QByteArray data = file.read(maxBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        return Fail(file.errorString(), MessageIcon::Exclamation);
+    if (data.size() > maxBytes)
+        return Fail(QStringLiteral("The file is larger than %1 bytes.").arg(maxBytes),
+                    MessageIcon::Exclamation);
+    return data;
 }
 
-qint64 ReadFileBlock(FileRecord& record, void* address, qint64 count)
+QString SystemErrorText(int error)
 {
-    if (record.handle == -1 || !record.file || !record.file->isOpen())
-        return 0;
-    if (count < 0 || (count > 0 && !address) || !record.file->isReadable())
-        return -1;
-    return record.file->read(static_cast<char*>(address), count);
-}
-
-qint64 WriteFileBlock(FileRecord& record, const void* address, qint64 count)
-{
-    if (record.handle == -1 || !record.file || !record.file->isOpen())
-        return 0;
-    if (count < 0 || (count > 0 && !address) || !record.file->isWritable())
-        return -1;
-    return record.file->write(static_cast<const char*>(address), count);
-}
-
-QByteArray LongToBytes(quint32 value)
-{
-    QByteArray bytes(4, '\0');
-    qToLittleEndian(value, bytes.data());
-    return bytes;
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 QString SlashToBackslash(const QString& path)

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "app/Failure.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
-#include <memory>
 
 class QFile;
 
@@ -14,6 +15,9 @@ QString ReturnPath(const QString& FileName);
 // preferred, else one that differs only in case); from the first component that
 // does not exist on, the path is kept as given.
 QString MatchPathCase(const QString& path);
+// The on-disk spelling of name inside folder (an exact match preferred, else
+// one that differs only in case), or "" when nothing matches.
+QString SpelledEntry(const QString& folder, const QString& name);
 // Makes sure a folder exists: one trailing separator dropped, existing levels
 // matched as MatchPathCase does, only the missing levels created with the given
 // spelling. Silent on failure (a later file write reports it). Returns the
@@ -24,40 +28,14 @@ QString EnsureFolder(const QString& path);
 // leaves the game folder. An empty game folder gives "".
 QString GameFilePath(const QString& gameFolder, const QString& relative);
 
-// Access, share and disposition numbers as the callers pass them.
-inline constexpr quint32 kGenericRead = 0x80000000u;
-inline constexpr quint32 kGenericWrite = 0x40000000u;
-inline constexpr quint32 kShareRead = 1;
-inline constexpr quint32 kShareWrite = 2;
-inline constexpr quint32 kCreateNew = 1;
-inline constexpr quint32 kCreateAlways = 2;
-inline constexpr quint32 kOpenExisting = 3;
-inline constexpr quint32 kOpenAlways = 4;
-inline constexpr quint32 kTruncateExisting = 5;
+// Opens path for reading only when it is a regular file after symlinks.
+// FIFOs, devices, sockets and folders are refused without blocking on them.
+// The failure's reason says why ("not a regular file", the system's error).
+Result<> OpenRegularFile(QFile& file, const QString& path);
+// The whole of a regular file of at most maxBytes bytes.
+Result<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes);
+// The system's text for an errno value ("No space left on device").
+QString SystemErrorText(int error);
 
-// A file opened for one operation. handle is -1 while no file is open.
-struct FileRecord
-{
-    qint32 handle = -1;
-    QString path;
-
-private:
-    std::shared_ptr<QFile> file;
-    friend FileRecord OpenFileHandle(const QString&, quint32, quint32, quint32);
-    friend void CloseFileHandle(FileRecord&);
-    friend qint64 ReadFileBlock(FileRecord&, void*, qint64);
-    friend qint64 WriteFileBlock(FileRecord&, const void*, qint64);
-};
-
-// Opens path; a failed open gives handle -1 (and the path). share is not
-// enforced here: this platform has no mandatory file sharing modes.
-FileRecord OpenFileHandle(const QString& path, quint32 access, quint32 share, quint32 disposition);
-void CloseFileHandle(FileRecord& record);
-// Bytes transferred; 0 for a closed record (nothing touched), -1 on failure.
-qint64 ReadFileBlock(FileRecord& record, void* address, qint64 count);
-qint64 WriteFileBlock(FileRecord& record, const void* address, qint64 count);
-
-// The four bytes of value, least significant first.
-QByteArray LongToBytes(quint32 value);
 // Every '/' turned into '\'.
 QString SlashToBackslash(const QString& path);

@@ -1,5 +1,7 @@
 #include "app/GameLocation.h"
 
+#include "app/GameSettings.h"
+
 DetectedGameSettings ReadGameSettings(const WinePrefix& prefix, const QString& keyName)
 {
     // One read of user.reg for all three values.
@@ -41,7 +43,7 @@ QString NormalizeSizeText(const QString& text)
 
 QString StartupGameFolder(const SettingsStore& store, const WinePrefix& prefix)
 {
-    const QString stored = store.Read(QStringLiteral("CohPath"));
+    const QString stored = store.Read(setting::kCohPath);
     if (!stored.isEmpty())
         return stored;
     return ReadGameSettings(prefix, QStringLiteral("Coh")).folder;

@@ -1,6 +1,7 @@
 #include "app/LinkOpener.h"
 
 #include "app/BusyHost.h"
+#include "app/ShellWords.h"
 
 #include <QFile>
 #include <QProcess>
@@ -51,44 +52,6 @@ QString UnescapeValue(const QString& value)
     return out;
 }
 
-// Splits an Exec command into arguments: blanks separate, double quotes group,
-// and inside quotes a backslash escapes the next character. nullopt for an
-// unclosed quote.
-std::optional<QStringList> SplitExec(const QString& command)
-{
-    QStringList arguments;
-    QString current;
-    bool inArgument = false;
-    bool quoted = false;
-    for (qsizetype i = 0; i < command.size(); ++i) {
-        const QChar c = command[i];
-        if (quoted) {
-            if (c == QLatin1Char('"'))
-                quoted = false;
-            else if (c == QLatin1Char('\\') && i + 1 < command.size())
-                current.append(command[++i]);
-            else
-                current.append(c);
-        } else if (c == QLatin1Char('"')) {
-            quoted = true;
-            inArgument = true;
-        } else if (c == QLatin1Char(' ') || c == QLatin1Char('\t')) {
-            if (inArgument)
-                arguments.append(current);
-            current.clear();
-            inArgument = false;
-        } else {
-            current.append(c);
-            inArgument = true;
-        }
-    }
-    if (quoted)
-        return std::nullopt;
-    if (inArgument)
-        arguments.append(current);
-    return arguments;
-}
-
 } // namespace
 
 QString QueryDefaultHandler(const QString& protocol)
@@ -118,7 +81,7 @@ std::optional<LinkCommand> BuildLinkCommand(const QString& desktopFileContents, 
     const auto exec = ExecValue(desktopFileContents);
     if (!exec || exec->isEmpty())
         return std::nullopt;
-    const auto split = SplitExec(UnescapeValue(*exec));
+    const auto split = SplitShellWords(UnescapeValue(*exec));
     if (!split)
         return std::nullopt;
 

@@ -339,11 +339,6 @@ const RegistryKey* RegistryText::FindKey(const QString& keyPath) const
     return found == m_index.constEnd() ? nullptr : &m_keys[*found];
 }
 
-bool RegistryText::HasKey(const QString& keyPath) const
-{
-    return FindKey(keyPath) != nullptr;
-}
-
 QString RegistryText::Value(const QString& keyPath, const QString& valueName) const
 {
     const RegistryKey* key = FindKey(keyPath);

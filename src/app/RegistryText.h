@@ -43,7 +43,6 @@ public:
     // Key paths use single backslashes; keys and value names are compared
     // without regard to case. A missing key or value and a hex value read as "".
     QString Value(const QString& keyPath, const QString& valueName) const;
-    bool HasKey(const QString& keyPath) const;
     const RegistryKey* FindKey(const QString& keyPath) const;
     const QList<RegistryKey>& Keys() const { return m_keys; }
 

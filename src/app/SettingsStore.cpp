@@ -1,11 +1,16 @@
 #include "app/SettingsStore.h"
 
+#include "app/IniFormat.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
+#include <cstdio>
 #include <limits>
+#include <mutex>
+#include <set>
 
 namespace {
 
@@ -50,18 +55,46 @@ bool EnterKey(QSettings& settings, const QString& path)
     return existed;
 }
 
-QString ValueText(const QVariant& value)
+// Settings files larger than this are not the program's: reading one would
+// only cost time and memory.
+constexpr qint64 kMaxSettingsFileBytes = 1024 * 1024;
+
+// The file may be handed to QSettings: missing, or a regular file (after
+// symlinks) that is readable and of a sane size. Anything else (a FIFO, a
+// device, a folder, a huge file) reads as empty and is never rewritten; the
+// first refusal of a path is reported on stderr.
+bool FileUsable(const QString& filePath)
 {
-    // A hand-edited INI may hold an unquoted list ("a, b"); keep it as the text it was.
-    if (value.typeId() == QMetaType::QStringList)
-        return value.toStringList().join(QStringLiteral(", "));
-    return value.toString();
+    const QFileInfo file(filePath);
+    if (!file.exists() && !file.isSymLink())
+        return true;
+    QString reason;
+    if (!file.exists())
+        reason = QStringLiteral("it is a dangling symbolic link");
+    else if (!file.isFile())
+        reason = QStringLiteral("it is not a regular file");
+    else if (file.size() > kMaxSettingsFileBytes)
+        reason = QStringLiteral("it is larger than 1 MB");
+    else if (!file.isReadable())
+        reason = QStringLiteral("it cannot be read");
+    if (reason.isEmpty())
+        return true;
+    static std::mutex mutex;
+    static std::set<QString> reported;
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (reported.insert(file.absoluteFilePath()).second)
+        std::fprintf(stderr,
+                     "Lumivale: settings file %s not used (%s); defaults apply and it is left as it is.\n",
+                     qPrintable(file.absoluteFilePath()), qPrintable(reason));
+    return false;
 }
 
 // QSettings creates the file's folder only on some paths; make sure it exists
 // and can take the file.
 bool FileWritable(const QString& filePath)
 {
+    if (!FileUsable(filePath))
+        return false;
     const QFileInfo file(filePath);
     if (file.exists())
         return file.isWritable();
@@ -90,7 +123,7 @@ int SettingsStore::CreateRegistryKey(const QString& path)
 {
     if (KeyComponents(path).isEmpty() || !FileWritable(m_filePath))
         return 0;
-    QSettings settings(m_filePath, QSettings::IniFormat);
+    QSettings settings(m_filePath, ini::Format());
     if (settings.status() != QSettings::NoError)
         return 0;
     const bool existed = EnterKey(settings, path);
@@ -99,15 +132,15 @@ int SettingsStore::CreateRegistryKey(const QString& path)
 
 QString SettingsStore::ReadRegistryString(const QString& path, const QString& name) const
 {
-    if (!UsableValueName(name) || !QFileInfo::exists(m_filePath))
+    if (!UsableValueName(name) || !QFileInfo::exists(m_filePath) || !FileUsable(m_filePath))
         return QString();
-    QSettings settings(m_filePath, QSettings::IniFormat);
+    QSettings settings(m_filePath, ini::Format());
     if (!EnterKey(settings, path))
         return QString();
     const QString spelled = FindNoCase(settings.childKeys(), name);
     if (spelled.isEmpty())
         return QString();
-    return ValueText(settings.value(spelled));
+    return settings.value(spelled).toString();
 }
 
 bool SettingsStore::WriteRegistryString(const QString& path, const QString& name, const QString& value)
@@ -120,7 +153,7 @@ bool SettingsStore::WriteRegistryString(const QString& path, const QString& name
     if (!FileWritable(m_filePath))
         return false;
 
-    QSettings settings(m_filePath, QSettings::IniFormat);
+    QSettings settings(m_filePath, ini::Format());
     const bool keyExisted = EnterKey(settings, path);
     const QString existing = keyExisted ? FindNoCase(settings.childKeys(), name) : QString();
     if (remove) {

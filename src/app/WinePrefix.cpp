@@ -72,8 +72,3 @@ QString WinePrefix::ToHostPath(const QString& windowsPath) const
     }
     return GameFilePath(drive, components.join(QLatin1Char('/')));
 }
-
-QString ReadGameKeyValue(const WinePrefix& prefix, const QString& keyName, const QString& valueName)
-{
-    return prefix.ReadUserValue(QStringLiteral("Software\\Cryptic\\") + keyName, valueName);
-}

@@ -27,6 +27,3 @@ public:
 private:
     QString m_path;
 };
-
-// A value of the game's key HKEY_CURRENT_USER\Software\Cryptic\<keyName>.
-QString ReadGameKeyValue(const WinePrefix& prefix, const QString& keyName, const QString& valueName);

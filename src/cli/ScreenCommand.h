@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Environment.h"
+
 #include <QString>
 #include <cstdio>
 
@@ -20,6 +22,6 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
-// Loads the picture at 1024 x 768, applies levels and frame and saves it as
-// the loading screen. Progress and messages go to err. Returns an exit code.
-int RunScreenCommand(const ScreenRequest& request, std::FILE* err);
+// Loads the picture at 1024 x 768 and saves it, with levels and frame, as the
+// loading screen. Progress and messages go to err. Returns an exit code.
+int RunScreenCommand(const ScreenRequest& request, const Environment& environment, std::FILE* err);

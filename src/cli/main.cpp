@@ -1,4 +1,6 @@
 // lumivale-cli: the program's jobs without a window.
+#include "app/Environment.h"
+#include "app/GameFileWriter.h"
 #include "cli/ScreenCommand.h"
 
 #include <QCommandLineParser>
@@ -112,5 +114,7 @@ int main(int argc, char* argv[])
     request.black = *black;
     request.white = *white;
 
-    return RunScreenCommand(request, stderr);
+    const Environment environment = SystemEnvironment();
+    PrivateWorkFolder::RemoveStale(environment.workFolder);
+    return RunScreenCommand(request, environment, stderr);
 }

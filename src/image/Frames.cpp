@@ -41,39 +41,26 @@ DibRef ApplyFrame(const cDIBSection& frame, const DibRef& source)
     return out;
 }
 
+Result<DibRef> LoadFrame(const QString& framePath)
+{
+    const Result<QImage> picture = DecodePicture(framePath);
+    if (!picture)
+        return Fail(picture.error());
+    if (picture->width() != kFrameWidth || picture->height() != kFrameHeight)
+        return Fail(
+            QStringLiteral("Image is not 1024x768 pixels in size."), MessageIcon::Exclamation,
+            QStringLiteral("The picture is %1 x %2 pixels.").arg(picture->width()).arg(picture->height()));
+    auto frame = std::make_shared<cDIBSection>();
+    if (!frame->CreateFromPicture(*picture))
+        return Fail(kImageLoadError, MessageIcon::Exclamation, QStringLiteral("There is not enough memory."));
+    return frame;
+}
+
 DibRef ApplyFrame(const QString& framePath, const DibRef& source)
 {
     // Decoding is the expensive part; skip it when the source cannot take a frame anyway.
     if (!source || !IsFrameSized(*source))
         return source;
-    const QImage picture = DecodePicture(framePath);
-    if (picture.width() != kFrameWidth || picture.height() != kFrameHeight)
-        return source;
-    cDIBSection frame;
-    if (!frame.CreateFromPicture(picture))
-        return source;
-    return ApplyFrame(frame, source);
-}
-
-FrameCheck CheckFrameFile(const QString& path)
-{
-    const QImage picture = DecodePicture(path);
-    if (picture.isNull())
-        return FrameCheck::NotAPicture;
-    if (picture.width() != kFrameWidth || picture.height() != kFrameHeight)
-        return FrameCheck::WrongSize;
-    return FrameCheck::Ok;
-}
-
-QString FrameCheckMessage(FrameCheck c)
-{
-    switch (c) {
-    case FrameCheck::Ok:
-        return {};
-    case FrameCheck::NotAPicture:
-        return QStringLiteral("Image could not be loaded.");
-    case FrameCheck::WrongSize:
-        return QStringLiteral("Image is not 1024x768 pixels in size.");
-    }
-    return {};
+    const Result<DibRef> frame = LoadFrame(framePath);
+    return frame ? ApplyFrame(**frame, source) : source;
 }

@@ -1,26 +1,21 @@
 #pragma once
 
+#include "app/Failure.h"
 #include "image/cDIBSection.h"
 
 #include <QString>
 
 inline constexpr int kFrameWidth = 1024, kFrameHeight = 768;
 
-// The frame laid over source: wherever the frame pixel is exactly B=255,G=0,R=255
-// the source pixel shows. Returns a new buffer, or `source` itself (shared) when
-// the frame file is missing, undecodable or not 1024x768, or the source is not
-// 1024x768.
-DibRef ApplyFrame(const QString& framePath, const DibRef& source);
-// The same with an already decoded frame (not changed).
-DibRef ApplyFrame(const cDIBSection& frame, const DibRef& source);
+// A frame picture decoded for laying over pictures: 1024 x 768 exactly. The
+// failures are the frame browse's messages: "Image could not be loaded."
+// (with the decoder's reason) and "Image is not 1024x768 pixels in size.".
+Result<DibRef> LoadFrame(const QString& framePath);
 
-enum class FrameCheck
-{
-    Ok,
-    NotAPicture,
-    WrongSize
-};
-// Whether a file can serve as a frame.
-FrameCheck CheckFrameFile(const QString& path);
-// "Image could not be loaded." / "Image is not 1024x768 pixels in size." (empty for Ok).
-QString FrameCheckMessage(FrameCheck c);
+// The frame laid over source: wherever the frame pixel is exactly
+// B=255,G=0,R=255 the source pixel shows. A new buffer, or source itself
+// (shared) when the source is not 1024x768.
+DibRef ApplyFrame(const cDIBSection& frame, const DibRef& source);
+// The same with the frame read from its file; source itself when the file
+// cannot serve as a frame (the loading screens then get the plain picture).
+DibRef ApplyFrame(const QString& framePath, const DibRef& source);

@@ -4,39 +4,33 @@
 
 #include <QFileInfo>
 
-QString BareFileName(const QString& FileName)
+QString BareFileName(const QString& fileName)
 {
-    return QFileInfo(FileName).fileName();
+    return QFileInfo(fileName).fileName();
 }
 
-bool LoadImageSteps(BusyHost& host, const QString& FileName, DibRef& dibDest, qint32 ImageWidth,
-                    qint32 ImageHeight)
+Result<DibRef> LoadImageFile(BusyHost& host, const QString& fileName, qint32 width, qint32 height)
 {
-    const QString name = BareFileName(FileName);
-    host.SetBusy(true, false, 10, QStringLiteral("Loading ") + name + QStringLiteral("..."));
+    const QString name = BareFileName(fileName);
+    BusyScope busy(host, false, 10, QStringLiteral("Loading ") + name + QStringLiteral("..."));
+    const Result<QImage> picture = DecodePicture(fileName);
+    if (!picture)
+        return Fail(picture.error());
+    busy.Step(4, QStringLiteral("Resampling ") + name + QStringLiteral("..."));
+    DibRef loaded = cDIBSection::ResamplePicture(*picture, height, width);
+    if (!loaded)
+        return Fail(kImageLoadError, MessageIcon::Exclamation,
+                    QStringLiteral("A %1 x %2 picture cannot be made.").arg(width).arg(height));
+    return loaded;
+}
 
-    const QImage picture = DecodePicture(FileName);
-    if (picture.isNull()) {
-        host.ShowMessage(QStringLiteral("Image could not be loaded."), MessageIcon::Exclamation);
-        return false;
-    }
-    host.ReportProgress(4, QStringLiteral("Resampling ") + name + QStringLiteral("..."));
-    DibRef loaded = cDIBSection::ResamplePicture(picture, ImageHeight, ImageWidth);
+bool LoadImage(BusyHost& host, const QString& fileName, DibRef& dibDest, qint32 width, qint32 height)
+{
+    Result<DibRef> loaded = LoadImageFile(host, fileName, width, height);
     if (!loaded) {
-        host.ShowMessage(QStringLiteral("Image could not be loaded."), MessageIcon::Exclamation);
+        host.ShowFailure(loaded.error());
         return false;
     }
-    dibDest = std::move(loaded);
+    dibDest = std::move(*loaded);
     return true;
-}
-
-bool LoadImage(BusyHost& host, const QString& FileName, DibRef& dibDest, qint32 ImageWidth,
-               qint32 ImageHeight)
-{
-    struct LeaveBusy
-    {
-        BusyHost& host;
-        ~LeaveBusy() { host.SetBusy(false, false, 0, QString()); }
-    } leave{host};
-    return LoadImageSteps(host, FileName, dibDest, ImageWidth, ImageHeight);
 }

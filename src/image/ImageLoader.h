@@ -5,19 +5,16 @@
 
 #include <QString>
 
-// Decodes FileName, fills and resamples a new buffer to ImageWidth x ImageHeight
-// and replaces dibDest. Shows "Loading <name>..." and "Resampling <name>..."
-// (progress maximum 10) and, on failure, "Image could not be loaded." through
-// the host; dibDest is left untouched on failure. The busy state is left on
-// every way out.
-bool LoadImage(BusyHost& host, const QString& FileName, DibRef& dibDest, qint32 ImageWidth,
-               qint32 ImageHeight);
+// Decodes fileName and resamples it into a new width x height buffer, in a
+// busy scope of its own ("Loading <name>...", then "Resampling <name>...",
+// progress maximum 10). The failure is "Image could not be loaded." with the
+// reason. Nothing is shown.
+Result<DibRef> LoadImageFile(BusyHost& host, const QString& fileName, qint32 width, qint32 height);
 
-// The same steps without leaving the busy state at the end (it enters it with
-// the loading text), for callers that keep one busy state over several steps
-// and leave it themselves.
-bool LoadImageSteps(BusyHost& host, const QString& FileName, DibRef& dibDest, qint32 ImageWidth,
-                    qint32 ImageHeight);
+// The same for callers that tell the user themselves as the loader always
+// did: on success dibDest is replaced, on failure it is left as it was and
+// the message is shown through the host.
+bool LoadImage(BusyHost& host, const QString& fileName, DibRef& dibDest, qint32 width, qint32 height);
 
 // The file name without its folder, as shown in status texts.
-QString BareFileName(const QString& FileName);
+QString BareFileName(const QString& fileName);

@@ -30,6 +30,19 @@ void AdjustLevels(cDIBSection& cDib, qint16 Black, qint16 White)
         *p = table[*p];
 }
 
+bool LevelsChangeAnything(int black, int white)
+{
+    return white < 255 || black >= 1;
+}
+
+bool ApplyLevels(cDIBSection& picture, int black, int white)
+{
+    if (!LevelsChangeAnything(black, white) || picture.IsEmpty())
+        return false;
+    AdjustLevels(picture, qint16(std::clamp(black, -32768, 32767)), qint16(std::clamp(white, -32768, 32767)));
+    return true;
+}
+
 int PushBackBlack(int black, int white)
 {
     int b = std::clamp(black, 0, 255);

@@ -14,6 +14,13 @@ std::array<std::uint8_t, 256> LevelsTable(qint16 Black, qint16 White);
 // White. Black <= 0 with White >= 255 leaves the buffer alone.
 void AdjustLevels(cDIBSection& cDib, qint16 Black, qint16 White);
 
+// Apply's rule, for the window and the command-line tool alike: only a real
+// adjustment (white below 255, or black at 1 or more) touches the picture.
+bool LevelsChangeAnything(int black, int white);
+// AdjustLevels under that rule, levels outside 16 bits clamped. True when the
+// picture was adjusted.
+bool ApplyLevels(cDIBSection& picture, int black, int white);
+
 // Scroll-bar push-back: the black level stays below the white level and the
 // white level above the black level. Both results stay within 0..255; at the
 // ends of the range the pushed value sits at the end and equals the other

@@ -1,15 +1,23 @@
 #include "image/PictureDecoder.h"
 
-#include <QBuffer>
+#include "app/FileAccess.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QStringList>
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <stb_image.h>
 
 namespace {
+
+Failure LoadFailure(const QString& reason)
+{
+    return Failure(kImageLoadError, MessageIcon::Exclamation, reason);
+}
 
 // Pictures larger than this many bytes of 32-bit pixels are refused, for
 // Targa files as for every format Qt reads.
@@ -18,6 +26,157 @@ qint64 AllocationLimitBytes()
     const int mb = QImageReader::allocationLimit();
     return mb > 0 ? qint64(mb) * 1024 * 1024 : std::numeric_limits<qint64>::max();
 }
+
+quint32 U16(const uchar* p)
+{
+    return quint32(p[0]) | (quint32(p[1]) << 8);
+}
+
+quint32 U32(const uchar* p)
+{
+    return U16(p) | (U16(p + 2) << 16);
+}
+
+// --- What the image readers say while they decode --------------------------
+
+// The warnings of the image readers on this thread while a decode runs. Qt's
+// readers report a cut or damaged file only as a warning and still hand back
+// a picture (the JPEG reader fills the missing part with grey), so the decode
+// listens to them.
+thread_local QStringList* t_readerWarnings = nullptr;
+QtMessageHandler g_previousHandler = nullptr;
+
+void ReaderMessageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (t_readerWarnings && context.category && std::strncmp(context.category, "qt.gui.imageio", 14) == 0) {
+        t_readerWarnings->append(message);
+        return;
+    }
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+class ReaderWarnings
+{
+public:
+    ReaderWarnings()
+    {
+        static std::once_flag installed;
+        std::call_once(installed, [] { g_previousHandler = qInstallMessageHandler(ReaderMessageHandler); });
+        t_readerWarnings = &m_warnings;
+    }
+    ~ReaderWarnings() { t_readerWarnings = nullptr; }
+    ReaderWarnings(const ReaderWarnings&) = delete;
+    ReaderWarnings& operator=(const ReaderWarnings&) = delete;
+
+    // The first warning that means the picture is incomplete or damaged.
+    QString Damage() const
+    {
+        for (const QString& w : m_warnings) {
+            // libjpeg's words for data that ended early or does not decode.
+            const bool cut = w.contains(QLatin1String("Premature end"));
+            const bool corrupt = w.startsWith(QLatin1String("Corrupt JPEG data")) &&
+                                 !w.contains(QLatin1String("extraneous bytes before marker")) &&
+                                 !w.contains(QLatin1String("bad ICC marker"));
+            const bool progression = w.startsWith(QLatin1String("Inconsistent progression sequence"));
+            if (cut || corrupt || progression)
+                return w;
+        }
+        return QString();
+    }
+
+private:
+    QStringList m_warnings;
+};
+
+// --- Completeness of formats whose readers keep a cut picture --------------
+
+// A BMP file holds at least the pixel rows its header declares.
+QString BmpShortfall(const QByteArray& head, qint64 fileSize)
+{
+    if (head.size() < 26)
+        return QStringLiteral("The file ends inside its header.");
+    const auto* h = reinterpret_cast<const uchar*>(head.constData());
+    const qint64 offset = U32(h + 10);
+    const quint32 infoSize = U32(h + 14);
+    qint64 width = 0, height = 0, bits = 0, compression = 0, imageSize = 0;
+    if (infoSize == 12) {
+        width = U16(h + 18);
+        height = U16(h + 20);
+        bits = U16(h + 24);
+    } else if (infoSize >= 40 && head.size() >= 38) {
+        width = qint32(U32(h + 18));
+        height = qint32(U32(h + 22));
+        bits = U16(h + 28);
+        compression = U32(h + 30);
+        imageSize = U32(h + 34);
+    } else {
+        return QString(); // the reader judges headers it knows
+    }
+    if (height < 0)
+        height = -height;
+    qint64 needed = 0;
+    if (compression == 0 || compression == 3 || compression == 6) {
+        if (width <= 0 || bits <= 0 || width > (1 << 20))
+            return QString();
+        needed = offset + (width * bits + 31) / 32 * 4 * height;
+    } else if (compression == 1 || compression == 2) {
+        needed = offset + imageSize; // run-length data: the declared length
+    } else {
+        return QString();
+    }
+    return fileSize < needed ? QStringLiteral("The file ends before its pixel data.") : QString();
+}
+
+// A GIF file holds its first picture whole: every data block up to the end
+// marker of the first image's data.
+QString GifShortfall(QFile& file)
+{
+    if (file.size() > AllocationLimitBytes())
+        return QString(); // the reader refuses it
+    const QByteArray data = file.peek(file.size());
+    const auto* p = reinterpret_cast<const uchar*>(data.constData());
+    const qsizetype size = data.size();
+    const QString cut = QStringLiteral("The file ends before its first picture is complete.");
+    qsizetype pos = 13;
+    if (size < pos)
+        return cut;
+    if (p[10] & 0x80)
+        pos += 3 * (qsizetype(1) << ((p[10] & 7) + 1));
+    const auto skipBlocks = [&]() {
+        while (pos < size) {
+            const qsizetype length = p[pos++];
+            if (length == 0)
+                return true;
+            pos += length;
+        }
+        return false;
+    };
+    while (pos < size) {
+        const uchar kind = p[pos++];
+        if (kind == 0x21) { // extension: a label, then data blocks
+            if (++pos > size || !skipBlocks())
+                return cut;
+        } else if (kind == 0x2C) { // image: descriptor, colour table, code size, data blocks
+            if (pos + 9 > size)
+                return cut;
+            const uchar packed = p[pos + 8];
+            pos += 9;
+            if (packed & 0x80)
+                pos += 3 * (qsizetype(1) << ((packed & 7) + 1));
+            if (++pos > size || !skipBlocks())
+                return cut;
+            return QString();
+        } else {
+            return QString(); // the trailer or something the reader judges
+        }
+    }
+    return cut;
+}
+
+// --- Targa, through stb_image ------------------------------------------------
 
 // The fixed 18-byte Targa header is plausible: known image type, colour map
 // type 0/1, non-zero size and a pixel depth the type allows. A Targa file has
@@ -46,21 +205,67 @@ bool LooksLikeTarga(const QByteArray& data)
     return depth == 15 || depth == 16 || depth == 24 || depth == 32;
 }
 
-QImage DecodeTarga(const QByteArray& data)
+// The bytes an uncompressed Targa file needs for what its header declares.
+qint64 TargaUncompressedSize(const uchar* h)
+{
+    const qint64 idLength = h[0];
+    const qint64 mapLength = h[1] == 1 ? qint64(U16(h + 5)) * ((h[7] + 7) / 8) : 0;
+    const qint64 pixels = qint64(U16(h + 12)) * U16(h + 14) * ((h[16] + 7) / 8);
+    return 18 + idLength + mapLength + pixels;
+}
+
+// Memory read by stb_image through callbacks, noting whether it ever asked
+// for bytes past the end (stb then carries on with zeros).
+struct TargaSource
+{
+    const QByteArray& data;
+    qsizetype pos = 0;
+    bool pastEnd = false;
+
+    static int Read(void* user, char* out, int size)
+    {
+        auto* s = static_cast<TargaSource*>(user);
+        const qsizetype n = std::min<qsizetype>(size, s->data.size() - s->pos);
+        if (n <= 0) {
+            s->pastEnd = true;
+            return 0;
+        }
+        std::memcpy(out, s->data.constData() + s->pos, std::size_t(n));
+        s->pos += n;
+        return int(n);
+    }
+    static void Skip(void* user, int n)
+    {
+        auto* s = static_cast<TargaSource*>(user);
+        s->pos = std::clamp<qsizetype>(s->pos + n, 0, s->data.size());
+    }
+    static int Eof(void* user)
+    {
+        auto* s = static_cast<TargaSource*>(user);
+        return s->pos >= s->data.size();
+    }
+};
+
+Result<QImage> DecodeTarga(const QByteArray& data)
 {
     const auto* bytes = reinterpret_cast<const stbi_uc*>(data.constData());
     int w = 0, h = 0, comp = 0;
     if (!stbi_info_from_memory(bytes, int(data.size()), &w, &h, &comp) || w < 1 || h < 1)
-        return {};
+        return Fail(LoadFailure(QStringLiteral("The file is not a picture.")));
     if (qint64(w) * qint64(h) * 4 > AllocationLimitBytes())
-        return {};
+        return Fail(LoadFailure(QStringLiteral("The picture is larger than the decoder allows.")));
+
+    TargaSource source{data};
+    const stbi_io_callbacks callbacks{&TargaSource::Read, &TargaSource::Skip, &TargaSource::Eof};
     std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
-        stbi_load_from_memory(bytes, int(data.size()), &w, &h, &comp, 4), stbi_image_free);
+        stbi_load_from_callbacks(&callbacks, &source, &w, &h, &comp, 4), stbi_image_free);
     if (!pixels)
-        return {};
+        return Fail(LoadFailure(QStringLiteral("The picture data cannot be decoded.")));
+    if (source.pastEnd)
+        return Fail(LoadFailure(QStringLiteral("The file ends before its pixel data.")));
     QImage img(w, h, QImage::Format_RGBA8888);
     if (img.isNull())
-        return {};
+        return Fail(LoadFailure(QStringLiteral("There is not enough memory for the picture.")));
     for (int y = 0; y < h; ++y)
         std::memcpy(img.scanLine(y), pixels.get() + std::size_t(y) * std::size_t(w) * 4, std::size_t(w) * 4);
     return img;
@@ -69,18 +274,24 @@ QImage DecodeTarga(const QByteArray& data)
 // Reads a Targa file when its header is plausible. The whole file is read
 // only then, and only up to a size that a picture within the allocation
 // limit can have (run-length data is at most about twice the pixel data).
-QImage ReadTarga(QFile& file)
+Result<QImage> ReadTarga(QFile& file)
 {
     if (!file.seek(0) || !LooksLikeTarga(file.peek(18)))
-        return {};
+        return Fail(LoadFailure(QStringLiteral("The file is not a picture.")));
     const qint64 limit = AllocationLimitBytes();
     if (limit < std::numeric_limits<qint64>::max() / 4 && file.size() > 2 * limit + (1 << 20))
-        return {};
+        return Fail(LoadFailure(QStringLiteral("The picture is larger than the decoder allows.")));
     const QByteArray data = file.readAll();
     if (data.size() > std::numeric_limits<int>::max() / 2)
-        return {};
+        return Fail(LoadFailure(QStringLiteral("The picture is larger than the decoder allows.")));
+    // Uncompressed data shorter than the header declares would be read as whatever memory held.
+    const auto* header = reinterpret_cast<const uchar*>(data.constData());
+    if ((header[2] & 8) == 0 && data.size() < TargaUncompressedSize(header))
+        return Fail(LoadFailure(QStringLiteral("The file ends before its pixel data.")));
     return DecodeTarga(data);
 }
+
+// --- Formats Qt reads --------------------------------------------------------
 
 // The reader for the common formats, told by their first bytes. Naming the
 // format spares Qt loading every image plug-in (and their libraries) to probe
@@ -99,17 +310,33 @@ QByteArray FormatFromSignature(QIODevice* device)
     return {};
 }
 
-QImage DecodeWithQt(QIODevice* device)
+Result<QImage> DecodeWithQt(QFile& file)
 {
-    const QByteArray format = FormatFromSignature(device);
-    QImageReader reader(device, format);
+    const QByteArray format = FormatFromSignature(&file);
+    QString shortfall;
+    if (format == "bmp")
+        shortfall = BmpShortfall(file.peek(64), file.size());
+    else if (format == "gif")
+        shortfall = GifShortfall(file);
+    if (!shortfall.isEmpty())
+        return Fail(LoadFailure(shortfall));
+
+    ReaderWarnings warnings;
+    QImageReader reader(&file, format);
     // Anything else is recognised by content, whatever its name says.
     reader.setDecideFormatFromContent(format.isEmpty());
     // Photos carry their orientation in EXIF; show them upright.
     reader.setAutoTransform(true);
-    // A truncated file that still gives a picture is kept: the decoded part is
-    // shown and the rest is what the decoder filled in.
-    return reader.read();
+    QImage img = reader.read();
+    if (img.isNull()) {
+        const bool unknown = reader.error() == QImageReader::UnsupportedFormatError;
+        return Fail(
+            LoadFailure(unknown ? QStringLiteral("The file is not a picture.") : reader.errorString()));
+    }
+    if (const QString damage = warnings.Damage(); !damage.isEmpty())
+        return Fail(
+            LoadFailure(QStringLiteral("The picture data is cut short or damaged (%1).").arg(damage)));
+    return img;
 }
 
 // Transparent pixels are composited over black: the premultiplied colour is
@@ -141,25 +368,31 @@ QImage ToOpaqueRgb888(const QImage& img)
 
 } // namespace
 
-QImage DecodePicture(const QString& path)
+Result<QImage> DecodePicture(const QString& path)
 {
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || file.size() == 0)
-        return {};
+    QFile file;
+    if (auto opened = OpenRegularFile(file, path); !opened)
+        return Fail(LoadFailure(opened.error().Headline().text));
+    if (file.size() == 0)
+        return Fail(LoadFailure(QStringLiteral("The file is empty.")));
 
-    QImage img;
+    Result<QImage> img;
     const bool targaName = QFileInfo(path).suffix().compare(QLatin1String("tga"), Qt::CaseInsensitive) == 0;
     if (targaName) {
         // Qt's own Targa reader refuses footer-less and run-length encoded files.
         img = ReadTarga(file);
-        if (img.isNull() && file.seek(0))
-            img = DecodeWithQt(&file);
+        // A plausible Targa header that does not decode is a broken Targa file.
+        if (!img && file.seek(0) && !LooksLikeTarga(file.peek(18)))
+            img = DecodeWithQt(file);
     } else {
-        img = DecodeWithQt(&file);
-        if (img.isNull())
+        img = DecodeWithQt(file);
+        if (!img && file.seek(0) && LooksLikeTarga(file.peek(18)))
             img = ReadTarga(file);
     }
-    if (img.isNull())
-        return {};
-    return ToOpaqueRgb888(img);
+    if (!img)
+        return img;
+    QImage opaque = ToOpaqueRgb888(*img);
+    if (opaque.isNull())
+        return Fail(LoadFailure(QStringLiteral("There is not enough memory for the picture.")));
+    return opaque;
 }

@@ -1,12 +1,21 @@
 #pragma once
 
+#include "app/Failure.h"
+
 #include <QImage>
 #include <QString>
 
-// Decodes a picture file (bmp, jpg/jpeg, png, gif first frame, tga) into an
-// opaque picture, Format_RGB32 or Format_RGB888; transparent pixels are
-// composited over black. A null QImage
-// when the file is missing, empty, not a picture, or larger than the decoder's
-// allocation limit. A truncated file that still yields a partial picture is
-// accepted with what could be decoded.
-QImage DecodePicture(const QString& path);
+// The loader's message for a picture that cannot be used.
+inline const QString kImageLoadError = QStringLiteral("Image could not be loaded.");
+
+// Decodes a picture file (bmp, jpg/jpeg, png, gif first frame, tga; other
+// formats Qt reads by content) into an opaque picture, Format_RGB32 or
+// Format_RGB888; transparent pixels are composited over black. Only regular
+// files are opened (after symlinks): a FIFO or a device is refused at once.
+// A picture whose data ends early or is damaged is refused too, so a cut
+// download never becomes a grey or black texture; harmless oddities (unknown
+// markers, bytes after the end) are accepted. Pictures larger than the
+// decoder's allocation limit are refused before anything is allocated. The
+// failure is "Image could not be loaded." with the reason as its detail.
+// Safe to call from several threads at once.
+Result<QImage> DecodePicture(const QString& path);

@@ -3,18 +3,13 @@
 #include "image/Frames.h"
 #include "image/ImageLoader.h"
 #include "image/Levels.h"
+#include "image/PictureDecoder.h"
 #include "image/PreviewGeometry.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
-
-struct LeaveBusy
-{
-    BusyHost& host;
-    ~LeaveBusy() { host.SetBusy(false, false, 0, QString()); }
-};
 
 // dst = a separate byte copy of src. Reuses dst's memory when nobody else
 // holds it and the size matches (the live level preview runs on every
@@ -33,41 +28,37 @@ void FreshCopy(DibRef& dst, const DibRef& src)
     dst = src->Resample(src->Height(), src->Width());
 }
 
-qint16 ToLevel(int v)
-{
-    return qint16(std::clamp(v, -32768, 32767));
-}
-
 } // namespace
 
-bool ScreenPictures::Load(BusyHost& host, const QString& file, double screenWidth, double screenHeight,
-                          int boxWidth, bool doPreviews)
+Result<> ScreenPictures::Load(BusyHost& host, const QString& file, double screenWidth, double screenHeight,
+                              int boxWidth, bool doPreviews)
 {
-    LeaveBusy leave{host};
-    DibRef loaded = SourceImage;
-    if (!LoadImageSteps(host, file, loaded, 1024, 768))
-        return false;
+    const QString name = BareFileName(file);
+    BusyScope busy(host, false, 10, QStringLiteral("Loading ") + name + QStringLiteral("..."));
+    Result<DibRef> loaded = LoadImageFile(host, file, 1024, 768);
+    if (!loaded)
+        return Fail(loaded.error());
 
     DibRef preview;
     const int width = PreviewWidthFor(screenWidth, screenHeight);
     if (doPreviews) {
-        host.ReportProgress(6, QStringLiteral("Creating preview for ") + BareFileName(file) +
-                                   QStringLiteral("..."));
-        preview = loaded->Resample(kPreviewHeight, width);
+        busy.Step(6, QStringLiteral("Creating preview for ") + name + QStringLiteral("..."));
+        preview = (*loaded)->Resample(kPreviewHeight, width);
         if (!preview)
-            return false;
+            return Fail(kImageLoadError, MessageIcon::Exclamation,
+                        QStringLiteral("The preview cannot be made."));
     }
 
-    SourceImage = std::move(loaded);
+    SourceImage = std::move(*loaded);
     PreviewWidth = width;
     PreviewLeft = PreviewLeftFor(boxWidth, width);
     if (doPreviews) {
         PreviewImage = std::move(preview);
         DisplayedPreview = PreviewImage->Resample(kPreviewHeight, PreviewWidth);
         PreviewMode = 0;
-        host.ReportProgress(9, QString());
+        busy.Step(9);
     }
-    return true;
+    return {};
 }
 
 DibRef ScreenPictures::PrepareOutput(bool frames, const QString& framePath)
@@ -79,8 +70,7 @@ DibRef ScreenPictures::PrepareOutput(bool frames, const QString& framePath)
 void ScreenPictures::RebuildFramePreviews(BusyHost& host, bool frames, bool framesPreview,
                                           const QString& frameHL, const QString& frameHC)
 {
-    host.SetBusy(true, false, 0, QString());
-    LeaveBusy leave{host};
+    BusyScope busy(host, false, 0, QString());
     PreviewMode = 0;
     if (frames && framesPreview && SourceImage) {
         OutputImage = ApplyFrame(frameHL, SourceImage);
@@ -120,15 +110,14 @@ void ScreenPictures::PreviewLevels(int black, int white)
         return;
     FreshCopy(DisplayedPreview, PreviewImage);
     if (DisplayedPreview)
-        AdjustLevels(*DisplayedPreview, ToLevel(black), ToLevel(white));
+        ::ApplyLevels(*DisplayedPreview, black, white);
 }
 
 bool ScreenPictures::ApplyLevels(BusyHost& host, int black, int white, bool frames, bool framesPreview,
                                  const QString& frameHL, const QString& frameHC)
 {
-    if (!(white < 255 || black >= 1) || !HasPicture())
+    if (!HasPicture() || !::ApplyLevels(*SourceImage, black, white))
         return false;
-    AdjustLevels(*SourceImage, ToLevel(black), ToLevel(white));
     if (DibRef preview = SourceImage->Resample(kPreviewHeight, PreviewWidth))
         PreviewImage = std::move(preview);
     RebuildFramePreviews(host, frames, framesPreview, frameHL, frameHC);

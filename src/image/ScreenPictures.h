@@ -17,9 +17,9 @@ public:
     // Loads a picture as the 1024x768 SourceImage, recomputes the preview
     // geometry from the screen size and the preview box width and (doPreviews)
     // rebuilds PreviewImage and DisplayedPreview with PreviewMode 0. One busy
-    // state for the whole load. On failure nothing changes.
-    bool Load(BusyHost& host, const QString& file, double screenWidth, double screenHeight, int boxWidth,
-              bool doPreviews = true);
+    // scope for the whole load. On failure nothing changes.
+    Result<> Load(BusyHost& host, const QString& file, double screenWidth, double screenHeight, int boxWidth,
+                  bool doPreviews = true);
     // OutputImage = frames ? SourceImage with the frame laid over : SourceImage. Returns OutputImage.
     DibRef PrepareOutput(bool frames, const QString& framePath);
     // Recomputes LoginPreview and CharacterPreview (framed when both switches

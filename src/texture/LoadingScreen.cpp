@@ -1,13 +1,14 @@
 #include "texture/LoadingScreen.h"
 
+#include "image/Frames.h"
+#include "image/Levels.h"
 #include "texture/TextureWriter.h"
 
-#include <QDir>
 #include <QFileInfo>
 
-LoadingScreenTarget TargetFor(LoadingScreen s)
+LoadingScreenTarget TargetFor(LoadingScreen screen)
 {
-    switch (s) {
+    switch (screen) {
     case LoadingScreen::Login:
         return {QStringLiteral("data/texture_library/GUI/CREATION/HybridUI/LoginScreen"),
                 QStringLiteral("COH_LogInScreen_Background"),
@@ -20,16 +21,53 @@ LoadingScreenTarget TargetFor(LoadingScreen s)
             QStringLiteral("texture_library/GUI/CREATION/HybridUI/CharacterCreationUI/")};
 }
 
-bool SaveLoadingScreen(TextureWriter& writer, const QString& gameFolder, LoadingScreen s,
-                       const cDIBSection& outputImage)
+Result<QString> WriteLoadingScreen(TextureWriter& writer, const QString& gameFolder, LoadingScreen screen,
+                                   const cDIBSection& output)
 {
     // An empty or mistyped game folder would otherwise put a data tree below
     // the working folder or create the game folder itself.
     if (gameFolder.isEmpty() || !QFileInfo(gameFolder).isDir())
-        return false;
-    const LoadingScreenTarget target = TargetFor(s);
-    const QString savePath = QDir(gameFolder).filePath(target.folder) + QLatin1Char('/');
-    return writer.WriteTexture(savePath, target.name, target.name, outputImage, kLoadingScreenStoredWidth,
-                               kLoadingScreenStoredHeight, true, kLoadingScreenDeclaredWidth,
-                               kLoadingScreenDeclaredHeight, target.texPath, false, nullptr, true);
+        return Fail(kWriteErrorMessage, MessageIcon::Exclamation,
+                    gameFolder.isEmpty()
+                        ? QStringLiteral("No game folder is set.")
+                        : QStringLiteral("The game folder %1 does not exist.").arg(gameFolder));
+    const LoadingScreenTarget target = TargetFor(screen);
+    TextureRequest request;
+    request.root = gameFolder;
+    request.folder = target.folder;
+    request.saveFile = target.name;
+    request.fileName = target.name;
+    request.picture = &output;
+    request.width = kLoadingScreenStoredWidth;
+    request.height = kLoadingScreenStoredHeight;
+    request.texture = true;
+    request.texWidth = kLoadingScreenDeclaredWidth;
+    request.texHeight = kLoadingScreenDeclaredHeight;
+    request.texPath = target.texPath;
+    request.isLoginScreen = true;
+    return writer.Write(request);
+}
+
+Result<QString> SaveLoadingScreen(BusyHost& host, const Environment& environment, const LoadingScreenJob& job)
+{
+    if (!job.picture || job.picture->IsEmpty())
+        return Fail(kWriteErrorMessage, MessageIcon::Exclamation, QStringLiteral("No picture is loaded."));
+    DibRef output = job.picture;
+    if (LevelsChangeAnything(job.black, job.white)) {
+        // The caller's picture stays as it was; the levels go into a copy.
+        output = job.picture->Resample(job.picture->Height(), job.picture->Width());
+        if (!output)
+            return Fail(kWriteErrorMessage, MessageIcon::Exclamation,
+                        QStringLiteral("There is not enough memory."));
+        ApplyLevels(*output, job.black, job.white);
+    }
+    if (!job.frame.isEmpty()) {
+        const Result<DibRef> frame = LoadFrame(job.frame);
+        if (frame)
+            output = ApplyFrame(**frame, output);
+        else if (job.frameRequired)
+            return Fail(frame.error());
+    }
+    TextureWriter writer(host, TextureWriterOptions::From(environment, job.compress));
+    return WriteLoadingScreen(writer, job.gameFolder, job.screen, *output);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/BusyHost.h"
+#include "app/Environment.h"
 #include "image/cDIBSection.h"
 
 #include <QString>
@@ -19,7 +21,7 @@ struct LoadingScreenTarget
     QString texPath; // recorded path prefix, ending in '/'
 };
 
-LoadingScreenTarget TargetFor(LoadingScreen s);
+LoadingScreenTarget TargetFor(LoadingScreen screen);
 
 // Stored size and declared size of both loading screens.
 inline constexpr qint32 kLoadingScreenStoredWidth = 1024;
@@ -27,8 +29,27 @@ inline constexpr qint32 kLoadingScreenStoredHeight = 1024;
 inline constexpr qint32 kLoadingScreenDeclaredWidth = 1024;
 inline constexpr qint32 kLoadingScreenDeclaredHeight = 768;
 
-// Writes outputImage as the screen's background texture in the game folder.
-// False (nothing written) when the game folder is empty or does not exist, or
-// when the writer fails.
-bool SaveLoadingScreen(TextureWriter& writer, const QString& gameFolder, LoadingScreen s,
-                       const cDIBSection& outputImage);
+// Writes output (the 1024 x 768 picture, frame included) as the screen's
+// background texture in the game folder. The game folder must exist.
+Result<QString> WriteLoadingScreen(TextureWriter& writer, const QString& gameFolder, LoadingScreen screen,
+                                   const cDIBSection& output);
+
+// One "save as login / character selection screen", for the Screens tab and
+// the command-line tool alike.
+struct LoadingScreenJob
+{
+    LoadingScreen screen = LoadingScreen::Login;
+    QString gameFolder;
+    DibRef picture;  // the 1024 x 768 source picture (not changed)
+    int black = 0;   // levels to apply first (the adjustment rule decides
+    int white = 255; // whether they change anything)
+    QString frame;   // frame picture laid over it; empty: none
+    // An unusable frame fails the job with the frame's message; otherwise the
+    // plain picture is written, as the window does.
+    bool frameRequired = false;
+    bool compress = false;
+};
+
+// Levels, frame and write; returns the file written.
+Result<QString> SaveLoadingScreen(BusyHost& host, const Environment& environment,
+                                  const LoadingScreenJob& job);

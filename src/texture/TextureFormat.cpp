@@ -1,6 +1,7 @@
 #include "texture/TextureFormat.h"
 
 #include <QtEndian>
+#include <algorithm>
 
 namespace {
 
@@ -12,6 +13,19 @@ void PutU32(QByteArray& bytes, qsizetype offset, quint32 value)
 void PutU16(QByteArray& bytes, qsizetype offset, quint16 value)
 {
     qToLittleEndian(value, bytes.data() + offset);
+}
+
+quint32 GetU32(QByteArrayView bytes, qsizetype offset)
+{
+    return qFromLittleEndian<quint32>(bytes.data() + offset);
+}
+
+int MipLevels(quint32 width, quint32 height)
+{
+    int levels = 1;
+    for (quint32 size = std::max(width, height); size > 1; size >>= 1)
+        ++levels;
+    return levels;
 }
 
 } // namespace
@@ -82,4 +96,43 @@ QByteArray TargaHeader(quint16 width, quint16 height)
     header[16] = 32;
     header[17] = 0x2F; // bit 5: the first stored row is the top row
     return header;
+}
+
+qint64 CompressedSurface::DataSize() const
+{
+    const qint64 blockBytes = format == BlockFormat::Bc1 ? 8 : 16;
+    const int levels = mips ? MipLevels(width, height) : 1;
+    qint64 total = 0;
+    for (int level = 0; level < levels; ++level) {
+        const qint64 w = std::max<qint64>(1, qint64(width) >> level);
+        const qint64 h = std::max<qint64>(1, qint64(height) >> level);
+        total += ((w + 3) / 4) * ((h + 3) / 4) * blockBytes;
+    }
+    return total;
+}
+
+QString CheckCompressedSurface(QByteArrayView header, qint64 fileSize, const CompressedSurface& expected)
+{
+    if (header.size() < kDdsHeaderSize || fileSize < kDdsHeaderSize)
+        return QStringLiteral("it is shorter than a DirectDraw Surface header");
+    if (!header.startsWith("DDS ") || GetU32(header, 4) != 124)
+        return QStringLiteral("it is not a DirectDraw Surface");
+    const quint32 height = GetU32(header, 12), width = GetU32(header, 16);
+    if (width != expected.width || height != expected.height)
+        return QStringLiteral("it is %1 x %2 pixels instead of %3 x %4")
+            .arg(width)
+            .arg(height)
+            .arg(expected.width)
+            .arg(expected.height);
+    const QByteArrayView fourCc = header.sliced(84, 4);
+    const QByteArrayView wanted = expected.format == BlockFormat::Bc1 ? "DXT1" : "DXT5";
+    if ((GetU32(header, 80) & 0x4) == 0 || fourCc != wanted)
+        return QStringLiteral("its format is not %1").arg(QLatin1String(wanted.data(), wanted.size()));
+    const quint32 mipCount = GetU32(header, 28);
+    const quint32 levels = expected.mips ? quint32(MipLevels(expected.width, expected.height)) : 1;
+    if (mipCount != levels && !(levels == 1 && mipCount == 0))
+        return QStringLiteral("it holds %1 mip-map levels instead of %2").arg(mipCount).arg(levels);
+    if (fileSize != expected.FileSize())
+        return QStringLiteral("it is %1 bytes long instead of %2").arg(fileSize).arg(expected.FileSize());
+    return QString();
 }

@@ -34,3 +34,30 @@ QByteArray DdsHeaderUncompressed(quint32 width, quint32 height);
 // 18-byte header of an uncompressed 32-bit true-colour Targa file whose first
 // stored row is the top row. Width and height must fit in 16 bits.
 QByteArray TargaHeader(quint16 width, quint16 height);
+
+// The block compressions the compressor is asked for.
+enum class BlockFormat
+{
+    Bc1, // "DXT1"
+    Bc3, // "DXT5"
+};
+
+// What a compressed surface of width x height must be: the format, and either
+// one level or the whole chain of mip-maps down to 1 x 1.
+struct CompressedSurface
+{
+    quint32 width = 0;
+    quint32 height = 0;
+    BlockFormat format = BlockFormat::Bc1;
+    bool mips = false;
+
+    // Bytes of block data of all levels together.
+    qint64 DataSize() const;
+    qint64 FileSize() const { return kDdsHeaderSize + DataSize(); }
+};
+
+// Why a DirectDraw Surface file (its first 128 bytes and its whole length) is
+// not the expected surface ("" when it is): the magic and header size, the
+// width and height, the four-character code, the mip-map count, and a length
+// that is exactly the header plus the data those declare.
+QString CheckCompressedSurface(QByteArrayView header, qint64 fileSize, const CompressedSurface& expected);

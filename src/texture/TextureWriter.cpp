@@ -1,31 +1,37 @@
 #include "texture/TextureWriter.h"
 
 #include "app/FileAccess.h"
+#include "app/GameFileWriter.h"
+#include "app/ProcessRunner.h"
 #include "texture/TextureFormat.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
-#include <QSaveFile>
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace {
 
 constexpr qint64 kCompressedCopyBlock = 1024;
 constexpr qint64 kWrapCopyBlock = 16384;
-constexpr int kPollMs = 100;
 constexpr qint64 kRowProgressIntervalMs = 16;
+// Size of the blocks in which raw rows are written.
+constexpr qint64 kRowBlockBytes = 256 * 1024;
+// The compressor's time limit: a minute, and a little more for large pictures.
+constexpr qint64 kCompressorBaseTimeoutMs = 60'000;
+constexpr qint64 kCompressorTimeoutPerMegapixelMs = 2'000;
 
-bool WriteAll(QIODevice& out, const char* data, qint64 size)
+Result<> WriteAll(QIODevice& out, const char* data, qint64 size)
 {
-    return out.write(data, size) == size;
+    if (out.write(data, size) != size)
+        return Fail(out.errorString(), MessageIcon::Exclamation);
+    return {};
 }
 
-bool WriteAll(QIODevice& out, const QByteArray& bytes)
+Result<> WriteAll(QIODevice& out, const QByteArray& bytes)
 {
     return WriteAll(out, bytes.constData(), bytes.size());
 }
@@ -35,11 +41,11 @@ qint32 ClampToProgress(qint64 value)
     return qint32(std::clamp<qint64>(value, 0, std::numeric_limits<qint32>::max()));
 }
 
-// Copies all of source into out in blocks; before each block the optional
-// report gets the number of bytes copied so far. False on a read or write
-// error or when source ends early.
-bool CopyBlocks(QIODevice& source, QIODevice& out, qint64 total, qint64 blockSize,
-                const std::function<void(qint64)>& report)
+// Copies total bytes of source into out in blocks; before each block the
+// optional report gets the number of bytes copied so far. Fails on a read or
+// write error or when source ends early.
+Result<> CopyBlocks(QIODevice& source, QIODevice& out, qint64 total, qint64 blockSize,
+                    const std::function<void(qint64)>& report)
 {
     std::vector<char> block(static_cast<std::size_t>(blockSize));
     qint64 copied = 0;
@@ -48,50 +54,70 @@ bool CopyBlocks(QIODevice& source, QIODevice& out, qint64 total, qint64 blockSiz
             report(copied);
         const qint64 want = std::min(blockSize, total - copied);
         const qint64 got = source.read(block.data(), want);
-        if (got <= 0 || !WriteAll(out, block.data(), got))
-            return false;
+        if (got <= 0)
+            return Fail(got < 0 ? source.errorString() : QStringLiteral("The source file ended early."),
+                        MessageIcon::Exclamation);
+        if (auto written = WriteAll(out, block.data(), got); !written)
+            return written;
         copied += got;
     }
-    return true;
+    return {};
+}
+
+Failure WriteFailure(const QString& reason)
+{
+    return Failure(kWriteErrorMessage, MessageIcon::Exclamation, reason);
+}
+
+// The compressor failed: its message, then the caller's.
+Failure CompressorFailure(const QString& reason)
+{
+    Failure failure(kCompressorCallError, MessageIcon::Critical, reason);
+    return failure.Then(kWriteErrorMessage, MessageIcon::Exclamation);
 }
 
 } // namespace
 
-bool RawImageArgumentsValid(const cDIBSection& cDib, qint32 Width, qint32 Height, bool Alpha,
-                            const cDIBSection* cDibAlpha)
+TextureWriterOptions TextureWriterOptions::From(const Environment& environment, bool compress)
 {
-    if (Width <= 0 || Height <= 0 || cDib.IsEmpty())
+    TextureWriterOptions options;
+    options.compress = compress;
+    options.workFolder = environment.workFolder;
+    options.compressorPath = environment.compressorPath;
+    return options;
+}
+
+bool RawImageArgumentsValid(const cDIBSection& picture, qint32 width, qint32 height, const cDIBSection* alpha)
+{
+    if (width <= 0 || height <= 0 || picture.IsEmpty())
         return false;
-    if (cDib.Width() > Width || cDib.Height() > Height)
+    if (picture.Width() > width || picture.Height() > height)
         return false;
-    if (Alpha && (!cDibAlpha || cDibAlpha->IsEmpty() || cDibAlpha->Width() < cDib.Width() ||
-                  cDibAlpha->Height() < cDib.Height()))
+    if (alpha && (alpha->IsEmpty() || alpha->Width() < picture.Width() || alpha->Height() < picture.Height()))
         return false;
     return true;
 }
 
-// Size of the blocks in which raw rows are written.
-constexpr qint64 kRowBlockBytes = 256 * 1024;
-
-bool WriteRawImage(QIODevice& out, const cDIBSection& cDib, qint32 Width, qint32 Height, bool Alpha,
-                   const cDIBSection* cDibAlpha, RawImageForm form, BusyHost* host, qint32 progressStep)
+Result<> WriteRawImage(QIODevice& out, const cDIBSection& picture, qint32 width, qint32 height,
+                       const cDIBSection* alpha, RawImageForm form, BusyHost* host, qint32 progressStep)
 {
-    if (!RawImageArgumentsValid(cDib, Width, Height, Alpha, cDibAlpha))
-        return false;
-    // A row is Width x 4 bytes in one allocation and one write.
-    if (qint64(Width) * 4 > std::numeric_limits<qint32>::max())
-        return false;
+    const auto refused = [](const QString& reason) { return Fail(reason, MessageIcon::Exclamation); };
+    if (!RawImageArgumentsValid(picture, width, height, alpha))
+        return refused(QStringLiteral("The picture does not fit a %1 x %2 image.").arg(width).arg(height));
+    // A row is width x 4 bytes in one allocation and one write.
+    if (qint64(width) * 4 > std::numeric_limits<qint32>::max())
+        return refused(QStringLiteral("The image is too wide."));
 
     QByteArray header;
     if (form == RawImageForm::Targa) {
-        if (Width > 0xFFFF || Height > 0xFFFF)
-            return false;
-        header = TargaHeader(quint16(Width), quint16(Height));
+        if (width > 0xFFFF || height > 0xFFFF)
+            return refused(QStringLiteral("A Targa file holds at most 65535 x 65535 pixels."));
+        header = TargaHeader(quint16(width), quint16(height));
     } else {
-        header = DdsHeaderUncompressed(quint32(Width), quint32(Height));
+        header = DdsHeaderUncompressed(quint32(width), quint32(height));
     }
-    if (!WriteAll(out, header))
-        return false;
+    if (auto written = WriteAll(out, header); !written)
+        return written;
 
     // Each report drains the event queue (and repaints the bar in the window),
     // which costs far more than a row; by default rows are reported about once
@@ -102,7 +128,7 @@ bool WriteRawImage(QIODevice& out, const cDIBSection& cDib, qint32 Width, qint32
     const auto report = [&](qint32 rowsWritten) {
         if (!host)
             return true;
-        if (rowsWritten != Height) {
+        if (rowsWritten != height) {
             if (progressStep > 0 ? rowsWritten - lastReported < progressStep
                                  : sinceReport.elapsed() < kRowProgressIntervalMs)
                 return true;
@@ -115,22 +141,22 @@ bool WriteRawImage(QIODevice& out, const cDIBSection& cDib, qint32 Width, qint32
 
     // Rows are gathered into blocks of about 256 KB, so a 4 MB surface takes a
     // few large writes instead of hundreds of small ones.
-    const qint64 rowBytes = qint64(Width) * 4;
-    const qint32 rowsPerBlock = qint32(std::clamp<qint64>(kRowBlockBytes / rowBytes, 1, Height));
+    const qint64 rowBytes = qint64(width) * 4;
+    const qint32 rowsPerBlock = qint32(std::clamp<qint64>(kRowBlockBytes / rowBytes, 1, height));
     std::vector<std::uint8_t> block(std::size_t(rowBytes) * std::size_t(rowsPerBlock), 0);
     qint32 inBlock = 0;
-    const auto flush = [&] {
-        const bool ok = WriteAll(out, reinterpret_cast<const char*>(block.data()), rowBytes * inBlock);
+    const auto flush = [&]() -> Result<> {
+        const qint64 bytes = rowBytes * inBlock;
         inBlock = 0;
-        return ok;
+        return WriteAll(out, reinterpret_cast<const char*>(block.data()), bytes);
     };
-    const qint32 pictureWidth = cDib.Width();
-    const qint32 pictureHeight = cDib.Height();
+    const qint32 pictureWidth = picture.Width();
+    const qint32 pictureHeight = picture.Height();
     const std::uint8_t* lastRow = nullptr;
     qint32 written = 0;
     for (qint32 memoryRow = pictureHeight - 1; memoryRow >= 0; --memoryRow) {
-        const std::uint8_t* src = cDib.Row(memoryRow);
-        const std::uint8_t* mask = Alpha ? cDibAlpha->Row(memoryRow) : nullptr;
+        const std::uint8_t* src = picture.Row(memoryRow);
+        const std::uint8_t* mask = alpha ? alpha->Row(memoryRow) : nullptr;
         std::uint8_t* dst = block.data() + std::size_t(rowBytes) * std::size_t(inBlock);
         lastRow = dst;
         for (qint32 x = 0; x < pictureWidth; ++x) {
@@ -143,82 +169,34 @@ bool WriteRawImage(QIODevice& out, const cDIBSection& cDib, qint32 Width, qint32
         }
         // Columns beyond the picture stay zero: every slot of the block starts zeroed
         // and only the picture's columns are ever written.
-        if (++inBlock == rowsPerBlock && !flush())
-            return false;
+        if (++inBlock == rowsPerBlock)
+            if (auto flushed = flush(); !flushed)
+                return flushed;
         if (!report(++written))
-            return false;
+            return Fail(Failure::Cancelled());
     }
     // Below the picture the last row written is repeated.
     std::vector<std::uint8_t> repeated(lastRow, lastRow + rowBytes);
-    while (written < Height) {
+    while (written < height) {
         std::memcpy(block.data() + std::size_t(rowBytes) * std::size_t(inBlock), repeated.data(),
                     std::size_t(rowBytes));
-        if (++inBlock == rowsPerBlock && !flush())
-            return false;
+        if (++inBlock == rowsPerBlock)
+            if (auto flushed = flush(); !flushed)
+                return flushed;
         if (!report(++written))
-            return false;
+            return Fail(Failure::Cancelled());
     }
-    return inBlock == 0 || flush();
+    return inBlock == 0 ? Result<>() : flush();
 }
 
-bool WriteFileAtomically(const QString& path, const std::function<bool(QIODevice&)>& body)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (!body(file)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
-
-RunResult RunAndWait(BusyHost& host, const QString& program, const QStringList& arguments,
-                     const QString& workingFolder, const QString& logPath, qint64 timeoutMs,
-                     QString& errorText)
-{
-    errorText.clear();
-    if (program.isEmpty()) {
-        errorText = kCompressorCallError;
-        return RunResult::StartFailed;
-    }
-    QProcess process;
-    process.setProgram(program);
-    process.setArguments(arguments);
-    process.setWorkingDirectory(workingFolder);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setStandardOutputFile(logPath, QIODevice::Truncate);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start();
-    if (!process.waitForStarted()) {
-        errorText = kCompressorCallError;
-        return RunResult::StartFailed;
-    }
-    QElapsedTimer timer;
-    timer.start();
-    // waitForFinished returns as soon as the program ends, so the poll adds no delay.
-    while (!process.waitForFinished(kPollMs)) {
-        if (process.state() == QProcess::NotRunning)
-            break;
-        host.PumpEvents();
-        if (timer.elapsed() > timeoutMs) {
-            process.kill();
-            process.waitForFinished();
-            errorText = kCompressorTimeoutError;
-            return RunResult::TimedOut;
-        }
-    }
-    return RunResult::Finished;
-}
-
-QStringList CompressorArguments(bool Alpha, bool IsLoginScreen)
+QStringList CompressorArguments(bool alpha, bool isLoginScreen)
 {
     // -fast with BC1: the default BC1 search of the packaged compressor leaves
     // black specks in bright opaque pictures.
     QStringList arguments;
-    if (IsLoginScreen)
+    if (isLoginScreen)
         arguments = {QStringLiteral("-bc1"), QStringLiteral("-fast"), QStringLiteral("-nomips")};
-    else if (Alpha)
+    else if (alpha)
         arguments = {QStringLiteral("-bc3")};
     else
         arguments = {QStringLiteral("-bc1"), QStringLiteral("-fast")};
@@ -231,125 +209,197 @@ TextureWriter::TextureWriter(BusyHost& host, TextureWriterOptions options)
 {
 }
 
-bool TextureWriter::Compress(const QString& FileName, const cDIBSection& cDib, qint32 Width, qint32 Height,
-                             bool Alpha, const cDIBSection* cDibAlpha, bool IsLoginScreen)
+Result<qint64> TextureWriter::Compress(BusyScope& busy, const TextureRequest& request,
+                                       PrivateWorkFolder& work)
 {
-    const QDir work(m_options.workFolder);
-    if (m_options.workFolder.isEmpty() || !work.mkpath(QStringLiteral(".")))
-        return false;
-    const QString targaPath = work.filePath(kTempTargaName);
-    const QString ddsPath = work.filePath(kTempDdsName);
-
+    if (m_options.compressorPath.isEmpty())
+        return Fail(CompressorFailure(
+            QStringLiteral("nvcompress was not found in the program's folder or on PATH.")));
+    if (!work.IsValid())
+        return Fail(WriteFailure(work.Reason()));
     {
-        QFile targa(targaPath);
+        QFile targa(work.FilePath(kTempTargaName));
         if (!targa.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return false;
-        const bool written =
-            WriteRawImage(targa, cDib, Width, Height, Alpha, cDibAlpha, RawImageForm::Targa, &m_host);
+            return Fail(WriteFailure(targa.errorString()));
+        if (auto written = WriteRawImage(targa, *request.picture, request.width, request.height,
+                                         request.alpha, RawImageForm::Targa, &m_host);
+            !written)
+            return Fail(written.error().IsCancel() ? written.error()
+                                                   : WriteFailure(written.error().Headline().text));
         targa.close();
-        if (!written || targa.error() != QFileDevice::NoError)
-            return false;
+        if (targa.error() != QFileDevice::NoError)
+            return Fail(WriteFailure(targa.errorString()));
     }
 
-    m_host.SetBusy(true, false, 100,
-                   QStringLiteral("Compressing Texture ") + FileName + QStringLiteral("..."));
-    m_host.ReportProgress(0);
+    // The wait can be cancelled: a compressor that takes too long is the user's to stop.
+    busy.Restart(true, 100,
+                 QStringLiteral("Compressing Texture ") + request.fileName + QStringLiteral("..."));
+    busy.Step(0);
+    ProcessRequest run;
+    run.program = m_options.compressorPath;
+    run.arguments = CompressorArguments(request.alpha != nullptr, request.isLoginScreen);
+    run.workingFolder = work.Path();
+    run.logPath = work.FilePath(kCompressorLogName);
+    const qint64 megapixels = (qint64(request.width) * request.height + 999'999) / 1'000'000;
+    run.timeoutMs = m_options.compressorTimeoutMs > 0
+                        ? m_options.compressorTimeoutMs
+                        : kCompressorBaseTimeoutMs + kCompressorTimeoutPerMegapixelMs * megapixels;
+    work.Keep(kCompressorLogName);
+    const ProcessOutcome outcome = RunAndWait(m_host, run);
+    switch (outcome.kind) {
+    case ProcessOutcome::Cancelled:
+        return Fail(Failure::Cancelled());
+    case ProcessOutcome::TimedOut: {
+        Failure failure(kCompressorTimeoutError, MessageIcon::Exclamation, outcome.reason);
+        return Fail(failure.Then(CompressorFailure(QStringLiteral("It was stopped."))));
+    }
+    case ProcessOutcome::StartFailed:
+        return Fail(CompressorFailure(outcome.reason));
+    case ProcessOutcome::Finished:
+        break;
+    }
+    if (!outcome.Succeeded())
+        return Fail(CompressorFailure(outcome.reason));
 
-    // An output left by an earlier run must never pass for this run's result.
-    if (QFile::exists(ddsPath) && !QFile::remove(ddsPath))
-        return false;
-
-    QString errorText;
-    const RunResult run = RunAndWait(
-        m_host, m_options.compressorPath, CompressorArguments(Alpha, IsLoginScreen), m_options.workFolder,
-        work.filePath(kCompressorLogName), m_options.compressorTimeoutMs, errorText);
-    // A start failure is reported once, by the missing-output check below.
-    if (run == RunResult::TimedOut)
-        m_host.ShowMessage(errorText, MessageIcon::Exclamation);
-    return true;
+    // Only a complete surface of the size, format and mip-map chain asked for
+    // is taken, never what a failing or lying compressor left behind.
+    QFile dds;
+    if (auto opened = OpenRegularFile(dds, work.FilePath(kTempDdsName)); !opened)
+        return Fail(
+            CompressorFailure(QStringLiteral("It left no output: %1").arg(opened.error().Headline().text)));
+    CompressedSurface expected;
+    expected.width = quint32(request.width);
+    expected.height = quint32(request.height);
+    expected.format = request.isLoginScreen || !request.alpha ? BlockFormat::Bc1 : BlockFormat::Bc3;
+    expected.mips = !request.isLoginScreen;
+    const QString wrong = CheckCompressedSurface(dds.peek(128), dds.size(), expected);
+    if (!wrong.isEmpty())
+        return Fail(
+            CompressorFailure(QStringLiteral("Its output is not a complete texture: %1.").arg(wrong)));
+    return dds.size();
 }
 
-bool TextureWriter::WriteTexture(const QString& SavePath, const QString& SaveFile, const QString& FileName,
-                                 const cDIBSection& cDib, qint32 Width, qint32 Height, bool Texture,
-                                 qint32 texWidth, qint32 texHeight, const QString& texPath, bool Alpha,
-                                 const cDIBSection* cDibAlpha, bool IsLoginScreen)
+Result<QString> TextureWriter::Write(const TextureRequest& request)
 {
-    if (!RawImageArgumentsValid(cDib, Width, Height, Alpha, cDibAlpha) || FileName.isEmpty())
-        return false;
+    if (!request.picture ||
+        !RawImageArgumentsValid(*request.picture, request.width, request.height, request.alpha))
+        return Fail(WriteFailure(QStringLiteral("The picture does not fit a %1 x %2 texture.")
+                                     .arg(request.width)
+                                     .arg(request.height)));
+    if (request.fileName.isEmpty())
+        return Fail(WriteFailure(QStringLiteral("No file name was given.")));
     QByteArray recordedName;
-    if (Texture) {
-        if (texWidth < 0 || texHeight < 0)
-            return false;
-        const auto encoded = EncodeTextureName(texPath, SaveFile);
-        if (!encoded)
-            return false;
+    if (request.texture) {
+        const auto encoded = EncodeTextureName(request.texPath, request.saveFile);
+        if (request.texWidth < 0 || request.texHeight < 0 || !encoded)
+            return Fail(WriteFailure(QStringLiteral("The texture's name or size cannot be stored.")));
         recordedName = *encoded;
     }
 
-    const QString folder = EnsureFolder(SavePath);
-    BusyScope busy(m_host, false, Height, QStringLiteral("Writing ") + FileName + QStringLiteral("..."));
+    BusyScope busy(m_host, false, request.height,
+                   QStringLiteral("Writing ") + request.fileName + QStringLiteral("..."));
+    const QString fileName =
+        request.fileName + (request.texture ? QStringLiteral(".texture") : QStringLiteral(".dds"));
+    const QString relative =
+        request.folder.isEmpty() ? fileName : request.folder + QLatin1Char('/') + fileName;
 
-    const QDir work(m_options.workFolder);
-    const QString ddsPath = work.filePath(kTempDdsName);
-    QFile compressed(ddsPath);
-    qint64 dataSize = 0;
+    std::optional<PrivateWorkFolder> work;
+    qint64 dataSize = qint64(request.width) * qint64(request.height) * 4 + kDdsHeaderSize;
     if (m_options.compress) {
-        if (!Compress(FileName, cDib, Width, Height, Alpha, cDibAlpha, IsLoginScreen))
-            return false;
-        // Anything that is not at least a DirectDraw Surface header is not the
-        // compressor's output.
-        char magic[4] = {};
-        if (!compressed.open(QIODevice::ReadOnly) || compressed.size() < kDdsHeaderSize ||
-            compressed.peek(magic, 4) != 4 || std::memcmp(magic, "DDS ", 4) != 0) {
-            m_host.ShowMessage(kCompressorCallError, MessageIcon::Critical);
-            return false;
-        }
-        dataSize = compressed.size();
-    } else {
-        dataSize = qint64(Width) * qint64(Height) * 4 + kDdsHeaderSize;
+        work.emplace(m_options.workFolder);
+        Result<qint64> compressed = Compress(busy, request, *work);
+        if (!compressed)
+            return Fail(compressed.error());
+        dataSize = *compressed;
     }
     // The .texture header holds the size in 32 bits.
-    if (Texture && dataSize > qint64(std::numeric_limits<quint32>::max()))
-        return false;
+    if (request.texture && dataSize > qint64(std::numeric_limits<quint32>::max()))
+        return Fail(WriteFailure(QStringLiteral("The texture is larger than 4 GB.")));
 
-    const QString fileName = FileName + (Texture ? QStringLiteral(".texture") : QStringLiteral(".dds"));
-    const QString outputPath = GameFilePath(folder, fileName);
-
-    const bool written = WriteFileAtomically(outputPath, [&](QIODevice& out) {
-        if (Texture && !WriteAll(out, TextureHeader(quint32(dataSize), quint32(texWidth), quint32(texHeight),
-                                                    recordedName, Alpha)))
-            return false;
+    Result<QString> written = WriteFileAtomically(request.root, relative, [&](QIODevice& out) -> Result<> {
+        if (request.texture) {
+            const QByteArray header =
+                TextureHeader(quint32(dataSize), quint32(request.texWidth), quint32(request.texHeight),
+                              recordedName, request.alpha != nullptr);
+            if (auto headerWritten = WriteAll(out, header); !headerWritten)
+                return headerWritten;
+        }
         if (!m_options.compress)
-            return WriteRawImage(out, cDib, Width, Height, Alpha, cDibAlpha, RawImageForm::Dds, &m_host);
-        m_host.SetBusy(true, false, ClampToProgress(dataSize),
-                       QStringLiteral("Compressing Texture ") + fileName + QStringLiteral("..."));
+            return WriteRawImage(out, *request.picture, request.width, request.height, request.alpha,
+                                 RawImageForm::Dds, &m_host);
+        busy.Restart(false, ClampToProgress(dataSize),
+                     QStringLiteral("Compressing Texture ") + fileName + QStringLiteral("..."));
+        QFile compressed;
+        if (auto opened = OpenRegularFile(compressed, work->FilePath(kTempDdsName)); !opened)
+            return opened;
         return CopyBlocks(compressed, out, dataSize, kCompressedCopyBlock,
-                          [&](qint64 copied) { m_host.ReportProgress(ClampToProgress(copied)); });
+                          [&](qint64 copied) { busy.Step(ClampToProgress(copied)); });
     });
-    if (!written)
-        return false;
-    if (m_options.compress) {
-        compressed.close();
-        QFile::remove(work.filePath(kTempTargaName));
-        QFile::remove(ddsPath);
+    if (!written) {
+        Failure failure = written.error();
+        if (!failure.IsCancel())
+            failure.Retitle(kWriteErrorMessage, MessageIcon::Exclamation);
+        return Fail(failure);
     }
-    return true;
+    return written;
+}
+
+bool TextureWriter::WriteTexture(const QString& savePath, const QString& saveFile, const QString& fileName,
+                                 const cDIBSection& picture, qint32 width, qint32 height, bool texture,
+                                 qint32 texWidth, qint32 texHeight, const QString& texPath, bool useAlpha,
+                                 const cDIBSection* alpha, bool isLoginScreen)
+{
+    TextureRequest request;
+    // An absolute folder: the write is confined to nothing narrower than the file system.
+    request.root = QStringLiteral("/");
+    request.folder = savePath;
+    request.saveFile = saveFile;
+    request.fileName = fileName;
+    request.picture = &picture;
+    request.width = width;
+    request.height = height;
+    request.texture = texture;
+    request.texWidth = texWidth;
+    request.texHeight = texHeight;
+    request.texPath = texPath;
+    if (useAlpha) {
+        // Alpha asked for without a mask is a request that cannot be met.
+        if (!alpha)
+            return false;
+        request.alpha = alpha;
+    }
+    request.isLoginScreen = isLoginScreen;
+    const Result<QString> written = Write(request);
+    if (!written) {
+        for (const Message& note : written.error().Notes())
+            m_host.ShowMessage(note);
+    }
+    return written.has_value();
+}
+
+Result<QString> WrapDdsAsTexture(const QString& sourceFile, const QString& textureName, const QString& root,
+                                 const QString& folder, const QString& texturePath)
+{
+    QFile source;
+    if (auto opened = OpenRegularFile(source, sourceFile); !opened)
+        return Fail(opened.error());
+    const qint64 size = source.size();
+    const auto name = EncodeTextureName(texturePath, textureName);
+    if (!name || size > qint64(std::numeric_limits<quint32>::max()))
+        return Fail(QStringLiteral("The texture cannot be stored."), MessageIcon::Exclamation);
+    const QString fileName = textureName + QStringLiteral(".texture");
+    return WriteFileAtomically(
+        root, folder.isEmpty() ? fileName : folder + QLatin1Char('/') + fileName,
+        [&](QIODevice& out) -> Result<> {
+            if (auto header = WriteAll(out, TextureHeader(quint32(size), 1024, 768, *name, false)); !header)
+                return header;
+            return CopyBlocks(source, out, size, kWrapCopyBlock, {});
+        });
 }
 
 bool WrapDdsAsTexture(const QString& sourceFile, const QString& textureName, const QString& targetFolder,
                       const QString& texturePath)
 {
-    QFile source(sourceFile);
-    if (!source.open(QIODevice::ReadOnly))
-        return false;
-    const qint64 size = source.size();
-    const auto name = EncodeTextureName(texturePath, textureName);
-    if (!name || size > qint64(std::numeric_limits<quint32>::max()))
-        return false;
-    const QString folder = EnsureFolder(targetFolder);
-    const QString target = GameFilePath(folder, textureName + QStringLiteral(".texture"));
-    return WriteFileAtomically(target, [&](QIODevice& out) {
-        return WriteAll(out, TextureHeader(quint32(size), 1024, 768, *name, false)) &&
-               CopyBlocks(source, out, size, kWrapCopyBlock, {});
-    });
+    return WrapDdsAsTexture(sourceFile, textureName, QStringLiteral("/"), targetFolder, texturePath)
+        .has_value();
 }

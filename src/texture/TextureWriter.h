@@ -1,23 +1,23 @@
 #pragma once
 
 #include "app/BusyHost.h"
+#include "app/Environment.h"
 #include "image/cDIBSection.h"
 
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 class QIODevice;
 
 // Shown by every caller of WriteTexture when it returns false.
 inline const QString kWriteErrorMessage =
     QStringLiteral("Error writing image. Please check file permissions.");
-// The compressor could not be started or left no output.
+// The compressor could not be started, failed or left no usable output.
 inline const QString kCompressorCallError =
     QStringLiteral("Error calling the NVIDIA tool!\nPlease disable Texture Compression.");
 inline const QString kCompressorTimeoutError = QStringLiteral("The NVIDIA tool has timed out.");
 
-// File names in the work folder used by a compressed write.
+// File names the compressor sees in its private folder.
 inline const QString kTempTargaName = QStringLiteral("temp_tga.tga");
 inline const QString kTempDdsName = QStringLiteral("temp_dds.dds");
 inline const QString kCompressorLogName = QStringLiteral("nvcompress.log");
@@ -25,9 +25,12 @@ inline const QString kCompressorLogName = QStringLiteral("nvcompress.log");
 struct TextureWriterOptions
 {
     bool compress = false;  // "Compress textures using NVIDIA's tool"
-    QString workFolder;     // temp_tga.tga, temp_dds.dds and nvcompress.log live here
+    QString workFolder;     // each compressed write gets a private folder in here
     QString compressorPath; // full path of nvcompress, empty when none was found
-    qint64 compressorTimeoutMs = 2'000'000'000;
+    // How long the compressor may take; 0: 60 s plus 2 s per megapixel.
+    qint64 compressorTimeoutMs = 0;
+
+    static TextureWriterOptions From(const Environment& environment, bool compress);
 };
 
 enum class RawImageForm
@@ -36,72 +39,82 @@ enum class RawImageForm
     Dds
 };
 
-// Whether a picture (and its mask) can be stored as Width x Height rows:
+// Whether a picture (and its mask) can be stored as width x height rows:
 // positive sizes, a picture no larger than that, a mask at least as large as
 // the picture when alpha is taken from it.
-bool RawImageArgumentsValid(const cDIBSection& cDib, qint32 Width, qint32 Height, bool Alpha,
-                            const cDIBSection* cDibAlpha);
+bool RawImageArgumentsValid(const cDIBSection& picture, qint32 width, qint32 height,
+                            const cDIBSection* alpha);
 
-// Writes the Targa or DirectDraw Surface header and then Height rows of
-// Width x 4 bytes (blue, green, red, alpha), the top row first. Columns beyond
+// Writes the Targa or DirectDraw Surface header and then height rows of
+// width x 4 bytes (blue, green, red, alpha), the top row first. Columns beyond
 // the picture are zero, alpha included; rows beyond it repeat the last row
-// written; alpha is the mask's blue byte or 255. With a host, progress (rows
-// written) is reported every progressStep rows, or with a step of 0 or less
-// about every 16 ms, and always after the last row. A cancel request seen after
-// a report stops the write. False on invalid arguments, a failed or short
-// write, or a cancel.
-bool WriteRawImage(QIODevice& out, const cDIBSection& cDib, qint32 Width, qint32 Height, bool Alpha,
-                   const cDIBSection* cDibAlpha, RawImageForm form, BusyHost* host = nullptr,
-                   qint32 progressStep = 0);
-
-// Writes a file through QSaveFile: the previous file at path stays as it was
-// unless body succeeds and the new file is committed.
-bool WriteFileAtomically(const QString& path, const std::function<bool(QIODevice&)>& body);
-
-enum class RunResult
-{
-    Finished,
-    StartFailed,
-    TimedOut
-};
-
-// Starts program directly (no shell) in workingFolder with its standard output
-// and error going to logPath, and waits for it with events pumped through the
-// host. On failure errorText holds the message to show. The exit code is not
-// looked at: the caller judges the program by its output file.
-RunResult RunAndWait(BusyHost& host, const QString& program, const QStringList& arguments,
-                     const QString& workingFolder, const QString& logPath, qint64 timeoutMs,
-                     QString& errorText);
+// written; alpha is the mask's blue byte, or 255 without a mask. With a host,
+// progress (rows written) is reported every progressStep rows, or with a step
+// of 0 or less about every 16 ms, and always after the last row; a cancel seen
+// after a report stops the write. Fails on invalid arguments, a failed or
+// short write (with the device's reason), or a cancel.
+Result<> WriteRawImage(QIODevice& out, const cDIBSection& picture, qint32 width, qint32 height,
+                       const cDIBSection* alpha, RawImageForm form, BusyHost* host = nullptr,
+                       qint32 progressStep = 0);
 
 // The compressor's arguments for one write.
-QStringList CompressorArguments(bool Alpha, bool IsLoginScreen);
+QStringList CompressorArguments(bool alpha, bool isLoginScreen);
+
+// One texture file to write.
+struct TextureRequest
+{
+    QString root;     // the write stays inside this folder (the game folder, a pool folder)
+    QString folder;   // below root, '/' or '\' separated; missing levels are created
+    QString saveFile; // the texture's recorded name, without ".dds"
+    QString fileName; // the file's name, without ".texture" or ".dds"
+    const cDIBSection* picture = nullptr;
+    qint32 width = 0; // stored size
+    qint32 height = 0;
+    bool texture = true; // a game .texture (header + surface), else a bare .dds
+    qint32 texWidth = 0; // size declared in the .texture header
+    qint32 texHeight = 0;
+    QString texPath;                    // recorded path, '/' separated, ending in '/'
+    const cDIBSection* alpha = nullptr; // alpha mask (same size as the picture); none: opaque
+    bool isLoginScreen = false;         // selects the compressor options for full-screen backgrounds
+};
 
 class TextureWriter
 {
 public:
     TextureWriter(BusyHost& host, TextureWriterOptions options);
 
-    // Writes FileName + ".texture" (Texture true: header + DirectDraw Surface)
-    // or FileName + ".dds" (Texture false) into SavePath, uncompressed or
-    // through the compressor. True when the file was written; the previous file
-    // of that name stays untouched otherwise.
-    bool WriteTexture(const QString& SavePath, const QString& SaveFile, const QString& FileName,
-                      const cDIBSection& cDib, qint32 Width, qint32 Height, bool Texture, qint32 texWidth,
-                      qint32 texHeight, const QString& texPath, bool Alpha, const cDIBSection* cDibAlpha,
-                      bool IsLoginScreen);
+    // Writes fileName + ".texture" (header + DirectDraw Surface) or fileName +
+    // ".dds" below root/folder, uncompressed or through the compressor, in a
+    // busy scope ("Writing <name>..."). Returns the file written. On failure
+    // the previous file of that name is untouched; the failure's notes are the
+    // compressor's messages, its headline "Error writing image. Please check
+    // file permissions." with the reason.
+    Result<QString> Write(const TextureRequest& request);
+
+    // The writer as its callers have always called it: savePath is a folder
+    // (created when missing), the compressor's messages are shown through the
+    // host, and false asks the caller for its "Error writing image" message.
+    bool WriteTexture(const QString& savePath, const QString& saveFile, const QString& fileName,
+                      const cDIBSection& picture, qint32 width, qint32 height, bool texture, qint32 texWidth,
+                      qint32 texHeight, const QString& texPath, bool useAlpha, const cDIBSection* alpha,
+                      bool isLoginScreen);
 
     const TextureWriterOptions& Options() const { return m_options; }
 
 private:
-    bool Compress(const QString& FileName, const cDIBSection& cDib, qint32 Width, qint32 Height, bool Alpha,
-                  const cDIBSection* cDibAlpha, bool IsLoginScreen);
+    // Runs the compressor on the picture in work; the checked surface's size.
+    Result<qint64> Compress(BusyScope& busy, const TextureRequest& request, class PrivateWorkFolder& work);
 
     BusyHost& m_host;
     TextureWriterOptions m_options;
 };
 
-// Wraps an existing DirectDraw Surface file into targetFolder/textureName.texture
-// (declared 1024 x 768, recorded name texturePath + textureName + ".dds").
-// Nothing is written when the source cannot be read.
+// Wraps an existing DirectDraw Surface file (a pool file) into
+// root/folder/textureName.texture, declared 1024 x 768, recorded name
+// texturePath + textureName + ".dds". Nothing is written when the source is
+// not a readable regular file.
+Result<QString> WrapDdsAsTexture(const QString& sourceFile, const QString& textureName, const QString& root,
+                                 const QString& folder, const QString& texturePath);
+// The same into an absolute target folder.
 bool WrapDdsAsTexture(const QString& sourceFile, const QString& textureName, const QString& targetFolder,
                       const QString& texturePath);

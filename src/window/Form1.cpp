@@ -1,22 +1,24 @@
 #include "window/Form1.h"
 
-#include "app/AppPaths.h"
 #include "app/Credits.h"
-#include "app/GameLocation.h"
+#include "app/GameSettings.h"
 #include "app/Startup.h"
 #include "app/ui/CreditsTab.h"
 #include "app/ui/SettingsTab.h"
 #include "controls/XPProgressBar.h"
+#include "image/ImageSettings.h"
 #include "image/ui/ScreensTab.h"
+#include "music/MusicSettings.h"
 #include "music/ui/MusicTab.h"
+#include "online/OnlineSettings.h"
 #include "online/ui/OnlineTab.h"
+#include "randomizer/RandomizerSettings.h"
 #include "randomizer/ui/RandomizerTab.h"
+#include "texture/TextureSettings.h"
 #include "window/WidgetBusyHost.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
@@ -24,29 +26,16 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTime>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
 
 const QString kTemporaryMusic = QStringLiteral("converted.ogg");
 
-void SetCheck(QCheckBox* box, const QString& stored)
-{
-    box->setChecked(CheckValueFromText(stored) != 0);
-}
-
-QString CheckText(const QCheckBox* box)
-{
-    return CheckValueToText(box->isChecked() ? 1 : 0);
-}
-
 } // namespace
 
-Form1::Form1(SettingsStore& store, WinePrefix prefix, QWidget* parent)
-    : QWidget(parent), m_store(store), m_prefix(std::move(prefix)),
-      m_clock([] { return SecondsSinceMidnight(QTime::currentTime()); })
+Form1::Form1(SettingsStore& store, const Environment& environment, WinePrefix prefix, QWidget* parent)
+    : QWidget(parent), m_store(store), m_environment(environment), m_prefix(std::move(prefix))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Lumivale"));
@@ -59,14 +48,11 @@ Form1::Form1(SettingsStore& store, WinePrefix prefix, QWidget* parent)
     XPProgressBar1->setVisible(false);
     Quit = new QPushButton(tr("Close"));
     Quit->setObjectName(QStringLiteral("Quit"));
-    rndTimeout = new QTimer(this);
-    rndTimeout->setObjectName(QStringLiteral("rndTimeout"));
-    rndTimeout->setInterval(1000);
 
     m_host = std::make_unique<WidgetBusyHost>(this, XPProgressBar1, SSTab1, Quit, [this] { return Now(); });
 
     const OpenFileFunction openFile = &ShowOpenFileDialog;
-    settingsTab = new SettingsTab(*m_host, m_prefix, openFile);
+    settingsTab = new SettingsTab(*m_host, m_prefix, m_environment.dataFolder, openFile);
     ScreensContext context;
     context.gameFolder = [this] { return settingsTab->setCohPath->text(); };
     context.screenWidth = [this] { return settingsTab->setWidth->text(); };
@@ -74,7 +60,7 @@ Form1::Form1(SettingsStore& store, WinePrefix prefix, QWidget* parent)
     context.frameHL = [this] { return settingsTab->FrameHL->text(); };
     context.frameHC = [this] { return settingsTab->FrameHC->text(); };
     context.compress = [this] { return settingsTab->setCompression->isChecked(); };
-    screensTab = new ScreensTab(*m_host, m_store, context, openFile);
+    screensTab = new ScreensTab(*m_host, m_store, m_environment, context, openFile);
     randomizerTab = new RandomizerTab;
     musicTab = new MusicTab;
     texturesTab = new QWidget;
@@ -99,7 +85,6 @@ Form1::Form1(SettingsStore& store, WinePrefix prefix, QWidget* parent)
     page->addLayout(bottom);
 
     connect(Quit, &QPushButton::clicked, this, &Form1::OnQuitClicked);
-    connect(rndTimeout, &QTimer::timeout, this, &Form1::OnRandomizerTick);
     connect(settingsTab, &SettingsTab::gameFolderChosen, this, &Form1::UpdateEnabledControls);
     connect(randomizerTab->rndBrowse, &QPushButton::clicked, screensTab, &ScreensTab::Browse);
     connect(screensTab, &ScreensTab::pictureChosen, this, [this](const QString& path) {
@@ -110,103 +95,51 @@ Form1::Form1(SettingsStore& store, WinePrefix prefix, QWidget* parent)
 
 Form1::~Form1() = default;
 
-bool Form1::RandomizerMode() const
-{
-    return m_host->RandomizerMode();
-}
-
-void Form1::SetClock(Clock clock)
-{
-    m_clock = std::move(clock);
-}
-
 void Form1::SetOpenFileFunction(const OpenFileFunction& openFile)
 {
     settingsTab->SetOpenFileFunction(openFile);
     screensTab->SetOpenFileFunction(openFile);
 }
 
-Form1::StartResult Form1::Startup(const QStringList& argumentsAfterProgram)
+void Form1::Startup()
 {
     if (m_started)
-        return RandomizerMode() ? StartResult::RandomizerDone : StartResult::Interactive;
+        return;
     m_started = true;
 
-    // Values both modes need.
-    settingsTab->setCohPath->setText(StartupGameFolder(m_store, m_prefix));
-    for (int i = 0; i < OnlineTab::kSlots; ++i) {
-        onlineTab->webFile[i]->setText(m_store.Read(QStringLiteral("webName%1").arg(i)));
-        onlineTab->webURL[i]->setText(m_store.Read(QStringLiteral("webLink%1").arg(i)));
-    }
-
-    if (!IsRandomizerCommandLine(argumentsAfterProgram)) {
-        LoadInteractiveSettings();
-        return StartResult::Interactive;
-    }
-
-    m_host->SetRandomizerMode(true);
-    m_lastActivityTime = Now();
-    // Daily update: only a day without a finished update downloads.
-    const bool updateDue =
-        m_store.Read(QStringLiteral("LastOnlineUpdate")) != TodayText(QDate::currentDate());
-    if (!updateDue || !StartDownloads()) {
-        close();
-        QCoreApplication::processEvents();
-        return StartResult::RandomizerDone;
-    }
-    rndTimeout->start();
-    return StartResult::RandomizerWaiting;
-}
-
-bool Form1::StartDownloads()
-{
-    // The online slots have no downloader yet: nothing starts, so the run ends.
-    return false;
-}
-
-void Form1::LoadInteractiveSettings()
-{
     setWindowTitle(QStringLiteral("Lumivale ") + GetVersionText());
     creditsTab->crdVersion->setText(GetVersionText());
     // The credits lines are joined with CR LF; a label wants bare line feeds.
     creditsTab->crdText->setText(CreditsText().replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 
-    const QString keyName = m_store.Read(QStringLiteral("CohRegKey"));
-    settingsTab->SetGameKeyName(keyName.isEmpty() ? QStringLiteral("Coh") : keyName);
-    settingsTab->setWidth->setText(m_store.Read(QStringLiteral("CohWidth")));
-    settingsTab->setHeight->setText(m_store.Read(QStringLiteral("CohHeight")));
+    const FrameSettings frames = FrameSettings::Load(m_store);
+    settingsTab->ShowGame(GameSettings::Load(m_store, m_prefix));
+    onlineTab->ShowSettings(OnlineSettings::Load(m_store));
+    screensTab->ShowFrameSwitches(frames);
+    settingsTab->ShowCompression(TextureSettings::Load(m_store));
+    settingsTab->ShowFramePictures(frames);
+    randomizerTab->ShowSettings(RandomizerSettings::Load(m_store));
+    musicTab->ShowSettings(MusicSettings::Load(m_store));
+}
 
-    SetCheck(screensTab->scrFrames, m_store.Read(QStringLiteral("Frames")));
-    screensTab->scrFramesPreview->setEnabled(screensTab->scrFrames->isChecked());
-    SetCheck(screensTab->scrFramesPreview, m_store.Read(QStringLiteral("FramesPreview")));
-    SetCheck(settingsTab->setCompression, m_store.Read(QStringLiteral("TextureCompression")));
-
-    SetCheck(settingsTab->setAuto, m_store.Read(QStringLiteral("CohAuto")));
-    if (settingsTab->setAuto->isChecked())
-        settingsTab->OnAutoClicked();
-
-    settingsTab->FrameHL->setText(m_store.Read(QStringLiteral("FrameHL")));
-    settingsTab->FrameHC->setText(m_store.Read(QStringLiteral("FrameHC")));
-    SetCheck(randomizerTab->rndFolder, m_store.Read(QStringLiteral("RandomFolder")));
-    SetCheck(musicTab->sndFolder, m_store.Read(QStringLiteral("SoundFolder")));
+FrameSettings Form1::Frames() const
+{
+    FrameSettings frames = screensTab->FrameSwitches();
+    frames.frameHL = settingsTab->FrameHL->text();
+    frames.frameHC = settingsTab->FrameHC->text();
+    return frames;
 }
 
 void Form1::SaveSettings()
 {
-    m_store.Write(QStringLiteral("CohAuto"), CheckText(settingsTab->setAuto));
-    m_store.Write(QStringLiteral("CohRegKey"), settingsTab->GameKeyName());
-    m_store.Write(QStringLiteral("CohPath"), settingsTab->setCohPath->text());
-    m_store.Write(QStringLiteral("CohWidth"), settingsTab->setWidth->text());
-    m_store.Write(QStringLiteral("CohHeight"), settingsTab->setHeight->text());
-    m_store.Write(QStringLiteral("RandomFolder"), CheckText(randomizerTab->rndFolder));
-    m_store.Write(QStringLiteral("SoundFolder"), CheckText(musicTab->sndFolder));
-    m_store.Write(QStringLiteral("Frames"), CheckText(screensTab->scrFrames));
-    m_store.Write(QStringLiteral("FramesPreview"), CheckText(screensTab->scrFramesPreview));
-    m_store.Write(QStringLiteral("FrameHL"), settingsTab->FrameHL->text());
-    m_store.Write(QStringLiteral("FrameHC"), settingsTab->FrameHC->text());
-    m_store.Write(QStringLiteral("TextureCompression"), CheckText(settingsTab->setCompression));
-    for (int i = 0; i < OnlineTab::kSlots; ++i)
-        m_store.Write(QStringLiteral("webLink%1").arg(i), onlineTab->webURL[i]->text());
+    // The close check's order: game location, the two folder switches, the
+    // frames, compression, then the addresses of the online slots.
+    settingsTab->Game().Save(m_store);
+    randomizerTab->Settings().Save(m_store);
+    musicTab->Settings().Save(m_store);
+    Frames().Save(m_store);
+    settingsTab->Compression().Save(m_store);
+    onlineTab->Settings().SaveLinks(m_store);
 }
 
 void Form1::closeEvent(QCloseEvent* event)
@@ -215,10 +148,8 @@ void Form1::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    if (!RandomizerMode()) {
-        QFile::remove(QDir(WorkFolder()).filePath(kTemporaryMusic));
-        SaveSettings();
-    }
+    QFile::remove(QDir(m_environment.workFolder).filePath(kTemporaryMusic));
+    SaveSettings();
     event->accept();
 }
 
@@ -234,16 +165,9 @@ void Form1::OnQuitClicked()
         close();
 }
 
-void Form1::OnRandomizerTick()
-{
-    if (RandomizerSilenceExpired(Now(), m_lastActivityTime))
-        close();
-}
-
 void Form1::UpdateEnabledControls()
 {
     const bool haveGame = !settingsTab->setCohPath->text().isEmpty();
-    const bool havePicture = !screensTab->scrImage->text().isEmpty();
-    screensTab->scrSaveHL->setEnabled(haveGame && havePicture);
-    screensTab->scrSaveHC->setEnabled(haveGame && havePicture);
+    screensTab->scrSaveHL->setEnabled(haveGame && screensTab->HasPicture());
+    screensTab->scrSaveHC->setEnabled(haveGame && screensTab->HasPicture());
 }

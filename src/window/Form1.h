@@ -1,11 +1,12 @@
 #pragma once
 
+#include "app/Environment.h"
 #include "app/SettingsStore.h"
 #include "app/WinePrefix.h"
 #include "app/ui/FileDialogs.h"
+#include "image/ImageSettings.h"
 
 #include <QWidget>
-#include <functional>
 #include <memory>
 
 class CreditsTab;
@@ -13,7 +14,6 @@ class MusicTab;
 class OnlineTab;
 class QPushButton;
 class QTabWidget;
-class QTimer;
 class RandomizerTab;
 class ScreensTab;
 class SettingsTab;
@@ -21,38 +21,28 @@ class WidgetBusyHost;
 class XPProgressBar;
 
 // The main window: seven tabs, the progress bar and the Close/Cancel button.
-// It owns every tab and the busy protocol, loads the settings at start and
-// saves them when it closes.
+// It owns every tab and the busy protocol, puts the settings into the tabs at
+// start and takes them back when it closes. The unattended randomizer run
+// never makes one (main starts it instead).
 class Form1 : public QWidget
 {
     Q_OBJECT
 public:
-    using Clock = std::function<double()>;
-    enum class StartResult
-    {
-        Interactive,       // show the window and wait for the user
-        RandomizerDone,    // the randomizer run has ended; the process ends now
-        RandomizerWaiting, // downloads run; the process lives until they end or go silent
-    };
-
-    Form1(SettingsStore& store, WinePrefix prefix, QWidget* parent = nullptr);
+    Form1(SettingsStore& store, const Environment& environment, WinePrefix prefix, QWidget* parent = nullptr);
     ~Form1() override;
 
-    // The once-only start-up sequence; argumentsAfterProgram is the command line without the program.
-    StartResult Startup(const QStringList& argumentsAfterProgram);
-    bool RandomizerMode() const;
+    // The once-only start-up sequence of the interactive mode.
+    void Startup();
     WidgetBusyHost& Host() { return *m_host; }
     // Enables the save buttons that have what they need.
     void UpdateEnabledControls();
 
-    // Test hooks: the time of day in seconds, and the open-file dialog.
-    void SetClock(Clock clock);
+    // Test hook: the open-file dialog.
     void SetOpenFileFunction(const OpenFileFunction& openFile);
 
     QTabWidget* SSTab1;
     XPProgressBar* XPProgressBar1;
     QPushButton* Quit;
-    QTimer* rndTimeout;
     ScreensTab* screensTab;
     RandomizerTab* randomizerTab;
     MusicTab* musicTab;
@@ -65,18 +55,15 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void LoadInteractiveSettings();
+    // The frame switches of the Screens tab with the frame pictures of the Settings tab.
+    FrameSettings Frames() const;
     void SaveSettings();
     void OnQuitClicked();
-    void OnRandomizerTick();
-    // Starts the daily downloads of the online slots; true while any runs.
-    bool StartDownloads();
-    double Now() const { return m_clock(); }
+    double Now() const { return m_environment.SecondsSinceMidnight(); }
 
     SettingsStore& m_store;
+    Environment m_environment;
     WinePrefix m_prefix;
-    Clock m_clock;
     std::unique_ptr<WidgetBusyHost> m_host;
     bool m_started = false;
-    double m_lastActivityTime = 0;
 };

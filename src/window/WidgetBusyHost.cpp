@@ -1,9 +1,8 @@
 #include "window/WidgetBusyHost.h"
 
 #include "controls/XPProgressBar.h"
+#include "window/MessageBox.h"
 
-#include <QCoreApplication>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 
@@ -13,75 +12,55 @@ WidgetBusyHost::WidgetBusyHost(QWidget* window, XPProgressBar* bar, QTabWidget* 
 {
 }
 
-void WidgetBusyHost::SetBusy(bool busy, bool cancellable, qint32 maximum, const QString& statusText)
+void WidgetBusyHost::OnBusyChanged(bool busy)
 {
-    m_busy = busy;
-    if (m_randomizerMode)
-        return;
+    m_bar->setVisible(busy);
+    m_tabs->setEnabled(!busy);
+    m_quit->setText(busy ? QObject::tr("Cancel") : QObject::tr("Close"));
     if (busy) {
-        if (maximum > 0)
-            m_bar->SetMax(maximum);
-        m_bar->SetCustomText(statusText.isEmpty() ? QStringLiteral(" ") : statusText);
-        m_bar->SetValue(0);
-        m_bar->setVisible(true);
-        m_tabs->setEnabled(false);
-        m_quit->setText(QObject::tr("Cancel"));
-        m_cancelRequested = false;
-        m_quit->setEnabled(cancellable);
+        m_quit->setEnabled(Cancellable());
     } else {
-        m_bar->setVisible(false);
-        m_tabs->setEnabled(true);
-        m_quit->setText(QObject::tr("Close"));
         m_quit->setEnabled(true);
         m_lastIdleTime = m_clock();
     }
 }
 
-void WidgetBusyHost::ReportProgress(qint32 value, const QString& statusText)
+void WidgetBusyHost::OnProgressChanged()
 {
-    if (!m_randomizerMode) {
-        if (!statusText.isEmpty())
-            m_bar->SetCustomText(statusText);
-        // The bar redraws only when the whole percent it shows moves, so per-row
-        // callers do not spend their time painting.
-        m_bar->SetValue(value);
-    }
-    PumpEvents();
+    if (!Busy())
+        return;
+    // The bar redraws only when the whole percent it shows moves, so per-row
+    // callers do not spend their time painting.
+    m_bar->SetMax(Maximum());
+    m_bar->SetCustomText(StatusText());
+    m_bar->SetValue(Value());
+    m_quit->setEnabled(Cancellable());
 }
 
-void WidgetBusyHost::PumpEvents()
+void WidgetBusyHost::OnCancelRequested()
 {
-    QCoreApplication::processEvents();
-}
-
-void WidgetBusyHost::RequestCancel()
-{
-    m_cancelRequested = true;
     m_lastIdleTime = m_clock();
 }
 
-void WidgetBusyHost::ShowMessage(const QString& text, MessageIcon icon)
+void WidgetBusyHost::ShowMessage(const Message& message)
 {
-    if (m_messageSink) {
-        m_messageSink(text, icon);
-        return;
-    }
-    QMessageBox::Icon boxIcon = QMessageBox::Warning;
-    if (icon == MessageIcon::Critical)
-        boxIcon = QMessageBox::Critical;
-    else if (icon == MessageIcon::Information)
-        boxIcon = QMessageBox::Information;
-    else if (icon == MessageIcon::Question)
-        boxIcon = QMessageBox::Question;
-    QMessageBox box(boxIcon, QStringLiteral("Lumivale"), text, QMessageBox::Ok, m_window);
-    box.exec();
+    if (m_messageSink)
+        m_messageSink(message);
+    else
+        ShowMessageBox(m_window, message);
 }
 
 bool WidgetBusyHost::Confirm(const QString& text)
 {
-    if (m_confirmSink)
-        return m_confirmSink(text);
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Lumivale"), text,
-                    QMessageBox::Yes | QMessageBox::No, m_window);
-    return box.exec() == QMessageBox::Yes;
+    return m_confirmSink ? m_confirmSink(text) : AskYesNo(m_window, text);
+}
+
+void MessageBoxHost::ShowMessage(const Message& message)
+{
+    ShowMessageBox(nullptr, message);
+}
+
+bool MessageBoxHost::Confirm(const QString& text)
+{
+    return AskYesNo(nullptr, text);
 }

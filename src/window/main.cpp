@@ -1,6 +1,11 @@
+#include "app/Environment.h"
+#include "app/GameFileWriter.h"
 #include "app/SettingsStore.h"
+#include "app/Startup.h"
 #include "app/WinePrefix.h"
 #include "window/Form1.h"
+#include "window/RandomizerStart.h"
+#include "window/WidgetBusyHost.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -27,25 +32,31 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Lumivale"));
     QApplication::setApplicationVersion(QStringLiteral(LUMIVALE_VERSION_TEXT));
 
+    const Environment environment = SystemEnvironment();
+    // Temporary folders of runs that were killed.
+    PrivateWorkFolder::RemoveStale(environment.workFolder);
     SettingsStore store(SettingsStore::DefaultFilePath());
-    Form1 window(store, WinePrefix(WinePrefix::DefaultPath()));
+    const WinePrefix prefix(WinePrefix::DefaultPath());
+
     // The switch is looked for in the raw command line, before Qt takes its own options out.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
 
-    switch (window.Startup(arguments)) {
-    case Form1::StartResult::RandomizerDone:
-        return 0;
-    case Form1::StartResult::RandomizerWaiting:
-        break;
-    case Form1::StartResult::Interactive:
-        window.show();
-        // For start-up timing: end as soon as the window has been painted once.
-        if (qEnvironmentVariableIsSet("LUMIVALE_EXIT_WHEN_SHOWN"))
-            window.installEventFilter(new ExitOnFirstPaint(&window));
-        break;
+    if (IsRandomizerCommandLine(arguments)) {
+        MessageBoxHost host;
+        RandomizerStart run(store, environment, prefix, host);
+        if (!run.Run(arguments))
+            return 0;
+        return app.exec();
     }
+
+    Form1 window(store, environment, prefix);
+    window.Startup();
+    window.show();
+    // For start-up timing: end as soon as the window has been painted once.
+    if (qEnvironmentVariableIsSet("LUMIVALE_EXIT_WHEN_SHOWN"))
+        window.installEventFilter(new ExitOnFirstPaint(&window));
     app.setQuitOnLastWindowClosed(true);
     return app.exec();
 }

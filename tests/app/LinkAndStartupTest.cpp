@@ -1,5 +1,5 @@
+#include "RecordingBusyHost.h"
 #include "app/Credits.h"
-#include "app/HeadlessBusyHost.h"
 #include "app/LinkOpener.h"
 #include "app/Startup.h"
 
@@ -112,7 +112,7 @@ TEST(LinkCommandTest, LinkIsAppendedWithoutFieldCodeAndBadEntriesAreRefused)
 
 TEST(OpenLinkTest, WithoutHandlerShowsTheMessage)
 {
-    HeadlessBusyHost host;
+    RecordingBusyHost host;
     LinkOpenerHooks hooks;
     bool started = false;
     hooks.resolve = [](const QString&, const QString&) { return std::optional<LinkCommand>(); };
@@ -126,7 +126,7 @@ TEST(OpenLinkTest, WithoutHandlerShowsTheMessage)
 
 TEST(OpenLinkTest, WithHandlerStartsItsCommand)
 {
-    HeadlessBusyHost host;
+    RecordingBusyHost host;
     LinkOpenerHooks hooks;
     QString askedProtocol;
     std::optional<LinkCommand> startedCommand;

@@ -64,13 +64,14 @@ TEST_F(FakePrefix, MapsWindowsPathsThroughTheDriveLink)
 TEST_F(FakePrefix, ReadsTheGamesKeyAfreshEachTime)
 {
     const WinePrefix prefix(root);
-    EXPECT_EQ(ReadGameKeyValue(prefix, QStringLiteral("Coh"), QStringLiteral("screenX")), QString())
+    EXPECT_EQ(prefix.ReadUserValue(QStringLiteral("Software\\Cryptic\\Coh"), QStringLiteral("screenX")),
+              QString())
         << "no user.reg yet";
     WriteUserReg("[Software\\\\Cryptic\\\\Coh] 1796715068\n#time=1d9\n\"screenX\"=\"1280\"\n");
-    EXPECT_EQ(ReadGameKeyValue(prefix, QStringLiteral("coh"), QStringLiteral("SCREENX")),
+    EXPECT_EQ(prefix.ReadUserValue(QStringLiteral("Software\\Cryptic\\coh"), QStringLiteral("SCREENX")),
               QStringLiteral("1280"));
     WriteUserReg("[Software\\\\Cryptic\\\\Coh] 1796715068\n\"screenX\"=\"1920\"\n");
-    EXPECT_EQ(ReadGameKeyValue(prefix, QStringLiteral("Coh"), QStringLiteral("screenX")),
+    EXPECT_EQ(prefix.ReadUserValue(QStringLiteral("Software\\Cryptic\\Coh"), QStringLiteral("screenX")),
               QStringLiteral("1920"));
 }
 

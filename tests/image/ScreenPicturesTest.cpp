@@ -1,7 +1,7 @@
 #include "image/ScreenPictures.h"
 
+#include "RecordingBusyHost.h"
 #include "TestPictures.h"
-#include "app/HeadlessBusyHost.h"
 #include "image/ImageLoader.h"
 #include "image/Levels.h"
 
@@ -30,7 +30,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    HeadlessBusyHost m_host;
+    RecordingBusyHost m_host;
 };
 
 } // namespace
@@ -109,7 +109,9 @@ TEST_F(Loading, ScreenLoadFailureKeepsPictureAndPreview)
     ScreenPictures pics;
     ASSERT_TRUE(pics.Load(m_host, Path("Pic.PNG"), 1920, 1080, 480));
     const ScreenPictures before = pics;
-    EXPECT_FALSE(pics.Load(m_host, Path("notes.jpg"), 800, 600, 300));
+    const Result<> failed = pics.Load(m_host, Path("notes.jpg"), 800, 600, 300);
+    ASSERT_FALSE(failed);
+    m_host.ShowFailure(failed.error());
     EXPECT_FALSE(m_host.Busy());
     EXPECT_EQ(pics.SourceImage, before.SourceImage);
     EXPECT_EQ(pics.PreviewImage, before.PreviewImage);

@@ -10,18 +10,6 @@
 
 namespace {
 
-// Records the busy texts the writer shows.
-struct RecordingHost : HeadlessBusyHost
-{
-    QStringList statuses;
-    void SetBusy(bool busy, bool cancellable, qint32 maximum, const QString& text) override
-    {
-        HeadlessBusyHost::SetBusy(busy, cancellable, maximum, text);
-        if (busy)
-            statuses << text;
-    }
-};
-
 class CompressorTest : public ::testing::Test
 {
 protected:
@@ -32,15 +20,23 @@ protected:
     QString FakeCompressor(const QByteArray& body)
     {
         const QString path = Path(QStringLiteral("fake-nvcompress"));
-        WriteBytes(path, "#!/bin/sh\n" + body);
-        QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
+        WriteScript(path, body);
         return path;
     }
 
+    // The save as the Screens tab makes it: the writer's own messages (the
+    // compressor's) are shown, the caller's message is the headline.
     bool SaveLogin(TextureWriter& writer, const cDIBSection& picture)
     {
         QDir().mkpath(Path(QStringLiteral("game")));
-        return SaveLoadingScreen(writer, Path(QStringLiteral("game")), LoadingScreen::Login, picture);
+        const Result<QString> written =
+            WriteLoadingScreen(writer, Path(QStringLiteral("game")), LoadingScreen::Login, picture);
+        if (!written) {
+            for (const Message& note : written.error().Notes())
+                m_host.ShowMessage(note);
+            EXPECT_EQ(written.error().Headline().text, kWriteErrorMessage);
+        }
+        return written.has_value();
     }
 
     QString LoginFile() const
@@ -58,7 +54,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    RecordingHost m_host;
+    RecordingBusyHost m_host;
 };
 
 QString RealCompressor()
@@ -79,7 +75,7 @@ TEST_F(CompressorTest, LoadingScreenBecomesBc1WithoutMipsAndStaysBright)
     TextureWriter writer(m_host, {true, Work(), RealCompressor()});
     ASSERT_TRUE(SaveLogin(writer, *picture));
     EXPECT_TRUE(m_host.Messages().isEmpty());
-    EXPECT_EQ(m_host.statuses,
+    EXPECT_EQ(m_host.Statuses(),
               (QStringList{QStringLiteral("Writing COH_LogInScreen_Background..."),
                            QStringLiteral("Compressing Texture COH_LogInScreen_Background..."),
                            QStringLiteral("Compressing Texture COH_LogInScreen_Background.texture...")}));
@@ -127,13 +123,15 @@ TEST_F(CompressorTest, AlphaTextureBecomesBc3WithMips)
     EXPECT_EQ(U32At(dds, 28), 7u); // 64, 32, ..., 1
 }
 
-TEST_F(CompressorTest, RunsDirectlyInTheWorkFolderAndNeverTakesAStaleOutput)
+TEST_F(CompressorTest, RunsDirectlyInAPrivateFolderAndNeverTakesAStaleOutput)
 {
-    // Records its arguments and folder and writes to both streams, but produces nothing.
+    // Records its folder, arguments and input size and writes to both streams, but produces nothing.
     const QString fake =
         FakeCompressor("pwd > \"$(dirname \"$0\")/seen\"\necho \"$@\" >> \"$(dirname \"$0\")/seen\"\n"
+                       "stat -c %s temp_tga.tga >> \"$(dirname \"$0\")/seen\"\n"
                        "echo to-stdout\necho to-stderr >&2\n");
     ASSERT_TRUE(QDir().mkpath(Work()));
+    // What an earlier version left in the work folder is never taken, and goes.
     ASSERT_TRUE(WriteBytes(Work() + QStringLiteral("/temp_dds.dds"), "DDS " + QByteArray(200, 'z')));
     ASSERT_TRUE(QDir().mkpath(QFileInfo(LoginFile()).path()));
     ASSERT_TRUE(WriteBytes(LoginFile(), "old"));
@@ -149,11 +147,19 @@ TEST_F(CompressorTest, RunsDirectlyInTheWorkFolderAndNeverTakesAStaleOutput)
     EXPECT_EQ(ReadAll(LoginFile()), QByteArray("old"));
     EXPECT_FALSE(m_host.Busy());
 
-    EXPECT_EQ(ReadAll(Path(QStringLiteral("seen"))),
-              QDir(Work()).canonicalPath().toUtf8() + "\n-bc1 -fast -nomips temp_tga.tga temp_dds.dds\n");
-    EXPECT_EQ(ReadAll(Work() + QStringLiteral("/nvcompress.log")), QByteArray("to-stdout\nto-stderr\n"));
+    const QList<QByteArray> seen = ReadAll(Path(QStringLiteral("seen"))).split('\n');
+    ASSERT_GE(seen.size(), 3);
+    const QString folder = QString::fromUtf8(seen[0]);
+    EXPECT_EQ(QFileInfo(folder).path(), QDir(Work()).canonicalPath());
+    EXPECT_TRUE(QFileInfo(folder).fileName().startsWith(QStringLiteral("job-"))) << qPrintable(folder);
+    EXPECT_EQ(seen[1], QByteArray("-bc1 -fast -nomips temp_tga.tga temp_dds.dds"));
     // The Targa input was there for it: top row first, 1024 x 1024.
-    EXPECT_EQ(QFileInfo(Work() + QStringLiteral("/temp_tga.tga")).size(), 18 + 4194304);
+    EXPECT_EQ(seen[2], QByteArray::number(18 + 4194304));
+    // The log of the last run stays; the private folder and the leftovers are gone.
+    EXPECT_EQ(ReadAll(Work() + QStringLiteral("/nvcompress.log")), QByteArray("to-stdout\nto-stderr\n"));
+    EXPECT_FALSE(QFileInfo::exists(folder));
+    EXPECT_EQ(QDir(Work()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("nvcompress.log")});
 }
 
 TEST_F(CompressorTest, MissingOrBrokenCompressorIsReportedOnce)

@@ -41,7 +41,7 @@ QByteArray WriteToBuffer(const cDIBSection& dib, int width, int height, RawImage
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    if (!WriteRawImage(buffer, dib, width, height, alpha, mask, form))
+    if (!WriteRawImage(buffer, dib, width, height, alpha ? mask : nullptr, form))
         return {};
     return buffer.data();
 }
@@ -109,19 +109,17 @@ TEST(WriteRawImage, RefusesWhatItCannotStore)
 {
     const DibRef picture = PatternPicture(8, 8);
     const DibRef smallMask = PatternPicture(8, 7);
+    const cDIBSection emptyMask;
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    EXPECT_FALSE(
-        WriteRawImage(buffer, *picture, 7, 8, false, nullptr, RawImageForm::Dds)); // narrower than picture
-    EXPECT_FALSE(
-        WriteRawImage(buffer, *picture, 8, 7, false, nullptr, RawImageForm::Dds)); // shorter than picture
-    EXPECT_FALSE(WriteRawImage(buffer, *picture, 0, 8, false, nullptr, RawImageForm::Dds));
-    EXPECT_FALSE(WriteRawImage(buffer, *picture, 8, -8, false, nullptr, RawImageForm::Dds));
-    EXPECT_FALSE(WriteRawImage(buffer, *picture, 8, 8, true, nullptr, RawImageForm::Dds));
-    EXPECT_FALSE(WriteRawImage(buffer, *picture, 8, 8, true, smallMask.get(), RawImageForm::Dds));
-    EXPECT_FALSE(
-        WriteRawImage(buffer, *picture, 70000, 8, false, nullptr, RawImageForm::Targa)); // 16-bit sizes
-    EXPECT_FALSE(WriteRawImage(buffer, cDIBSection(), 8, 8, false, nullptr, RawImageForm::Dds));
+    EXPECT_FALSE(WriteRawImage(buffer, *picture, 7, 8, nullptr, RawImageForm::Dds)); // narrower than picture
+    EXPECT_FALSE(WriteRawImage(buffer, *picture, 8, 7, nullptr, RawImageForm::Dds)); // shorter than picture
+    EXPECT_FALSE(WriteRawImage(buffer, *picture, 0, 8, nullptr, RawImageForm::Dds));
+    EXPECT_FALSE(WriteRawImage(buffer, *picture, 8, -8, nullptr, RawImageForm::Dds));
+    EXPECT_FALSE(WriteRawImage(buffer, *picture, 8, 8, &emptyMask, RawImageForm::Dds));
+    EXPECT_FALSE(WriteRawImage(buffer, *picture, 8, 8, smallMask.get(), RawImageForm::Dds));
+    EXPECT_FALSE(WriteRawImage(buffer, *picture, 70000, 8, nullptr, RawImageForm::Targa)); // 16-bit sizes
+    EXPECT_FALSE(WriteRawImage(buffer, cDIBSection(), 8, 8, nullptr, RawImageForm::Dds));
     EXPECT_EQ(buffer.size(), 0);
 }
 
@@ -131,38 +129,33 @@ TEST(WriteRawImage, FailedOrShortWritesAreReported)
     for (const qint64 capacity : {qint64(0), qint64(100), qint64(128 + 64 * 4 * 10 + 3)}) {
         for (const bool shortWrites : {false, true}) {
             LimitedDevice device(capacity, shortWrites);
-            EXPECT_FALSE(WriteRawImage(device, *picture, 64, 64, false, nullptr, RawImageForm::Dds))
+            EXPECT_FALSE(WriteRawImage(device, *picture, 64, 64, nullptr, RawImageForm::Dds))
                 << capacity << " " << shortWrites;
         }
     }
     LimitedDevice exact(128 + 64 * 64 * 4, false);
-    EXPECT_TRUE(WriteRawImage(exact, *picture, 64, 64, false, nullptr, RawImageForm::Dds));
+    EXPECT_TRUE(WriteRawImage(exact, *picture, 64, 64, nullptr, RawImageForm::Dds));
 }
 
 TEST(WriteRawImage, ReportsProgressSparinglyAndStopsOnCancel)
 {
     const DibRef picture = PatternPicture(16, 700);
-    HeadlessBusyHost host;
-    host.SetBusy(true, false, 1000, QStringLiteral("Writing x..."));
+    RecordingBusyHost host;
+    BusyScope busy(host, false, 1000, QStringLiteral("Writing x..."));
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    ASSERT_TRUE(WriteRawImage(buffer, *picture, 16, 1000, false, nullptr, RawImageForm::Dds, &host));
+    ASSERT_TRUE(WriteRawImage(buffer, *picture, 16, 1000, nullptr, RawImageForm::Dds, &host));
     EXPECT_EQ(host.Value(), 1000); // the last row is always reported
     EXPECT_LT(host.ReportCount(), 50);
 
-    struct CancellingHost : HeadlessBusyHost
-    {
-        void ReportProgress(qint32 value, const QString& text) override
-        {
-            HeadlessBusyHost::ReportProgress(value, text);
-            if (value >= 100)
-                RequestCancel();
-        }
-    } cancelling;
+    RecordingBusyHost cancelling;
+    cancelling.onProgress = [&](qint32 value) {
+        if (value >= 100)
+            cancelling.RequestCancel();
+    };
     QBuffer cancelled;
     cancelled.open(QIODevice::WriteOnly);
-    EXPECT_FALSE(
-        WriteRawImage(cancelled, *picture, 16, 1000, false, nullptr, RawImageForm::Dds, &cancelling, 1));
+    EXPECT_FALSE(WriteRawImage(cancelled, *picture, 16, 1000, nullptr, RawImageForm::Dds, &cancelling, 1));
     EXPECT_EQ(cancelling.Value(), 100);
 }
 

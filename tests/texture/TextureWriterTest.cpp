@@ -37,7 +37,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    HeadlessBusyHost m_host;
+    RecordingBusyHost m_host;
 };
 
 TEST_F(TextureWriterTest, LoginScreenIsReadableByAnIndependentDdsReader)
@@ -45,7 +45,7 @@ TEST_F(TextureWriterTest, LoginScreenIsReadableByAnIndependentDdsReader)
     ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("game"))));
     const DibRef picture = PatternPicture(1024, 768);
     TextureWriter writer = Writer();
-    ASSERT_TRUE(SaveLoadingScreen(writer, Path(QStringLiteral("game")), LoadingScreen::Login, *picture));
+    ASSERT_TRUE(WriteLoadingScreen(writer, Path(QStringLiteral("game")), LoadingScreen::Login, *picture));
     EXPECT_FALSE(m_host.Busy());
     EXPECT_EQ(m_host.StatusText(), QStringLiteral("Writing COH_LogInScreen_Background..."));
 
@@ -70,7 +70,7 @@ TEST_F(TextureWriterTest, LoginScreenIsReadableByAnIndependentDdsReader)
         EXPECT_EQ(rgba.mid(qsizetype(y) * 4096, 4096), rgba.mid(767 * 4096, 4096)) << y;
 
     // Saving again with nothing changed gives the same bytes.
-    ASSERT_TRUE(SaveLoadingScreen(writer, Path(QStringLiteral("game")), LoadingScreen::Login, *picture));
+    ASSERT_TRUE(WriteLoadingScreen(writer, Path(QStringLiteral("game")), LoadingScreen::Login, *picture));
     EXPECT_EQ(ReadAll(file), bytes);
 }
 
@@ -80,8 +80,8 @@ TEST_F(TextureWriterTest, ExistingFoldersAndFileAreMatchedWithoutRegardToCase)
     ASSERT_TRUE(QDir().mkpath(Path(existing)));
     ASSERT_TRUE(WriteBytes(Path(existing + QStringLiteral("/coh_loginscreen_background.texture")), "old"));
     TextureWriter writer = Writer();
-    ASSERT_TRUE(SaveLoadingScreen(writer, Path(QStringLiteral("game")), LoadingScreen::Login,
-                                  *PatternPicture(1024, 768)));
+    ASSERT_TRUE(WriteLoadingScreen(writer, Path(QStringLiteral("game")), LoadingScreen::Login,
+                                   *PatternPicture(1024, 768)));
     EXPECT_EQ(FilesBelow(QStringLiteral("game")),
               QStringList{existing.mid(5) + QStringLiteral("/coh_loginscreen_background.texture")});
     EXPECT_EQ(ReadAll(Path(existing + QStringLiteral("/coh_loginscreen_background.texture"))).size(),
@@ -140,9 +140,9 @@ TEST_F(TextureWriterTest, RefusedArgumentsCreateNothing)
     EXPECT_FALSE(m_host.Busy());
 
     // An empty or missing game folder never turns into a relative data tree.
-    EXPECT_FALSE(SaveLoadingScreen(writer, QString(), LoadingScreen::Login, *PatternPicture(1024, 768)));
-    EXPECT_FALSE(SaveLoadingScreen(writer, Path(QStringLiteral("nogame")), LoadingScreen::Character,
-                                   *PatternPicture(1024, 768)));
+    EXPECT_FALSE(WriteLoadingScreen(writer, QString(), LoadingScreen::Login, *PatternPicture(1024, 768)));
+    EXPECT_FALSE(WriteLoadingScreen(writer, Path(QStringLiteral("nogame")), LoadingScreen::Character,
+                                    *PatternPicture(1024, 768)));
     EXPECT_FALSE(QFileInfo::exists(Path(QStringLiteral("nogame"))));
 }
 
@@ -192,16 +192,17 @@ TEST_F(TextureWriterTest, FullFileSystemFailsAndKeepsTheOldFile)
 }
 
 // A host that interrupts the write half way: by a cancel request or by killing the process.
-struct InterruptingHost : HeadlessBusyHost
+struct InterruptingHost : RecordingBusyHost
 {
     bool kill = false;
-    void ReportProgress(qint32 value, const QString& text) override
+    InterruptingHost()
     {
-        HeadlessBusyHost::ReportProgress(value, text);
-        if (value >= 16 && kill)
-            std::raise(SIGKILL);
-        if (value >= 16)
-            RequestCancel();
+        onProgress = [this](qint32 value) {
+            if (value >= 16 && kill)
+                std::raise(SIGKILL);
+            if (value >= 16)
+                RequestCancel();
+        };
     }
 };
 

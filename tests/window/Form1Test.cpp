@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTabWidget>
+#include <optional>
 
 namespace {
 
@@ -24,7 +25,7 @@ using Form1Test = WindowFixture;
 
 TEST_F(Form1Test, TabsAndControlsCarryTheirNames)
 {
-    ASSERT_EQ(Start(), Form1::StartResult::Interactive);
+    Start();
     QTabWidget* tabs = m_window->SSTab1;
     QStringList titles;
     for (int i = 0; i < tabs->count(); ++i)
@@ -63,7 +64,7 @@ TEST_F(Form1Test, SettingsRoundTripThroughTheWindow)
         m_store->Write(QStringLiteral("webLink%1").arg(i),
                        QStringLiteral("http://example.org/%1.jpg").arg(i));
     }
-    ASSERT_EQ(Start(), Form1::StartResult::Interactive);
+    Start();
 
     SettingsTab* s = m_window->settingsTab;
     EXPECT_EQ(s->setCohPath->text(), game);
@@ -149,11 +150,11 @@ TEST_F(Form1Test, CloseIsRefusedWhileBusyAndSavesNothing)
     Start();
     m_window->show();
     m_window->settingsTab->setWidth->setText("1280");
-    m_window->Host().SetBusy(true, true, 10, "Working...");
+    auto busy = std::make_optional<BusyScope>(m_window->Host(), true, 10, "Working...");
     EXPECT_FALSE(m_window->close());
     EXPECT_TRUE(m_window->isVisible());
     EXPECT_TRUE(m_store->Read("CohWidth").isEmpty());
-    m_window->Host().SetBusy(false, false, 0, {});
+    busy.reset();
     EXPECT_TRUE(m_window->close());
     EXPECT_EQ(m_store->Read("CohWidth"), "1280");
 }
@@ -175,13 +176,13 @@ TEST_F(Form1Test, QuitClickWithinATenthOfASecondOfTheBusyEndIsIgnored)
     Start();
     m_window->show();
     WidgetBusyHost& host = m_window->Host();
-    host.SetBusy(true, true, 100, "Converting x...");
+    auto busy = std::make_optional<BusyScope>(host, true, 100, "Converting x...");
     EXPECT_EQ(m_window->Quit->text(), "Cancel");
     m_window->Quit->click(); // Cancel
     EXPECT_TRUE(host.CancelRequested());
     EXPECT_TRUE(m_window->isVisible());
     m_now += 0.02;
-    host.SetBusy(false, false, 0, {});
+    busy.reset();
     EXPECT_TRUE(host.CancelRequested()); // stays set until the next operation starts
     m_now += 0.05;
     m_window->Quit->click(); // too soon: ignored
@@ -189,9 +190,9 @@ TEST_F(Form1Test, QuitClickWithinATenthOfASecondOfTheBusyEndIsIgnored)
     m_now += 0.2;
     m_window->Quit->click();
     EXPECT_FALSE(m_window->isVisible());
-    host.SetBusy(true, true, 0, {});
+    busy.emplace(host, true, 0, QString());
     EXPECT_FALSE(host.CancelRequested());
-    host.SetBusy(false, false, 0, {});
+    busy.reset();
 }
 
 TEST_F(Form1Test, QuitClickAfterMidnightCloses)
@@ -199,8 +200,9 @@ TEST_F(Form1Test, QuitClickAfterMidnightCloses)
     Start();
     m_window->show();
     m_now = 86399.99;
-    m_window->Host().SetBusy(true, false, 0, {});
-    m_window->Host().SetBusy(false, false, 0, {});
+    {
+        BusyScope busy(m_window->Host(), false, 0, QString());
+    }
     m_now = 0.05; // just past midnight: the idle time lies "in the future" and counts as 0
     m_window->Quit->click();
     EXPECT_TRUE(m_window->isVisible());
@@ -214,7 +216,7 @@ TEST_F(Form1Test, BusyProtocolDrivesTheControls)
     Start();
     m_window->show();
     WidgetBusyHost& host = m_window->Host();
-    host.SetBusy(true, false, 200, "Writing background...");
+    auto busy = std::make_optional<BusyScope>(host, false, 200, "Writing background...");
     EXPECT_TRUE(host.Busy());
     EXPECT_TRUE(m_window->XPProgressBar1->isVisible());
     EXPECT_FALSE(m_window->SSTab1->isEnabled());
@@ -225,10 +227,10 @@ TEST_F(Form1Test, BusyProtocolDrivesTheControls)
     EXPECT_EQ(m_window->XPProgressBar1->CustomText(), "Writing background...");
     EXPECT_EQ(m_window->XPProgressBar1->Percent(), 50);
     // A maximum of 0 keeps the previous one; an empty text shows a blank.
-    host.SetBusy(true, false, 0, {});
+    busy->Restart(false, 0, {});
     EXPECT_EQ(m_window->XPProgressBar1->Max(), 200);
     EXPECT_EQ(m_window->XPProgressBar1->CustomText(), " ");
-    host.SetBusy(false, false, 0, {});
+    busy.reset();
     EXPECT_FALSE(host.Busy());
     EXPECT_FALSE(m_window->XPProgressBar1->isVisible());
     EXPECT_TRUE(m_window->SSTab1->isEnabled());
@@ -236,30 +238,40 @@ TEST_F(Form1Test, BusyProtocolDrivesTheControls)
     EXPECT_EQ(m_window->Quit->text(), "Close");
 }
 
-TEST_F(Form1Test, RandomizerModeTouchesNoControlAndEndsAtOnce)
+// The busy protocol nests: a load or a write inside a longer operation shows
+// its own text and range, then hands the outer ones back, and never unlocks
+// the window before the outer operation ends. Its cancel reaches the inner work.
+TEST_F(Form1Test, InnerBusyScopesKeepTheWindowLocked)
 {
-    ASSERT_EQ(Start({"x-randomizerx"}), Form1::StartResult::RandomizerDone);
-    EXPECT_TRUE(m_window->RandomizerMode());
-    EXPECT_FALSE(m_window->isVisible());
+    Start();
+    m_window->show();
     WidgetBusyHost& host = m_window->Host();
-    host.SetBusy(true, false, 50, "Loading...");
+    auto pass = std::make_optional<BusyScope>(host, true, 3, "Image 1 of 3");
+    EXPECT_TRUE(m_window->Quit->isEnabled());
+    {
+        BusyScope load(host, false, 10, "Loading a.jpg...");
+        EXPECT_EQ(m_window->XPProgressBar1->CustomText(), "Loading a.jpg...");
+        EXPECT_EQ(m_window->XPProgressBar1->Max(), 10);
+        // Cancel stays offered for the pass around it.
+        EXPECT_TRUE(m_window->Quit->isEnabled());
+        m_window->Quit->click();
+        EXPECT_TRUE(load.Cancelled());
+    }
     EXPECT_TRUE(host.Busy());
-    EXPECT_FALSE(m_window->XPProgressBar1->isVisibleTo(m_window.get()));
+    EXPECT_FALSE(m_window->SSTab1->isEnabled());
+    EXPECT_EQ(m_window->Quit->text(), "Cancel");
+    EXPECT_EQ(m_window->XPProgressBar1->CustomText(), "Image 1 of 3");
+    EXPECT_EQ(m_window->XPProgressBar1->Max(), 3);
+    {
+        // An inner scope does not clear the cancel of the outer one.
+        BusyScope write(host, false, 1024, "Writing a.jpg...");
+        EXPECT_TRUE(write.Cancelled());
+    }
+    pass.reset();
+    EXPECT_FALSE(host.Busy());
     EXPECT_TRUE(m_window->SSTab1->isEnabled());
     EXPECT_EQ(m_window->Quit->text(), "Close");
-    host.ReportProgress(25, "Other");
-    EXPECT_NE(m_window->XPProgressBar1->CustomText(), "Other");
-    host.SetBusy(false, false, 0, {});
-    // Nothing is saved in this mode.
-    m_window->settingsTab->setCohPath->setText("/somewhere");
-    m_window->close();
-    EXPECT_TRUE(m_store->Read("CohPath").isEmpty());
-}
-
-TEST_F(Form1Test, CapitalisedSwitchStartsTheInteractiveMode)
-{
-    EXPECT_EQ(Start({"-Randomizer"}), Form1::StartResult::Interactive);
-    EXPECT_FALSE(m_window->RandomizerMode());
+    EXPECT_FALSE(m_window->XPProgressBar1->isVisible());
 }
 
 TEST_F(Form1Test, SizeBoxesNormaliseWhenTheFocusLeaves)

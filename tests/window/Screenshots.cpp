@@ -103,10 +103,11 @@ TEST_F(Screenshots, MainWindowTabs)
     }
 
     m_window->SSTab1->setCurrentIndex(0);
-    m_window->Host().SetBusy(true, true, 1024, "Writing COH_LogInScreen_Background...");
-    m_window->Host().ReportProgress(430);
-    Shoot("20-busy");
-    m_window->Host().SetBusy(false, false, 0, {});
+    {
+        BusyScope busy(m_window->Host(), true, 1024, "Writing COH_LogInScreen_Background...");
+        busy.Step(430);
+        Shoot("20-busy");
+    }
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #include "app/ui/SettingsTab.h"
 
-#include "app/AppPaths.h"
 #include "app/BusyHost.h"
 #include "app/FileAccess.h"
 #include "app/GameLocation.h"
@@ -29,14 +28,15 @@ T* Named(const char* name, Args&&... args)
 
 } // namespace
 
-SettingsTab::SettingsTab(BusyHost& host, WinePrefix prefix, OpenFileFunction openFile, QWidget* parent)
-    : QWidget(parent), m_host(host), m_prefix(std::move(prefix)), m_openFile(std::move(openFile))
+SettingsTab::SettingsTab(BusyHost& host, WinePrefix prefix, QString dataFolder, OpenFileFunction openFile,
+                         QWidget* parent)
+    : QWidget(parent), m_host(host), m_prefix(std::move(prefix)), m_dataFolder(std::move(dataFolder)),
+      m_openFile(std::move(openFile))
 {
     setObjectName(QStringLiteral("SettingsTab"));
 
     auto* gameGroup = Named<XPFrame>("setFrame", tr("Game client"));
     setCohRegKey = Named<QLabel>("setCohRegKey", tr("Game location:"));
-    setCohRegKey->setProperty("tag", QStringLiteral("Coh"));
     setCohPath = Named<QLineEdit>("setCohPath");
     setCohPath->setPlaceholderText(tr("Folder that holds cityofheroes.exe"));
     setBrowse = Named<QPushButton>("setBrowse", tr("Browse..."));
@@ -108,14 +108,44 @@ SettingsTab::SettingsTab(BusyHost& host, WinePrefix prefix, OpenFileFunction ope
     connect(BrowseHC, &QPushButton::clicked, this, [this] { BrowseFrame(FrameHC); });
 }
 
-QString SettingsTab::GameKeyName() const
+void SettingsTab::ShowGame(const GameSettings& game)
 {
-    return setCohRegKey->property("tag").toString();
+    setCohPath->setText(game.cohPath);
+    m_gameKeyName = game.cohRegKey.isEmpty() ? QStringLiteral("Coh") : game.cohRegKey;
+    setWidth->setText(game.cohWidth);
+    setHeight->setText(game.cohHeight);
+    setAuto->setChecked(game.cohAuto);
+    if (game.cohAuto)
+        OnAutoClicked();
 }
 
-void SettingsTab::SetGameKeyName(const QString& name)
+GameSettings SettingsTab::Game() const
 {
-    setCohRegKey->setProperty("tag", name);
+    GameSettings game;
+    game.cohPath = setCohPath->text();
+    game.cohRegKey = m_gameKeyName;
+    game.cohWidth = setWidth->text();
+    game.cohHeight = setHeight->text();
+    game.cohAuto = setAuto->isChecked();
+    return game;
+}
+
+void SettingsTab::ShowCompression(const TextureSettings& textures)
+{
+    setCompression->setChecked(textures.textureCompression);
+}
+
+TextureSettings SettingsTab::Compression() const
+{
+    TextureSettings textures;
+    textures.textureCompression = setCompression->isChecked();
+    return textures;
+}
+
+void SettingsTab::ShowFramePictures(const FrameSettings& frames)
+{
+    FrameHL->setText(frames.frameHL);
+    FrameHC->setText(frames.frameHC);
 }
 
 void SettingsTab::SetManualControlsEnabled(bool enabled)
@@ -174,16 +204,15 @@ void SettingsTab::BrowseFrame(QLineEdit* target)
     OpenFileRequest request;
     request.title = tr("Choose a frame picture");
     const QString current = target->text();
-    request.initialFolder = current.isEmpty() ? DataFolder() : ReturnPath(current);
+    request.initialFolder = current.isEmpty() ? m_dataFolder : ReturnPath(current);
     request.fileName = current.isEmpty() ? QString() : current.mid(ReturnPath(current).size() + 1);
     request.filter = QStringLiteral("Bitmap images (bmp,png,gif) (*.bmp *.png *.gif *.BMP *.PNG *.GIF)");
     const QString chosen = m_openFile ? m_openFile(this, request) : QString();
     // A cancelled dialog changes nothing.
     if (chosen.isEmpty())
         return;
-    const FrameCheck check = CheckFrameFile(chosen);
-    if (check != FrameCheck::Ok) {
-        m_host.ShowMessage(FrameCheckMessage(check), MessageIcon::Exclamation);
+    if (const Result<DibRef> frame = LoadFrame(chosen); !frame) {
+        m_host.ShowFailure(frame.error());
         return;
     }
     target->setText(chosen);

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "app/GameSettings.h"
 #include "app/WinePrefix.h"
 #include "app/ui/FileDialogs.h"
+#include "image/ImageSettings.h"
+#include "texture/TextureSettings.h"
 
 #include <QWidget>
 
@@ -13,13 +16,22 @@ class QPushButton;
 class XPFrame;
 
 // The Settings tab: game location and screen size, the frame pictures and the
-// texture compression switch. The tab only moves values between its controls
-// and the game-location logic; loading and saving them is the window's job.
+// texture compression switch. The tab moves values between its controls, the
+// settings structs and the game-location logic.
 class SettingsTab : public QWidget
 {
     Q_OBJECT
 public:
-    SettingsTab(BusyHost& host, WinePrefix prefix, OpenFileFunction openFile, QWidget* parent = nullptr);
+    SettingsTab(BusyHost& host, WinePrefix prefix, QString dataFolder, OpenFileFunction openFile,
+                QWidget* parent = nullptr);
+
+    // Fills the game-location controls; with autodetection on, runs its click behaviour.
+    void ShowGame(const GameSettings& game);
+    GameSettings Game() const;
+    void ShowCompression(const TextureSettings& textures);
+    TextureSettings Compression() const;
+    // The two frame pictures (the switches are the Screens tab's).
+    void ShowFramePictures(const FrameSettings& frames);
 
     // Applies the game client's registry key to the controls.
     void DetectGameSettings();
@@ -27,9 +39,8 @@ public:
     void BrowseFrame(QLineEdit* target);
     // The click behaviour of setAuto (its value has already changed).
     void OnAutoClicked();
-    // The name of the game's key under Software\Cryptic (the tag of setCohRegKey).
-    QString GameKeyName() const;
-    void SetGameKeyName(const QString& name);
+    // The name of the game's key under Software\Cryptic that setCohRegKey stands for.
+    const QString& GameKeyName() const { return m_gameKeyName; }
     void SetOpenFileFunction(OpenFileFunction openFile) { m_openFile = std::move(openFile); }
 
     QLabel* setCohRegKey;
@@ -58,5 +69,7 @@ private:
 
     BusyHost& m_host;
     WinePrefix m_prefix;
+    QString m_dataFolder;
     OpenFileFunction m_openFile;
+    QString m_gameKeyName = QStringLiteral("Coh");
 };

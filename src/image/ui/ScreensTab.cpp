@@ -1,6 +1,5 @@
 #include "image/ui/ScreensTab.h"
 
-#include "app/AppPaths.h"
 #include "app/BusyHost.h"
 #include "app/FileAccess.h"
 #include "app/GameLocation.h"
@@ -62,10 +61,10 @@ QPushButton* Button(const char* name, const QString& caption)
 
 } // namespace
 
-ScreensTab::ScreensTab(BusyHost& host, SettingsStore& store, ScreensContext context,
-                       OpenFileFunction openFile, QWidget* parent)
-    : QWidget(parent), m_host(host), m_store(store), m_context(std::move(context)),
-      m_openFile(std::move(openFile))
+ScreensTab::ScreensTab(BusyHost& host, SettingsStore& store, const Environment& environment,
+                       ScreensContext context, OpenFileFunction openFile, QWidget* parent)
+    : QWidget(parent), m_host(host), m_store(store), m_environment(environment),
+      m_context(std::move(context)), m_openFile(std::move(openFile))
 {
     setObjectName(QStringLiteral("ScreensTab"));
 
@@ -180,6 +179,22 @@ ScreensTab::ScreensTab(BusyHost& host, SettingsStore& store, ScreensContext cont
     connect(scrSaveHC, &QPushButton::clicked, this, [this] { SaveLoadingScreen(false); });
 }
 
+void ScreensTab::ShowFrameSwitches(const FrameSettings& frames)
+{
+    scrFrames->setChecked(frames.frames);
+    scrFramesPreview->setEnabled(frames.frames);
+    // Loaded even when disabled.
+    scrFramesPreview->setChecked(frames.framesPreview);
+}
+
+FrameSettings ScreensTab::FrameSwitches() const
+{
+    FrameSettings frames;
+    frames.frames = scrFrames->isChecked();
+    frames.framesPreview = scrFramesPreview->isChecked();
+    return frames;
+}
+
 void ScreensTab::ShowDisplayedPreview()
 {
     scrPreview->Show(m_pictures.DisplayedPreview, m_pictures.PreviewLeft);
@@ -200,7 +215,7 @@ void ScreensTab::Browse()
     }
     OpenFileRequest request;
     request.title = tr("Choose a picture");
-    request.initialFolder = m_store.Read(QStringLiteral("LastImageDir"));
+    request.initialFolder = ReadLastImageDir(m_store);
     request.filter =
         QStringLiteral("Image files (bmp,jpg,jpeg,png,gif,tga) (*.bmp *.jpg *.jpeg *.png *.gif *.tga "
                        "*.BMP *.JPG *.JPEG *.PNG *.GIF *.TGA)");
@@ -212,17 +227,21 @@ void ScreensTab::Browse()
     RebuildFramePreviews();
     ShowDisplayedPreview();
     scrImage->setText(chosen);
-    m_store.Write(QStringLiteral("LastImageDir"), ReturnPath(chosen));
+    m_pictureFile = chosen;
+    WriteLastImageDir(m_store, ReturnPath(chosen));
     emit pictureChosen(chosen);
 }
 
 bool ScreensTab::LoadPicture(const QString& file)
 {
-    const bool loaded = m_pictures.Load(m_host, file, SizeNumber(m_context.screenWidth()),
-                                        SizeNumber(m_context.screenHeight()), scrPreview->width(), true);
-    if (loaded)
-        ShowDisplayedPreview();
-    return loaded;
+    const Result<> loaded = m_pictures.Load(m_host, file, SizeNumber(m_context.screenWidth()),
+                                            SizeNumber(m_context.screenHeight()), scrPreview->width(), true);
+    if (!loaded) {
+        m_host.ShowFailure(loaded.error());
+        return false;
+    }
+    ShowDisplayedPreview();
+    return true;
 }
 
 void ScreensTab::RebuildFramePreviews()
@@ -233,7 +252,7 @@ void ScreensTab::RebuildFramePreviews()
 
 void ScreensTab::DisplayImageControls()
 {
-    if (scrImage->text().isEmpty() || adjFrame->isVisible())
+    if (!HasPicture() || adjFrame->isVisible())
         return;
     m_pictures.ResetDisplayedPreview();
     ShowDisplayedPreview();
@@ -295,7 +314,7 @@ void ScreensTab::OnCancel()
 
 void ScreensTab::OnFramesClicked()
 {
-    if (!scrImage->text().isEmpty()) {
+    if (HasPicture()) {
         RebuildFramePreviews();
         ShowDisplayedPreview();
     }
@@ -304,7 +323,7 @@ void ScreensTab::OnFramesClicked()
 
 void ScreensTab::OnFramesPreviewClicked()
 {
-    if (!scrImage->text().isEmpty()) {
+    if (HasPicture()) {
         RebuildFramePreviews();
         ShowDisplayedPreview();
     }
@@ -314,20 +333,16 @@ void ScreensTab::SaveLoadingScreen(bool login)
 {
     QPushButton* button = login ? scrSaveHL : scrSaveHC;
     button->setEnabled(false);
-    const DibRef output =
-        m_pictures.PrepareOutput(scrFrames->isChecked(), login ? m_context.frameHL() : m_context.frameHC());
-    bool written = false;
-    if (output) {
-        TextureWriterOptions options;
-        options.compress = m_context.compress();
-        options.workFolder = WorkFolder();
-        options.compressorPath = options.compress ? FindCompressor() : QString();
-        TextureWriter writer(m_host, options);
-        written = ::SaveLoadingScreen(writer, m_context.gameFolder(),
-                                      login ? LoadingScreen::Login : LoadingScreen::Character, *output);
-    }
-    if (!written)
-        m_host.ShowMessage(kWriteErrorMessage, MessageIcon::Exclamation);
+    LoadingScreenJob job;
+    job.screen = login ? LoadingScreen::Login : LoadingScreen::Character;
+    job.gameFolder = m_context.gameFolder();
+    // Applied levels are already part of the source picture.
+    job.picture = m_pictures.SourceImage;
+    if (scrFrames->isChecked())
+        job.frame = login ? m_context.frameHL() : m_context.frameHC();
+    job.compress = m_context.compress();
+    if (const Result<QString> written = ::SaveLoadingScreen(m_host, m_environment, job); !written)
+        m_host.ShowFailure(written.error());
     button->setEnabled(true);
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "app/Environment.h"
 #include "app/ui/FileDialogs.h"
+#include "image/ImageSettings.h"
 #include "image/ScreenPictures.h"
 
 #include <QWidget>
@@ -33,8 +35,15 @@ class ScreensTab : public QWidget
 {
     Q_OBJECT
 public:
-    ScreensTab(BusyHost& host, SettingsStore& store, ScreensContext context, OpenFileFunction openFile,
-               QWidget* parent = nullptr);
+    ScreensTab(BusyHost& host, SettingsStore& store, const Environment& environment, ScreensContext context,
+               OpenFileFunction openFile, QWidget* parent = nullptr);
+
+    // The two frame switches; "Display frames in preview" is usable only with frames on.
+    void ShowFrameSwitches(const FrameSettings& frames);
+    // frames and framesPreview as the switches stand (the frame pictures are not this tab's).
+    FrameSettings FrameSwitches() const;
+    // A picture was chosen and loaded.
+    bool HasPicture() const { return !m_pictureFile.isEmpty(); }
 
     // The shared picture browse (also the Randomizer tab's Browse button).
     void Browse();
@@ -85,7 +94,9 @@ private:
 
     BusyHost& m_host;
     SettingsStore& m_store;
+    const Environment& m_environment;
     ScreensContext m_context;
     OpenFileFunction m_openFile;
     ScreenPictures m_pictures;
+    QString m_pictureFile; // the picture chosen last, as scrImage shows it
 };

@@ -32,3 +32,15 @@ MusicTab::MusicTab(QWidget* parent) : QWidget(parent)
     page->addWidget(group);
     page->addStretch(1);
 }
+
+void MusicTab::ShowSettings(const MusicSettings& settings)
+{
+    sndFolder->setChecked(settings.soundFolder);
+}
+
+MusicSettings MusicTab::Settings() const
+{
+    MusicSettings settings;
+    settings.soundFolder = sndFolder->isChecked();
+    return settings;
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "music/MusicSettings.h"
+
 #include <QWidget>
 
 class QCheckBox;
@@ -11,6 +13,9 @@ class MusicTab : public QWidget
     Q_OBJECT
 public:
     explicit MusicTab(QWidget* parent = nullptr);
+
+    void ShowSettings(const MusicSettings& settings);
+    MusicSettings Settings() const;
 
     QLineEdit* sndFile;
     QCheckBox* sndFolder;

@@ -39,3 +39,20 @@ OnlineTab::OnlineTab(QWidget* parent) : QWidget(parent)
     page->addWidget(group);
     page->addStretch(1);
 }
+
+void OnlineTab::ShowSettings(const OnlineSettings& settings)
+{
+    m_settings = settings;
+    for (int i = 0; i < kSlots; ++i) {
+        webFile[std::size_t(i)]->setText(settings.entries[std::size_t(i)].name);
+        webURL[std::size_t(i)]->setText(settings.entries[std::size_t(i)].link);
+    }
+}
+
+OnlineSettings OnlineTab::Settings() const
+{
+    OnlineSettings settings = m_settings;
+    for (int i = 0; i < kSlots; ++i)
+        settings.entries[std::size_t(i)].link = webURL[std::size_t(i)]->text();
+    return settings;
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "online/OnlineSettings.h"
+
 #include <QWidget>
 #include <array>
 
@@ -11,11 +13,19 @@ class OnlineTab : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int kSlots = 5;
+    static constexpr int kSlots = kOnlineSlots;
 
     explicit OnlineTab(QWidget* parent = nullptr);
+
+    // Shows the slots' texture names and addresses.
+    void ShowSettings(const OnlineSettings& settings);
+    // The slots as loaded, with the addresses as they stand in the boxes.
+    OnlineSettings Settings() const;
 
     std::array<QLabel*, kSlots> webLabel{};
     std::array<QLineEdit*, kSlots> webURL{};
     std::array<QLineEdit*, kSlots> webFile{};
+
+private:
+    OnlineSettings m_settings;
 };

@@ -42,13 +42,20 @@ RandomizerTab::RandomizerTab(QWidget* parent) : QWidget(parent)
 
 void RandomizerTab::SetChosenPicture(const QString& path)
 {
-    rndFile->setProperty("tag", path);
+    m_chosenPicture = path;
     rndFile->setText(rndFolder->isChecked() ? ReturnPath(path) : path);
 }
 
-QString RandomizerTab::ChosenPicture() const
+void RandomizerTab::ShowSettings(const RandomizerSettings& settings)
 {
-    return rndFile->property("tag").toString();
+    rndFolder->setChecked(settings.randomFolder);
+}
+
+RandomizerSettings RandomizerTab::Settings() const
+{
+    RandomizerSettings settings;
+    settings.randomFolder = rndFolder->isChecked();
+    return settings;
 }
 
 void RandomizerTab::OnFolderClicked()

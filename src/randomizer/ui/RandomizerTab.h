@@ -1,5 +1,7 @@
 #pragma once
 
+#include "randomizer/RandomizerSettings.h"
+
 #include <QWidget>
 
 class QCheckBox;
@@ -7,7 +9,7 @@ class QLineEdit;
 class QPushButton;
 
 // The Randomizer tab: the picture (or its folder) that the pools take. The
-// shared picture browse fills rndFile; its tag keeps the picture's full path.
+// shared picture browse fills rndFile; the tab keeps the picture's full path.
 class RandomizerTab : public QWidget
 {
     Q_OBJECT
@@ -16,7 +18,9 @@ public:
 
     // Shows the chosen picture: its path, or its folder while rndFolder is ticked.
     void SetChosenPicture(const QString& path);
-    QString ChosenPicture() const;
+    const QString& ChosenPicture() const { return m_chosenPicture; }
+    void ShowSettings(const RandomizerSettings& settings);
+    RandomizerSettings Settings() const;
 
     QLineEdit* rndFile;
     QPushButton* rndBrowse;
@@ -24,4 +28,6 @@ public:
 
 private:
     void OnFolderClicked();
+
+    QString m_chosenPicture;
 };

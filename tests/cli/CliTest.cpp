@@ -1,4 +1,4 @@
-#include "TextureTestSupport.h"
+#include "TestTools.h"
 
 #include <QDir>
 #include <QImage>

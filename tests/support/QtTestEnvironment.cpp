@@ -10,7 +10,7 @@ public:
     void SetUp() override
     {
         static int argc = 1;
-        static char name[] = "tests_window";
+        static char name[] = "tests";
         static char* argv[] = {name, nullptr};
         m_app = new QApplication(argc, argv);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/BusyHost.h"
+#include "app/Environment.h"
 #include "app/SettingsStore.h"
 #include "app/WinePrefix.h"
 #include "window/Form1.h"
@@ -18,11 +19,7 @@
 class WindowFixture : public ::testing::Test
 {
 protected:
-    struct Shown
-    {
-        QString text;
-        MessageIcon icon;
-    };
+    using Shown = Message;
 
     void SetUp() override
     {
@@ -34,19 +31,28 @@ protected:
 
     QString Path(const QString& relative) const { return QDir(m_dir.path()).filePath(relative); }
 
-    // Makes the window (after the test has prepared the settings) and runs its start-up.
-    Form1::StartResult Start(const QStringList& arguments = {})
+    // The machine as the window sees it: the test's folders and its clock (m_now,
+    // seconds since midnight of a fixed day).
+    Environment TestEnvironment()
     {
-        m_window = std::make_unique<Form1>(*m_store, WinePrefix(Path(QStringLiteral("wine"))));
-        m_window->Host().SetMessageSink([this](const QString& text, MessageIcon icon) {
-            m_messages.push_back({text, icon});
-        });
-        m_window->SetClock([this] { return m_now; });
+        Environment environment = SystemEnvironment();
+        environment.now = [this] {
+            return QDateTime(QDate(2026, 12, 8), QTime::fromMSecsSinceStartOfDay(int(m_now * 1000)));
+        };
+        return environment;
+    }
+
+    // Makes the window (after the test has prepared the settings) and runs its start-up.
+    void Start()
+    {
+        m_environment = TestEnvironment();
+        m_window = std::make_unique<Form1>(*m_store, m_environment, WinePrefix(Path(QStringLiteral("wine"))));
+        m_window->Host().SetMessageSink([this](const Message& message) { m_messages.push_back(message); });
         m_window->SetOpenFileFunction([this](QWidget*, const OpenFileRequest& request) {
             m_lastRequest = request;
             return m_nextFile;
         });
-        return m_window->Startup(arguments);
+        m_window->Startup();
     }
 
     // Writes a user.reg with the game's key in the way Wine writes it.
@@ -74,6 +80,7 @@ protected:
 
     QTemporaryDir m_dir;
     std::unique_ptr<SettingsStore> m_store;
+    Environment m_environment;
     std::unique_ptr<Form1> m_window;
     std::vector<Shown> m_messages;
     double m_now = 36000.0;

@@ -80,7 +80,7 @@ TEST_F(ScreensTabTest, BrowseLoadsThePictureAndFillsTheSharedControls)
     EXPECT_TRUE(m_messages.empty());
     EXPECT_EQ(tab->scrImage->text(), picture);
     EXPECT_EQ(m_window->randomizerTab->rndFile->text(), picture);
-    EXPECT_EQ(m_window->randomizerTab->rndFile->property("tag").toString(), picture);
+    EXPECT_EQ(m_window->randomizerTab->ChosenPicture(), picture);
     EXPECT_EQ(m_store->Read("LastImageDir"), Path("pictures"));
     EXPECT_TRUE(tab->scrSaveHL->isEnabled());
     EXPECT_TRUE(tab->scrSaveHC->isEnabled());
@@ -92,10 +92,10 @@ TEST_F(ScreensTabTest, BrowseLoadsThePictureAndFillsTheSharedControls)
     EXPECT_EQ(p.PreviewLeft, (tab->scrPreview->width() - 320) / 2);
     EXPECT_EQ(tab->scrPreview->Picture(), p.DisplayedPreview);
 
-    // With the folder switch on, the Randomizer shows the folder and keeps the picture in the tag.
+    // With the folder switch on, the Randomizer shows the folder and keeps the picture itself.
     m_window->randomizerTab->rndFolder->click();
     EXPECT_EQ(m_window->randomizerTab->rndFile->text(), Path("pictures"));
-    EXPECT_EQ(m_window->randomizerTab->rndFile->property("tag").toString(), picture);
+    EXPECT_EQ(m_window->randomizerTab->ChosenPicture(), picture);
     // The next browse starts in the last folder.
     Browse(QString());
     EXPECT_EQ(m_lastRequest.initialFolder, Path("pictures"));

@@ -1,0 +1,78 @@
+#include "app/Environment.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <memory>
+#include <random>
+
+namespace {
+
+QString ExecutableFolder()
+{
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationDirPath();
+    // Without an application object (tools, tests) ask the kernel.
+    const QFileInfo self(QStringLiteral("/proc/self/exe"));
+    return QFileInfo(self.symLinkTarget()).absolutePath();
+}
+
+QString Canonical(const QString& path)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(path) : canonical;
+}
+
+} // namespace
+
+double Environment::SecondsSinceMidnight() const
+{
+    const QTime time = now().time();
+    return time.isValid() ? time.msecsSinceStartOfDay() / 1000.0 : 0.0;
+}
+
+QDate Environment::Today() const
+{
+    return now().date();
+}
+
+QString WorkFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+           QStringLiteral("/Lumivale");
+}
+
+QString DataFolder()
+{
+    const QString executableFolder = ExecutableFolder();
+    if (!executableFolder.isEmpty()) {
+        if (QFileInfo::exists(executableFolder + QStringLiteral("/lumivale.csv")))
+            return executableFolder;
+        if (Canonical(executableFolder) == Canonical(QStringLiteral(LUMIVALE_BUILD_BIN_DIR)))
+            return executableFolder;
+    }
+    return QStringLiteral(LUMIVALE_INSTALL_DATADIR);
+}
+
+QString FindCompressor(const QString& dataFolder)
+{
+    const QFileInfo local(dataFolder + QStringLiteral("/nvcompress"));
+    if (local.isFile() && local.isExecutable())
+        return local.absoluteFilePath();
+    return QStandardPaths::findExecutable(QStringLiteral("nvcompress"));
+}
+
+Environment SystemEnvironment()
+{
+    Environment environment;
+    environment.workFolder = WorkFolder();
+    environment.dataFolder = DataFolder();
+    environment.compressorPath = FindCompressor(environment.dataFolder);
+    environment.now = [] { return QDateTime::currentDateTime(); };
+    auto generator = std::make_shared<std::mt19937_64>(QRandomGenerator::system()->generate64());
+    // 53 random bits over 2^53: uniform in [0, 1), never 1.
+    environment.random = [generator] { return double((*generator)() >> 11) * 0x1.0p-53; };
+    return environment;
+}

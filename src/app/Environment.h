@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <functional>
+
+// What the program takes from the machine it runs on. Each main builds one and
+// passes it down; nothing below main looks these up itself, so tests inject
+// every part of it.
+struct Environment
+{
+    // Per-user folder for temporary and work files ($XDG_CACHE_HOME/Lumivale,
+    // ~/.cache/Lumivale by default). Not created here: writers make it on demand.
+    QString workFolder;
+    // Folder of the shipped data (catalogue, frames, an optional compressor).
+    QString dataFolder;
+    // Full path of nvcompress; empty when there is none.
+    QString compressorPath;
+    // The local date and time now.
+    std::function<QDateTime()> now;
+    // A fresh uniform random number with 0 <= r < 1.
+    std::function<double()> random;
+
+    double SecondsSinceMidnight() const;
+    QDate Today() const;
+};
+
+// The environment of this process: the folders from the XDG variables and the
+// executable's place, the compressor from the data folder or PATH, the system
+// clock and a generator seeded afresh at every start.
+Environment SystemEnvironment();
+// The parts of SystemEnvironment, for the environment's own tests.
+QString WorkFolder();
+QString DataFolder();
+QString FindCompressor(const QString& dataFolder);

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "app/Failure.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QIODevice;
+
+// Writes the body of a file into an open device; a failure (or a cancel)
+// leaves the previous file as it was.
+using WriteBody = std::function<Result<>(QIODevice&)>;
+
+// Every write of a file into the game folder (or one of the program's own
+// folders there) goes through here. The path is input: root + relative is
+// resolved component by component, existing folders and the file matched
+// without regard to case, missing folders created with the given spelling,
+// symlinks followed only as long as they stay inside root. A write whose
+// resolved path leaves root is refused with a reason that names the path. A
+// file that is a symlink is replaced by a regular file, never written through.
+// The new file is written beside the old one under a temporary name of the
+// program's own (".<name>.lumivale-<pid>-<n>.tmp"), synced, and renamed over
+// it, so a failure, a cancel, a full disk or a kill at any moment leaves
+// either the old file or the complete new one. Temporaries that a killed run
+// left in the folder are removed first.
+//
+// Failures carry the system's reason ("No space left on device") or the
+// refused path as their reason; callers retitle them with their own message.
+Result<QString> WriteFileAtomically(const QString& root, const QString& relative, const WriteBody& body);
+
+// The path root + relative resolves to, with the folders it needs created,
+// under the rules above. Nothing is written.
+Result<QString> ResolveWriteTarget(const QString& root, const QString& relative);
+
+// Removes, from folder, the temporaries of writes by runs that no longer
+// exist, and leftovers of the earlier QSaveFile writes of fileName.
+void RemoveStaleTemporaries(const QString& folder, const QString& fileName);
+
+// A folder of one's own inside the work folder ("job-<pid>-<n>"), for
+// temporary files whose names are fixed (the compressor's), so that two writes
+// at once, in one process or two, never share them. Removed with everything in
+// it when the object goes, also after a failure. Creating one first removes
+// the folders of runs that no longer exist and loose temporary files earlier
+// versions left in the work folder.
+class PrivateWorkFolder
+{
+public:
+    explicit PrivateWorkFolder(const QString& workFolder);
+    ~PrivateWorkFolder();
+    PrivateWorkFolder(const PrivateWorkFolder&) = delete;
+    PrivateWorkFolder& operator=(const PrivateWorkFolder&) = delete;
+
+    // False when the folder could not be made; reason() then says why.
+    bool IsValid() const { return !m_path.isEmpty(); }
+    const QString& Reason() const { return m_reason; }
+    const QString& Path() const { return m_path; }
+    QString FilePath(const QString& name) const;
+    // Moves name out into the work folder before the folder goes (the
+    // compressor's log of the last run stays readable there).
+    void Keep(const QString& name);
+
+    // What creating one does first; also run once at the start of a program.
+    static void RemoveStale(const QString& workFolder);
+
+private:
+    QString m_workFolder;
+    QString m_path;
+    QString m_reason;
+    QStringList m_kept;
+};

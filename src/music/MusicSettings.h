@@ -1,0 +1,18 @@
+#pragma once
+
+#include "app/SettingsStore.h"
+
+#include <QString>
+
+namespace setting {
+inline const QString kSoundFolder = QStringLiteral("SoundFolder");
+inline const QString kLastSoundDir = QStringLiteral("LastSoundDir");
+} // namespace setting
+
+struct MusicSettings
+{
+    bool soundFolder = false; // "SoundFolder": pick random sound files from the folder
+
+    static MusicSettings Load(const SettingsStore& store);
+    void Save(SettingsStore& store) const;
+};

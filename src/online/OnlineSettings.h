@@ -1,0 +1,47 @@
+#pragma once
+
+#include "app/SettingsStore.h"
+
+#include <QString>
+#include <array>
+
+namespace setting {
+// Slot values: the name followed by the slot digit 0..4 ("webName0").
+inline const QString kWebName = QStringLiteral("webName");
+inline const QString kWebLink = QStringLiteral("webLink");
+inline const QString kWebPath = QStringLiteral("webPath");
+inline const QString kWebFile = QStringLiteral("webFile");
+inline const QString kWebWidth = QStringLiteral("webWidth");
+inline const QString kWebHeight = QStringLiteral("webHeight");
+inline const QString kLastOnlineUpdate = QStringLiteral("LastOnlineUpdate");
+// The value name of one slot's value: the name followed by the slot's digit.
+inline QString SlotValue(const QString& name, int slot)
+{
+    return name + QChar(u'0' + slot);
+}
+} // namespace setting
+
+inline constexpr int kOnlineSlots = 5;
+
+// The stored values of one online slot.
+struct OnlineSlotSettings
+{
+    QString name;   // "webName"n: display text of the texture
+    QString link;   // "webLink"n: picture address
+    QString path;   // "webPath"n
+    QString file;   // "webFile"n
+    QString width;  // "webWidth"n
+    QString height; // "webHeight"n
+};
+
+struct OnlineSettings
+{
+    std::array<OnlineSlotSettings, kOnlineSlots> entries;
+
+    static OnlineSettings Load(const SettingsStore& store);
+    // What the close check saves: the addresses, "webLink"0..4.
+    void SaveLinks(SettingsStore& store) const;
+};
+
+// The date of the last finished daily update, as stored.
+QString ReadLastOnlineUpdate(const SettingsStore& store);

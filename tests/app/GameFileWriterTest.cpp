@@ -1,0 +1,172 @@
+#include "app/GameFileWriter.h"
+
+#include "TestTools.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+class GameFileWriterTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        game = QFileInfo(m_dir.path()).canonicalFilePath() + QStringLiteral("/game");
+        outside = QFileInfo(m_dir.path()).canonicalFilePath() + QStringLiteral("/outside");
+        ASSERT_TRUE(QDir().mkpath(game + QStringLiteral("/data")));
+        ASSERT_TRUE(QDir().mkpath(outside));
+    }
+
+    static WriteBody Bytes(const QByteArray& bytes)
+    {
+        return [bytes](QIODevice& out) -> Result<> {
+            if (out.write(bytes) != bytes.size())
+                return Fail(out.errorString(), MessageIcon::Exclamation);
+            return {};
+        };
+    }
+
+    QStringList Entries(const QString& folder) const
+    {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
+
+    QTemporaryDir m_dir;
+    QString game;
+    QString outside;
+};
+
+TEST_F(GameFileWriterTest, WritesBelowTheRootMatchingExistingFoldersInCase)
+{
+    ASSERT_TRUE(QDir().mkpath(game + QStringLiteral("/data/Texture_Library")));
+    const Result<QString> written =
+        WriteFileAtomically(game, QStringLiteral("data\\texture_library/GUI/x.texture"), Bytes("new"));
+    ASSERT_TRUE(written) << qPrintable(written.error().Text());
+    EXPECT_EQ(*written, game + QStringLiteral("/data/Texture_Library/GUI/x.texture"));
+    EXPECT_EQ(ReadAll(*written), QByteArray("new"));
+    // ".." never climbs out.
+    const Result<QString> climbed =
+        WriteFileAtomically(game, QStringLiteral("data/../../escape.txt"), Bytes("x"));
+    ASSERT_TRUE(climbed);
+    EXPECT_TRUE(climbed->startsWith(game + QLatin1Char('/')));
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(game).path() + QStringLiteral("/escape.txt")));
+    // No root, no write: a missing game folder is never created.
+    EXPECT_FALSE(WriteFileAtomically(game + QStringLiteral("/none"), QStringLiteral("a.txt"), Bytes("x")));
+    EXPECT_FALSE(QFileInfo::exists(game + QStringLiteral("/none")));
+}
+
+// Symlinks are input: a write never follows one out of the root, and a file
+// that is a symlink is replaced, not written through.
+TEST_F(GameFileWriterTest, SymlinksNeverLeadAWriteOutOfTheRoot)
+{
+    // The texture file is a link to a file elsewhere.
+    ASSERT_TRUE(WriteBytes(outside + QStringLiteral("/victim.txt"), "precious"));
+    ASSERT_TRUE(
+        QFile::link(outside + QStringLiteral("/victim.txt"), game + QStringLiteral("/data/a.texture")));
+    ASSERT_TRUE(WriteFileAtomically(game, QStringLiteral("data/a.texture"), Bytes("new")));
+    EXPECT_EQ(ReadAll(outside + QStringLiteral("/victim.txt")), QByteArray("precious"));
+    EXPECT_FALSE(QFileInfo(game + QStringLiteral("/data/a.texture")).isSymLink());
+    EXPECT_EQ(ReadAll(game + QStringLiteral("/data/a.texture")), QByteArray("new"));
+
+    // A dangling link creates nothing where it points.
+    ASSERT_TRUE(
+        QFile::link(outside + QStringLiteral("/created.txt"), game + QStringLiteral("/data/b.texture")));
+    ASSERT_TRUE(WriteFileAtomically(game, QStringLiteral("data/b.texture"), Bytes("new")));
+    EXPECT_FALSE(QFileInfo::exists(outside + QStringLiteral("/created.txt")));
+
+    // A folder that is a link out of the game folder stops the write, naming the path.
+    ASSERT_TRUE(QFile::link(outside, game + QStringLiteral("/data/texture_library")));
+    const Result<QString> refused =
+        WriteFileAtomically(game, QStringLiteral("data/texture_library/GUI/c.texture"), Bytes("new"));
+    ASSERT_FALSE(refused);
+    EXPECT_TRUE(refused.error().Headline().detail.contains(game + QStringLiteral("/data/texture_library")))
+        << qPrintable(refused.error().Text());
+    EXPECT_TRUE(Entries(outside).contains(QStringLiteral("victim.txt")));
+    EXPECT_EQ(Entries(outside).size(), 1);
+
+    // A link that stays inside the game folder is fine.
+    ASSERT_TRUE(QDir().mkpath(game + QStringLiteral("/real")));
+    ASSERT_TRUE(QFile::link(game + QStringLiteral("/real"), game + QStringLiteral("/data/inside")));
+    const Result<QString> inside =
+        WriteFileAtomically(game, QStringLiteral("data/inside/d.texture"), Bytes("ok"));
+    ASSERT_TRUE(inside);
+    EXPECT_EQ(ReadAll(game + QStringLiteral("/real/d.texture")), QByteArray("ok"));
+
+    // The game folder itself may be a link: the root is where it leads.
+    ASSERT_TRUE(QFile::link(game, outside + QStringLiteral("/game-link")));
+    EXPECT_TRUE(WriteFileAtomically(outside + QStringLiteral("/game-link"), QStringLiteral("data/e.texture"),
+                                    Bytes("e")));
+    EXPECT_EQ(ReadAll(game + QStringLiteral("/data/e.texture")), QByteArray("e"));
+}
+
+TEST_F(GameFileWriterTest, AFailedBodyOrAFolderInTheWayKeepsTheOldFile)
+{
+    ASSERT_TRUE(WriteBytes(game + QStringLiteral("/data/x.texture"), "old"));
+    const Result<QString> failed =
+        WriteFileAtomically(game, QStringLiteral("data/x.texture"), [](QIODevice& out) -> Result<> {
+            out.write("half");
+            return Fail(Failure::Cancelled());
+        });
+    ASSERT_FALSE(failed);
+    EXPECT_TRUE(failed.error().IsCancel());
+    EXPECT_EQ(ReadAll(game + QStringLiteral("/data/x.texture")), QByteArray("old"));
+    EXPECT_EQ(Entries(game + QStringLiteral("/data")), QStringList{QStringLiteral("x.texture")});
+
+    ASSERT_TRUE(QDir().mkpath(game + QStringLiteral("/data/folder.texture")));
+    EXPECT_FALSE(WriteFileAtomically(game, QStringLiteral("data/folder.texture"), Bytes("x")));
+}
+
+// Temporaries of killed runs go at the next write into their folder; those of
+// a run that still lives stay.
+TEST_F(GameFileWriterTest, LeftoversOfKilledRunsAreRemoved)
+{
+    QProcess sleeper;
+    sleeper.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    ASSERT_TRUE(sleeper.waitForStarted());
+    const QString data = game + QStringLiteral("/data/");
+    const QString alive = QStringLiteral(".x.texture.lumivale-%1-1.tmp").arg(sleeper.processId());
+    ASSERT_TRUE(WriteBytes(data + alive, "writing"));
+    ASSERT_TRUE(WriteBytes(data + QStringLiteral(".x.texture.lumivale-999999999-4.tmp"), "killed"));
+    ASSERT_TRUE(WriteBytes(data + QStringLiteral("x.texture.Ab12Cd"), "qsavefile leftover"));
+    ASSERT_TRUE(WriteBytes(data + QStringLiteral("x.texture.notes"), "somebody's"));
+    ASSERT_TRUE(WriteFileAtomically(game, QStringLiteral("data/x.texture"), Bytes("new")));
+    EXPECT_EQ(Entries(data),
+              (QStringList{alive, QStringLiteral("x.texture"), QStringLiteral("x.texture.notes")}));
+    sleeper.kill();
+    sleeper.waitForFinished();
+}
+
+TEST_F(GameFileWriterTest, PrivateWorkFoldersAreSeparateAndCleanedUp)
+{
+    const QString work = m_dir.filePath(QStringLiteral("work"));
+    QString first, second;
+    {
+        PrivateWorkFolder a(work);
+        PrivateWorkFolder b(work);
+        ASSERT_TRUE(a.IsValid());
+        ASSERT_TRUE(b.IsValid());
+        EXPECT_NE(a.Path(), b.Path());
+        ASSERT_TRUE(WriteBytes(a.FilePath(QStringLiteral("temp_tga.tga")), "a"));
+        ASSERT_TRUE(WriteBytes(a.FilePath(QStringLiteral("nvcompress.log")), "log"));
+        a.Keep(QStringLiteral("nvcompress.log"));
+        first = a.Path();
+        second = b.Path();
+    }
+    EXPECT_FALSE(QFileInfo::exists(first));
+    EXPECT_FALSE(QFileInfo::exists(second));
+    EXPECT_EQ(ReadAll(work + QStringLiteral("/nvcompress.log")), QByteArray("log"));
+
+    // A folder of a killed run and the files of earlier versions go when the next one is made.
+    ASSERT_TRUE(QDir().mkpath(work + QStringLiteral("/job-999999999-3")));
+    ASSERT_TRUE(WriteBytes(work + QStringLiteral("/temp_dds.dds"), "stale"));
+    PrivateWorkFolder next(work);
+    EXPECT_EQ(Entries(work),
+              (QStringList{QFileInfo(next.Path()).fileName(), QStringLiteral("nvcompress.log")}));
+}
+
+} // namespace
