@@ -83,6 +83,15 @@ public:
     QString Text() const;
     bool IsCancel() const { return m_cancelled; }
 
+    // What a low-level step (opening, writing, a process) found: only the
+    // reason. Callers give it their own words with Retitle.
+    static Failure Because(QString reason)
+    {
+        return Failure(QString(), MessageIcon::Exclamation, std::move(reason));
+    }
+    // The reason of the headline.
+    QString Reason() const { return Headline().detail; }
+
     // The operation stopped because the user asked it to: nothing to show.
     static Failure Cancelled()
     {

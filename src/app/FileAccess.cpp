@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QIODevice>
 #include <QStringList>
 #include <cerrno>
 #include <cstring>
@@ -112,25 +113,25 @@ QString GameFilePath(const QString& gameFolder, const QString& relative)
 Result<> OpenRegularFile(QFile& file, const QString& path)
 {
     if (path.isEmpty())
-        return Fail(QStringLiteral("No file name was given."), MessageIcon::Exclamation);
+        return Fail(Failure::Because(QStringLiteral("No file name was given.")));
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return Fail(SystemErrorText(errno), MessageIcon::Exclamation);
+        return Fail(Failure::Because(SystemErrorText(errno)));
     struct stat info = {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        return Fail(S_ISDIR(info.st_mode)
-                        ? QStringLiteral("The path names a folder, not a file.")
-                        : QStringLiteral("The path names a FIFO, socket or device, not a regular file."),
-                    MessageIcon::Exclamation);
+        return Fail(Failure::Because(
+            S_ISDIR(info.st_mode)
+                ? QStringLiteral("The path names a folder, not a file.")
+                : QStringLiteral("The path names a FIFO, socket or device, not a regular file.")));
     }
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags != -1)
         ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return Fail(file.errorString(), MessageIcon::Exclamation);
+        return Fail(Failure::Because(file.errorString()));
     }
     return {};
 }
@@ -141,15 +142,25 @@ Result<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes)
     if (auto opened = OpenRegularFile(file, path); !opened)
         return Fail(opened.error());
     if (file.size() > maxBytes)
-        return Fail(QStringLiteral("The file is larger than %1 bytes.").arg(maxBytes),
-                    MessageIcon::Exclamation);
+        return Fail(Failure::Because(QStringLiteral("The file is larger than %1 bytes.").arg(maxBytes)));
     QByteArray data = file.read(maxBytes + 1);
     if (file.error() != QFileDevice::NoError)
-        return Fail(file.errorString(), MessageIcon::Exclamation);
+        return Fail(Failure::Because(file.errorString()));
     if (data.size() > maxBytes)
-        return Fail(QStringLiteral("The file is larger than %1 bytes.").arg(maxBytes),
-                    MessageIcon::Exclamation);
+        return Fail(Failure::Because(QStringLiteral("The file is larger than %1 bytes.").arg(maxBytes)));
     return data;
+}
+
+Result<> WriteFully(QIODevice& out, const char* data, qint64 size)
+{
+    while (size > 0) {
+        const qint64 written = out.write(data, size);
+        if (written <= 0)
+            return Fail(Failure::Because(out.errorString()));
+        data += written;
+        size -= written;
+    }
+    return {};
 }
 
 QString SystemErrorText(int error)

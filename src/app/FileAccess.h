@@ -7,6 +7,7 @@
 #include <QtGlobal>
 
 class QFile;
+class QIODevice;
 
 // Folder part of a path without the trailing separator; both '\' and '/' count.
 // A bare name, or a path whose only separator leads it, gives "".
@@ -30,10 +31,13 @@ QString GameFilePath(const QString& gameFolder, const QString& relative);
 
 // Opens path for reading only when it is a regular file after symlinks.
 // FIFOs, devices, sockets and folders are refused without blocking on them.
-// The failure's reason says why ("not a regular file", the system's error).
+// The failure holds only the reason (a FIFO, the system's error).
 Result<> OpenRegularFile(QFile& file, const QString& path);
 // The whole of a regular file of at most maxBytes bytes.
 Result<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes);
+// Writes all of data, retrying after a short write, so that a failure carries
+// the device's reason (a full disk shows first as a short write).
+Result<> WriteFully(QIODevice& out, const char* data, qint64 size);
 // The system's text for an errno value ("No space left on device").
 QString SystemErrorText(int error);
 

@@ -54,7 +54,7 @@ QStringList Components(const QString& relative)
 
 Failure Refused(const QString& reason)
 {
-    return Failure(QStringLiteral("Could not write the file."), MessageIcon::Exclamation, reason);
+    return Failure::Because(reason);
 }
 
 } // namespace
@@ -145,7 +145,8 @@ Result<QString> WriteFileAtomically(const QString& root, const QString& relative
     };
     {
         QFile file;
-        if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        // Unbuffered: every write reaches the system, whose reason a failure then carries.
+        if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
             ::close(fd);
             return discard(Refused(file.errorString()));
         }

@@ -372,7 +372,7 @@ Result<QImage> DecodePicture(const QString& path)
 {
     QFile file;
     if (auto opened = OpenRegularFile(file, path); !opened)
-        return Fail(LoadFailure(opened.error().Headline().text));
+        return Fail(LoadFailure(opened.error().Reason()));
     if (file.size() == 0)
         return Fail(LoadFailure(QStringLiteral("The file is empty.")));
 

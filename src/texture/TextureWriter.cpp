@@ -26,9 +26,7 @@ constexpr qint64 kCompressorTimeoutPerMegapixelMs = 2'000;
 
 Result<> WriteAll(QIODevice& out, const char* data, qint64 size)
 {
-    if (out.write(data, size) != size)
-        return Fail(out.errorString(), MessageIcon::Exclamation);
-    return {};
+    return WriteFully(out, data, size);
 }
 
 Result<> WriteAll(QIODevice& out, const QByteArray& bytes)
@@ -55,8 +53,8 @@ Result<> CopyBlocks(QIODevice& source, QIODevice& out, qint64 total, qint64 bloc
         const qint64 want = std::min(blockSize, total - copied);
         const qint64 got = source.read(block.data(), want);
         if (got <= 0)
-            return Fail(got < 0 ? source.errorString() : QStringLiteral("The source file ended early."),
-                        MessageIcon::Exclamation);
+            return Fail(Failure::Because(got < 0 ? source.errorString()
+                                                 : QStringLiteral("The source file ended early.")));
         if (auto written = WriteAll(out, block.data(), got); !written)
             return written;
         copied += got;
@@ -101,7 +99,7 @@ bool RawImageArgumentsValid(const cDIBSection& picture, qint32 width, qint32 hei
 Result<> WriteRawImage(QIODevice& out, const cDIBSection& picture, qint32 width, qint32 height,
                        const cDIBSection* alpha, RawImageForm form, BusyHost* host, qint32 progressStep)
 {
-    const auto refused = [](const QString& reason) { return Fail(reason, MessageIcon::Exclamation); };
+    const auto refused = [](const QString& reason) { return Fail(Failure::Because(reason)); };
     if (!RawImageArgumentsValid(picture, width, height, alpha))
         return refused(QStringLiteral("The picture does not fit a %1 x %2 image.").arg(width).arg(height));
     // A row is width x 4 bytes in one allocation and one write.
@@ -219,13 +217,13 @@ Result<qint64> TextureWriter::Compress(BusyScope& busy, const TextureRequest& re
         return Fail(WriteFailure(work.Reason()));
     {
         QFile targa(work.FilePath(kTempTargaName));
-        if (!targa.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        if (!targa.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
             return Fail(WriteFailure(targa.errorString()));
         if (auto written = WriteRawImage(targa, *request.picture, request.width, request.height,
                                          request.alpha, RawImageForm::Targa, &m_host);
             !written)
             return Fail(written.error().IsCancel() ? written.error()
-                                                   : WriteFailure(written.error().Headline().text));
+                                                   : WriteFailure(written.error().Reason()));
         targa.close();
         if (targa.error() != QFileDevice::NoError)
             return Fail(WriteFailure(targa.errorString()));
@@ -265,8 +263,7 @@ Result<qint64> TextureWriter::Compress(BusyScope& busy, const TextureRequest& re
     // is taken, never what a failing or lying compressor left behind.
     QFile dds;
     if (auto opened = OpenRegularFile(dds, work.FilePath(kTempDdsName)); !opened)
-        return Fail(
-            CompressorFailure(QStringLiteral("It left no output: %1").arg(opened.error().Headline().text)));
+        return Fail(CompressorFailure(QStringLiteral("It left no output: %1").arg(opened.error().Reason())));
     CompressedSurface expected;
     expected.width = quint32(request.width);
     expected.height = quint32(request.height);
@@ -386,7 +383,7 @@ Result<QString> WrapDdsAsTexture(const QString& sourceFile, const QString& textu
     const qint64 size = source.size();
     const auto name = EncodeTextureName(texturePath, textureName);
     if (!name || size > qint64(std::numeric_limits<quint32>::max()))
-        return Fail(QStringLiteral("The texture cannot be stored."), MessageIcon::Exclamation);
+        return Fail(Failure::Because(QStringLiteral("The texture's name or size cannot be stored.")));
     const QString fileName = textureName + QStringLiteral(".texture");
     return WriteFileAtomically(
         root, folder.isEmpty() ? fileName : folder + QLatin1Char('/') + fileName,

@@ -1,9 +1,13 @@
 #include "TestTools.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <utility>
 
 namespace {
 
@@ -20,12 +24,29 @@ protected:
 
     QString Path(const QString& relative) const { return m_dir.filePath(relative); }
 
-    ProcessResult Cli(const QStringList& arguments) const
+    // The tool's environment: the work folder in the test's own folder, never
+    // the real home; a folder of stand-in programs first on PATH when asked.
+    QProcessEnvironment CliEnvironment(const QString& standIns = QString()) const
     {
-        // The work folder must land in the test's own folder, never the real home.
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CACHE_HOME"), Path(QStringLiteral("cache")));
-        return RunTool(QStringLiteral(LUMIVALE_BIN_DIR "/lumivale-cli"), arguments, 120000, environment);
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), Path(QStringLiteral("config")));
+        if (!standIns.isEmpty())
+            environment.insert(QStringLiteral("PATH"),
+                               standIns + QLatin1Char(':') + environment.value("PATH"));
+        return environment;
+    }
+
+    ProcessResult Cli(const QStringList& arguments, const QString& standIns = QString()) const
+    {
+        return RunTool(QStringLiteral(LUMIVALE_BIN_DIR "/lumivale-cli"), arguments, 120000,
+                       CliEnvironment(standIns));
+    }
+
+    QString LoginFile(const QString& game) const
+    {
+        return Path(game + QStringLiteral("/data/texture_library/GUI/CREATION/HybridUI/LoginScreen/"
+                                          "COH_LogInScreen_Background.texture"));
     }
 
     QStringList Screen(const QString& screen, const QStringList& extra = {}) const
@@ -122,6 +143,148 @@ TEST_F(CliTest, WritesTheScreenWithLevelsAndFrame)
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(CharacterPixel(100, 100), QByteArray(3, char(128)));
     EXPECT_EQ(CharacterPixel(900, 100), QByteArray::fromHex("00ff00"));
+}
+
+// A compressor that fails: its message and the write message, once each, a
+// non-zero exit, and the old game file as it was.
+TEST_F(CliTest, FailingCompressorIsReportedOnceAndTheOldFileStays)
+{
+    ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("fake"))));
+    ASSERT_TRUE(
+        WriteScript(Path(QStringLiteral("fake/nvcompress")), "printf 'DDS junk' > temp_dds.dds\nexit 1\n"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(LoginFile(QStringLiteral("game"))).path()));
+    ASSERT_TRUE(WriteBytes(LoginFile(QStringLiteral("game")), "old"));
+    const ProcessResult r =
+        Cli(Screen(QStringLiteral("login"), {QStringLiteral("--compress")}), Path(QStringLiteral("fake")));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.count("Error calling the NVIDIA tool!"), 1) << r.err.constData();
+    EXPECT_EQ(r.err.count("Please disable Texture Compression."), 1);
+    EXPECT_EQ(r.err.count("Error writing image. Please check file permissions."), 1);
+    EXPECT_EQ(ReadAll(LoginFile(QStringLiteral("game"))), QByteArray("old"));
+}
+
+// Two compressed writes at once, each with its own picture and game folder:
+// each game gets its own picture, complete, every time.
+TEST_F(CliTest, TwoCompressedWritesAtOnceKeepTheirOwnPictures)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("nvcompress")).isEmpty())
+        GTEST_SKIP() << "nvcompress is not installed";
+    for (const auto& [name, colour] :
+         {std::pair{"red.png", QColor(255, 0, 0)}, std::pair{"blue.png", QColor(0, 0, 255)}}) {
+        QImage picture(1024, 768, QImage::Format_RGB888);
+        picture.fill(colour);
+        ASSERT_TRUE(picture.save(Path(QString::fromLatin1(name))));
+    }
+    ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("gA"))));
+    ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("gB"))));
+    const auto start = [&](QProcess& p, const char* picture, const char* game) {
+        p.setProcessEnvironment(CliEnvironment());
+        p.start(QStringLiteral(LUMIVALE_BIN_DIR "/lumivale-cli"),
+                {QStringLiteral("screen"), QStringLiteral("login"), Path(QString::fromLatin1(picture)),
+                 QStringLiteral("--game"), Path(QString::fromLatin1(game)), QStringLiteral("--compress")});
+    };
+    // The first colour of the first BC1 block: 5-6-5 bits, red F800, blue 001F.
+    const auto firstColour = [&](const char* game) {
+        const QByteArray bytes = ReadAll(LoginFile(QString::fromLatin1(game)));
+        if (bytes.size() != 113 + 128 + 524288)
+            return -1;
+        return int(quint8(bytes[113 + 128])) | (int(quint8(bytes[113 + 129])) << 8);
+    };
+    for (int pair = 0; pair < 12; ++pair) {
+        SCOPED_TRACE(pair);
+        QProcess a, b;
+        start(a, "red.png", "gA");
+        start(b, "blue.png", "gB");
+        ASSERT_TRUE(a.waitForFinished(60000));
+        ASSERT_TRUE(b.waitForFinished(60000));
+        EXPECT_EQ(a.exitCode(), 0) << a.readAllStandardError().constData();
+        EXPECT_EQ(b.exitCode(), 0) << b.readAllStandardError().constData();
+        EXPECT_EQ(firstColour("gA"), 0xF800);
+        EXPECT_EQ(firstColour("gB"), 0x001F);
+    }
+    // Nothing of either run is left in the work folder but the last log.
+    EXPECT_EQ(QDir(Path(QStringLiteral("cache/Lumivale"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("nvcompress.log")});
+}
+
+// FIFOs never hang the tool, as a picture or as a frame.
+TEST_F(CliTest, FifosAreRefusedAtOnce)
+{
+    const QString fifo = Path(QStringLiteral("p.jpg"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ProcessResult r = Cli({QStringLiteral("screen"), QStringLiteral("login"), fifo, QStringLiteral("--game"),
+                           Path(QStringLiteral("game"))});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("Image could not be loaded.")) << r.err.constData();
+    r = Cli(Screen(QStringLiteral("login"), {QStringLiteral("--frame"), fifo}));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("Image could not be loaded.")) << r.err.constData();
+    EXPECT_FALSE(QFileInfo::exists(LoginFile(QStringLiteral("game"))));
+}
+
+// A frame that is given but cannot serve says why and writes nothing.
+TEST_F(CliTest, UnusableFrameFailsWithItsReason)
+{
+    QImage small(640, 480, QImage::Format_RGB888);
+    small.fill(Qt::magenta);
+    ASSERT_TRUE(small.save(Path(QStringLiteral("small.png"))));
+    ProcessResult r =
+        Cli(Screen(QStringLiteral("login"), {QStringLiteral("--frame"), Path(QStringLiteral("small.png"))}));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("Image is not 1024x768 pixels in size.")) << r.err.constData();
+    r = Cli(Screen(QStringLiteral("login"), {QStringLiteral("--frame"), Path(QStringLiteral("gone.png"))}));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("Image could not be loaded.")) << r.err.constData();
+    EXPECT_FALSE(QFileInfo::exists(LoginFile(QStringLiteral("game"))));
+}
+
+// The game's texture is a symlink to a file elsewhere: that file stays as it
+// was, and the game gets a regular file of its own.
+TEST_F(CliTest, SymlinkedTextureIsReplacedNotWrittenThrough)
+{
+    ASSERT_TRUE(WriteBytes(Path(QStringLiteral("victim")), "precious"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(LoginFile(QStringLiteral("game"))).path()));
+    ASSERT_TRUE(QFile::link(Path(QStringLiteral("victim")), LoginFile(QStringLiteral("game"))));
+    const ProcessResult r = Cli(Screen(QStringLiteral("login")));
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(ReadAll(Path(QStringLiteral("victim"))), QByteArray("precious"));
+    EXPECT_FALSE(QFileInfo(LoginFile(QStringLiteral("game"))).isSymLink());
+    EXPECT_EQ(ReadAll(LoginFile(QStringLiteral("game"))).size(), 113 + 4194432);
+
+    // A data folder that leads out of the game folder stops the write and names it.
+    ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("elsewhere"))));
+    ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("game2"))));
+    ASSERT_TRUE(QFile::link(Path(QStringLiteral("elsewhere")), Path(QStringLiteral("game2/data"))));
+    const ProcessResult out =
+        Cli({QStringLiteral("screen"), QStringLiteral("login"), Path(QStringLiteral("grey.png")),
+             QStringLiteral("--game"), Path(QStringLiteral("game2"))});
+    EXPECT_EQ(out.exitCode, 1);
+    EXPECT_TRUE(out.err.contains("Error writing image. Please check file permissions."))
+        << out.err.constData();
+    EXPECT_TRUE(out.err.contains("game2/data")) << out.err.constData();
+    EXPECT_TRUE(QDir(Path(QStringLiteral("elsewhere"))).isEmpty());
+}
+
+// A full disk says so: the program's message and the system's reason.
+TEST_F(CliTest, FullDiskGivesTheReasonOnASecondLine)
+{
+    const QString mount = Path(QStringLiteral("tiny"));
+    ASSERT_TRUE(QDir().mkpath(mount));
+    if (RunTool(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                          QStringLiteral("size=1m"), QStringLiteral("tmpfs"), mount})
+            .exitCode != 0)
+        GTEST_SKIP() << "cannot mount a small file system here";
+    const ProcessResult r = Cli({QStringLiteral("screen"), QStringLiteral("login"),
+                                 Path(QStringLiteral("grey.png")), QStringLiteral("--game"), mount});
+    const QStringList left =
+        QDir(mount + QStringLiteral("/data/texture_library/GUI/CREATION/HybridUI/LoginScreen"))
+            .entryList(QDir::Files | QDir::Hidden);
+    RunTool(QStringLiteral("umount"), {mount});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(
+        r.err.contains("Error writing image. Please check file permissions.\nNo space left on device"))
+        << r.err.constData();
+    EXPECT_TRUE(left.isEmpty()) << qPrintable(left.join(u' '));
 }
 
 } // namespace

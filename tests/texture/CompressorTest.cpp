@@ -188,4 +188,119 @@ TEST_F(CompressorTest, HungCompressorTimesOut)
     EXPECT_EQ(m_host.Messages().first().text, kCompressorTimeoutError);
 }
 
+// The header of a BC1 surface without mip-maps, as a compressor would write it.
+QByteArray Bc1Header(quint32 width, quint32 height)
+{
+    QByteArray header(128, '\0');
+    const auto put = [&](int at, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            header[at + i] = char((v >> (8 * i)) & 0xff);
+    };
+    header.replace(0, 4, "DDS ");
+    put(4, 124);
+    put(8, 0x81007);
+    put(12, height);
+    put(16, width);
+    put(76, 32);
+    put(80, 4);
+    header.replace(84, 4, "DXT1");
+    put(108, 0x1000);
+    return header;
+}
+
+// The compressor's word is not taken: only a normal exit with status 0 and a
+// complete surface of the size, format and mip chain asked for become the
+// game file. Anything else is the compressor message, and the old file stays.
+TEST_F(CompressorTest, UntrustworthyOutputIsRefused)
+{
+    const QString game = Path(QStringLiteral("surfaces"));
+    ASSERT_TRUE(WriteBytes(Path(QStringLiteral("good-header")), Bc1Header(1024, 1024)));
+    ASSERT_TRUE(WriteBytes(Path(QStringLiteral("small-header")), Bc1Header(512, 512)));
+    const QByteArray header = "cat \"" + Path(QStringLiteral("good-header")).toUtf8() + "\" > temp_dds.dds\n";
+    const struct
+    {
+        const char* what;
+        QByteArray script;
+    } liars[] = {
+        {"exit 1 after a partial surface", header + "head -c 5000 /dev/zero >> temp_dds.dds\nexit 1\n"},
+        {"crash after a partial surface", header + "head -c 5000 /dev/zero >> temp_dds.dds\nkill -SEGV $$\n"},
+        {"a complete surface but exit 1", header + "head -c 524288 /dev/zero >> temp_dds.dds\nexit 1\n"},
+        {"300 MB of output", header + "truncate -s 300M temp_dds.dds\n"},
+        {"a cut surface", header + "head -c 100000 /dev/zero >> temp_dds.dds\n"},
+        {"the wrong size", "cat \"" + Path(QStringLiteral("small-header")).toUtf8() +
+                               "\" > temp_dds.dds\nhead -c 131072 /dev/zero >> temp_dds.dds\n"},
+        {"no header at all", "head -c 524416 /dev/zero > temp_dds.dds\n"},
+    };
+    const DibRef picture = PatternPicture(1024, 768);
+    QDir().mkpath(QFileInfo(LoginFile()).path());
+    ASSERT_TRUE(WriteBytes(LoginFile(), "old"));
+    for (const auto& liar : liars) {
+        SCOPED_TRACE(liar.what);
+        m_host.ClearMessages();
+        TextureWriter writer(m_host, {true, Work(), FakeCompressor(liar.script)});
+        EXPECT_FALSE(SaveLogin(writer, *picture));
+        EXPECT_EQ(Icons(), QList<MessageIcon>{MessageIcon::Critical});
+        EXPECT_EQ(m_host.Messages().value(0).text, kCompressorCallError);
+        EXPECT_FALSE(m_host.Messages().value(0).detail.isEmpty());
+        EXPECT_EQ(ReadAll(LoginFile()), QByteArray("old"));
+    }
+    // The same script with the whole surface and a clean exit is taken as it is.
+    m_host.ClearMessages();
+    TextureWriter honest(
+        m_host, {true, Work(), FakeCompressor(header + "head -c 524288 /dev/zero >> temp_dds.dds\n")});
+    ASSERT_TRUE(SaveLogin(honest, *picture));
+    const QByteArray written = ReadAll(LoginFile());
+    EXPECT_EQ(written.size(), 113 + 128 + 524288);
+    EXPECT_EQ(written.mid(113, 128), Bc1Header(1024, 1024));
+    EXPECT_EQ(QDir(Work()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
+}
+
+// A work folder too small for the compressor's files: the write fails with the
+// system's reason, nothing half-written becomes the game file.
+TEST_F(CompressorTest, FullWorkFolderFailsWithTheReason)
+{
+    ASSERT_TRUE(QDir().mkpath(Work()));
+    if (RunTool(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                          QStringLiteral("size=4200k"), QStringLiteral("tmpfs"), Work()})
+            .exitCode != 0)
+        GTEST_SKIP() << "cannot mount a small file system here";
+    QDir().mkpath(QFileInfo(LoginFile()).path());
+    WriteBytes(LoginFile(), "old");
+    const DibRef picture = PatternPicture(1024, 768);
+    // The Targa (4 MB) fits, the surface does not; the compressor does not notice.
+    TextureWriter cut(m_host, {true, Work(),
+                               FakeCompressor("cat \"" + Path(QStringLiteral("header")).toUtf8() +
+                                              "\" > temp_dds.dds\nhead -c 524288 /dev/zero >> temp_dds.dds\n"
+                                              "exit 0\n")});
+    WriteBytes(Path(QStringLiteral("header")), Bc1Header(1024, 1024));
+    const bool cutWritten = SaveLogin(cut, *picture);
+    const QList<MessageIcon> cutIcons = Icons();
+
+    // A texture whose Targa (16 MB) does not fit at all.
+    m_host.ClearMessages();
+    TextureWriter noRoom(m_host, {true, Work(), FakeCompressor("exit 0\n")});
+    TextureRequest request;
+    request.root = Path(QStringLiteral("game"));
+    request.folder = QStringLiteral("data");
+    request.saveFile = request.fileName = QStringLiteral("huge");
+    const DibRef large = PatternPicture(1100, 1100);
+    request.picture = large.get();
+    request.width = request.height = 2048;
+    request.texWidth = request.texHeight = 2048;
+    request.texPath = QStringLiteral("t/");
+    const Result<QString> tooBig = noRoom.Write(request);
+    const QStringList left = QDir(Work()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    RunTool(QStringLiteral("umount"), {Work()});
+
+    EXPECT_FALSE(cutWritten);
+    EXPECT_EQ(cutIcons, QList<MessageIcon>{MessageIcon::Critical});
+    EXPECT_EQ(ReadAll(LoginFile()), QByteArray("old"));
+    ASSERT_FALSE(tooBig);
+    EXPECT_EQ(tooBig.error().Headline().text, kWriteErrorMessage);
+    EXPECT_EQ(tooBig.error().Headline().detail, QStringLiteral("No space left on device"));
+    // The private folders are gone, also after the failures.
+    EXPECT_TRUE(left.isEmpty() || left == QStringList{QStringLiteral("nvcompress.log")})
+        << qPrintable(left.join(u' '));
+}
+
 } // namespace

@@ -18,6 +18,7 @@
 #include <QSettings>
 #include <QTabWidget>
 #include <optional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -358,6 +359,47 @@ TEST(Form1Process, RandomizerRunWithEmptySettingsExitsAtOnceWithoutAWindow)
     // Generous for sanitizer builds; the release build takes a small fraction of this.
     EXPECT_LT(timer.elapsed(), 5000);
     EXPECT_FALSE(QFile::exists(home.filePath("config/Lumivale/Lumivale.ini")));
+}
+
+// A settings file that is a FIFO (or anything but a regular file) gives the
+// defaults with a warning, for the window and the randomizer alike, and is
+// never waited on or rewritten.
+TEST(Form1Process, FifoSettingsFileGivesDefaultsWithAWarning)
+{
+    QTemporaryDir home;
+    QDir().mkpath(home.filePath("config/Lumivale"));
+    const QString ini = home.filePath("config/Lumivale/Lumivale.ini");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(ini).constData(), 0600), 0);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    env.insert("XDG_CACHE_HOME", home.filePath("cache"));
+    env.insert("WINEPREFIX", home.filePath("wine"));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    for (const QStringList& arguments : {QStringList{"-randomizer"}, QStringList{}}) {
+        QProcess p;
+        QProcessEnvironment withExit = env;
+        withExit.insert("LUMIVALE_EXIT_WHEN_SHOWN", "1");
+        p.setProcessEnvironment(withExit);
+        p.start(QStringLiteral(LUMIVALE_BIN_DIR "/lumivale"), arguments);
+        ASSERT_TRUE(p.waitForFinished(10000)) << qPrintable(arguments.join(' '));
+        EXPECT_EQ(p.exitCode(), 0);
+        EXPECT_TRUE(p.readAllStandardError().contains("not a regular file"));
+        EXPECT_FALSE(QFileInfo(ini).isFile());
+    }
+}
+
+// The window's side: defaults at start, and the close check leaves the file alone.
+TEST_F(Form1Test, FifoSettingsFileIsNeverRewritten)
+{
+    const QString ini = Path("fifo/Lumivale.ini");
+    QDir().mkpath(Path("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(ini).constData(), 0600), 0);
+    m_store = std::make_unique<SettingsStore>(ini);
+    Start();
+    EXPECT_TRUE(m_window->settingsTab->setCohPath->text().isEmpty());
+    m_window->settingsTab->setWidth->setText("1280");
+    EXPECT_TRUE(m_window->close());
+    EXPECT_FALSE(QFileInfo(ini).isFile());
 }
 
 } // namespace
