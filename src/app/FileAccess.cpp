@@ -56,14 +56,14 @@ QString AppendMatched(QString base, const QStringList& components)
 
 } // namespace
 
-QString ReturnPath(const QString& FileName)
+QString ReturnPath(const QString& fileName)
 {
-    qsizetype last = FileName.size() - 1;
-    while (last >= 0 && !IsSeparator(FileName[last]))
+    qsizetype last = fileName.size() - 1;
+    while (last >= 0 && !IsSeparator(fileName[last]))
         --last;
     if (last <= 0)
         return QString();
-    return FileName.left(last);
+    return fileName.left(last);
 }
 
 QString MatchPathCase(const QString& path)

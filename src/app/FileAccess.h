@@ -11,7 +11,7 @@ class QIODevice;
 
 // Folder part of a path without the trailing separator; both '\' and '/' count.
 // A bare name, or a path whose only separator leads it, gives "".
-QString ReturnPath(const QString& FileName);
+QString ReturnPath(const QString& fileName);
 // Each existing component replaced by its spelling on disk (an exact match
 // preferred, else one that differs only in case); from the first component that
 // does not exist on, the path is kept as given.

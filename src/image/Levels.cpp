@@ -3,29 +3,29 @@
 #include <algorithm>
 #include <cmath>
 
-std::array<std::uint8_t, 256> LevelsTable(qint16 Black, qint16 White)
+std::array<std::uint8_t, 256> LevelsTable(qint16 black, qint16 white)
 {
     std::array<std::uint8_t, 256> table{};
     for (int v = 0; v < 256; ++v) {
-        if (v >= White)
+        if (v >= white)
             table[std::size_t(v)] = 255;
-        else if (v <= Black)
+        else if (v <= black)
             table[std::size_t(v)] = 0;
-        else // here White - Black >= 2
+        else // here white - black >= 2
             table[std::size_t(v)] =
-                std::uint8_t(std::nearbyint(double(v - Black) / double(White - Black) * 255.0));
+                std::uint8_t(std::nearbyint(double(v - black) / double(white - black) * 255.0));
     }
     return table;
 }
 
-void AdjustLevels(cDIBSection& cDib, qint16 Black, qint16 White)
+void AdjustLevels(cDIBSection& picture, qint16 black, qint16 white)
 {
-    if ((Black <= 0 && White >= 255) || cDib.IsEmpty())
+    if ((black <= 0 && white >= 255) || picture.IsEmpty())
         return;
-    const auto table = LevelsTable(Black, White);
+    const auto table = LevelsTable(black, white);
     // Padding bytes are mapped too: they belong to the buffer and nobody reads them.
-    std::uint8_t* p = cDib.DIBSectionBitsPtr();
-    std::uint8_t* const end = p + cDib.ImageSize();
+    std::uint8_t* p = picture.DIBSectionBitsPtr();
+    std::uint8_t* const end = p + picture.ImageSize();
     for (; p != end; ++p)
         *p = table[*p];
 }

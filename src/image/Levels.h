@@ -6,13 +6,13 @@
 #include <array>
 #include <cstdint>
 
-// The byte mapping of a level adjustment: >= White -> 255, else <= Black -> 0,
+// The byte mapping of a level adjustment: >= white -> 255, else <= black -> 0,
 // else the value stretched linearly between the two (ties to even).
-std::array<std::uint8_t, 256> LevelsTable(qint16 Black, qint16 White);
+std::array<std::uint8_t, 256> LevelsTable(qint16 black, qint16 white);
 
-// Stretches every byte of the buffer (padding included) between Black and
-// White. Black <= 0 with White >= 255 leaves the buffer alone.
-void AdjustLevels(cDIBSection& cDib, qint16 Black, qint16 White);
+// Stretches every byte of the buffer (padding included) between black and
+// white. black <= 0 with white >= 255 leaves the buffer alone.
+void AdjustLevels(cDIBSection& picture, qint16 black, qint16 white);
 
 // Apply's rule, for the window and the command-line tool alike: only a real
 // adjustment (white below 255, or black at 1 or more) touches the picture.

@@ -11,40 +11,40 @@
 #include <thread>
 #include <vector>
 
-bool cDIBSection::Create(std::int32_t lWidth, std::int32_t lHeight)
+bool cDIBSection::Create(std::int32_t width, std::int32_t height)
 {
-    return Allocate(lWidth, lHeight, true);
+    return Allocate(width, height, true);
 }
 
-bool cDIBSection::Allocate(std::int32_t lWidth, std::int32_t lHeight, bool zeroed)
+bool cDIBSection::Allocate(std::int32_t width, std::int32_t height, bool zeroed)
 {
     ClearUp();
-    if (lWidth < 1 || lHeight < 1)
+    if (width < 1 || height < 1)
         return false;
     // The row length must fit in 32 bits; the total is computed in 64 bits
     // because a 32-bit product overflows long before memory runs out.
-    if (lWidth > (INT32_MAX - 3) / 3)
+    if (width > (INT32_MAX - 3) / 3)
         return false;
-    const std::uint64_t size = std::uint64_t(ScanLineBytes(lWidth)) * std::uint64_t(lHeight);
+    const std::uint64_t size = std::uint64_t(ScanLineBytes(width)) * std::uint64_t(height);
     if (size > (std::uint64_t(1) << 34))
         return false;
     // Buffers that are filled right away skip the zeroing pass.
     m_bits.reset(zeroed ? new (std::nothrow) std::uint8_t[size]() : new (std::nothrow) std::uint8_t[size]);
     if (!m_bits)
         return false;
-    m_width = lWidth;
-    m_height = lHeight;
+    m_width = width;
+    m_height = height;
     return true;
 }
 
-bool cDIBSection::CreateFromPicture(const QImage& picThis)
+bool cDIBSection::CreateFromPicture(const QImage& picture)
 {
-    if (picThis.isNull())
+    if (picture.isNull())
         return false;
     // 32-bit (what the JPEG and most other readers give) and 24-bit pictures
     // are read as they are; anything else is converted once.
-    const bool direct = picThis.format() == QImage::Format_RGB32 || picThis.format() == QImage::Format_RGB888;
-    const QImage rgb = direct ? picThis : picThis.convertToFormat(QImage::Format_RGB32);
+    const bool direct = picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_RGB888;
+    const QImage rgb = direct ? picture : picture.convertToFormat(QImage::Format_RGB32);
     if (rgb.isNull() || !Allocate(rgb.width(), rgb.height(), false))
         return false;
     const std::int32_t padding = BytesPerScanLine() - 3 * m_width;
@@ -95,7 +95,7 @@ QImage cDIBSection::ToImage() const
     return out;
 }
 
-void cDIBSection::PaintPicture(QPainter& painter, int lDestLeft, int lDestTop) const
+void cDIBSection::PaintPicture(QPainter& painter, int left, int top) const
 {
     if (IsEmpty())
         return;
@@ -103,7 +103,7 @@ void cDIBSection::PaintPicture(QPainter& painter, int lDestLeft, int lDestTop) c
     // without copying, and draw it flipped back.
     const QImage view(m_bits.get(), m_width, m_height, BytesPerScanLine(), QImage::Format_BGR888);
     painter.save();
-    painter.translate(lDestLeft, lDestTop + m_height);
+    painter.translate(left, top + m_height);
     painter.scale(1, -1);
     painter.drawImage(0, 0, view);
     painter.restore();
@@ -255,15 +255,15 @@ void ResampleInto(const SourceRows& src, cDIBSection& out)
 
 } // namespace
 
-std::shared_ptr<cDIBSection> cDIBSection::Resample(std::int32_t lNewHeight, std::int32_t lNewWidth) const
+std::shared_ptr<cDIBSection> cDIBSection::Resample(std::int32_t newHeight, std::int32_t newWidth) const
 {
     if (IsEmpty())
         return nullptr;
     auto out = std::make_shared<cDIBSection>();
     // Every byte is written below (the copy, or each row with its padding).
-    if (!out->Allocate(lNewWidth, lNewHeight, false))
+    if (!out->Allocate(newWidth, newHeight, false))
         return nullptr;
-    if (lNewWidth == m_width && lNewHeight == m_height) {
+    if (newWidth == m_width && newHeight == m_height) {
         std::memcpy(out->m_bits.get(), m_bits.get(), ImageSize());
         return out;
     }
@@ -271,17 +271,17 @@ std::shared_ptr<cDIBSection> cDIBSection::Resample(std::int32_t lNewHeight, std:
     return out;
 }
 
-std::shared_ptr<cDIBSection> cDIBSection::ResamplePicture(const QImage& picThis, std::int32_t lNewHeight,
-                                                          std::int32_t lNewWidth)
+std::shared_ptr<cDIBSection> cDIBSection::ResamplePicture(const QImage& picture, std::int32_t newHeight,
+                                                          std::int32_t newWidth)
 {
-    const bool direct = picThis.format() == QImage::Format_RGB32 || picThis.format() == QImage::Format_RGB888;
-    const QImage rgb = direct || picThis.isNull() ? picThis : picThis.convertToFormat(QImage::Format_RGB32);
+    const bool direct = picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_RGB888;
+    const QImage rgb = direct || picture.isNull() ? picture : picture.convertToFormat(QImage::Format_RGB32);
     if (rgb.isNull())
         return nullptr;
     auto out = std::make_shared<cDIBSection>();
-    if (rgb.width() == lNewWidth && rgb.height() == lNewHeight)
+    if (rgb.width() == newWidth && rgb.height() == newHeight)
         return out->CreateFromPicture(rgb) ? out : nullptr;
-    if (!out->Allocate(lNewWidth, lNewHeight, false))
+    if (!out->Allocate(newWidth, newHeight, false))
         return nullptr;
     // The decoded picture is top-down: memory row 0 is its last scan line.
     const SourceRows src{rgb.constScanLine(rgb.height() - 1), -std::ptrdiff_t(rgb.bytesPerLine()),
@@ -293,7 +293,7 @@ std::shared_ptr<cDIBSection> cDIBSection::ResamplePicture(const QImage& picThis,
     return out;
 }
 
-bool cDIBSection::SavePicture(const QString& sFileName) const
+bool cDIBSection::SavePicture(const QString& fileName) const
 {
     if (IsEmpty())
         return false;
@@ -315,7 +315,7 @@ bool cDIBSection::SavePicture(const QString& sFileName) const
     PutLE32(info + 20, std::uint32_t(imageSize));
 
     // The previous file survives any failed write.
-    QSaveFile file(sFileName);
+    QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return false;
     const auto put = [&file](const void* data, qint64 size) {
@@ -329,7 +329,7 @@ bool cDIBSection::SavePicture(const QString& sFileName) const
     return file.commit();
 }
 
-void cDIBSection::RandomiseBits(bool bGray)
+void cDIBSection::RandomiseBits(bool gray)
 {
     if (IsEmpty())
         return;
@@ -338,7 +338,7 @@ void cDIBSection::RandomiseBits(bool bGray)
     for (std::int32_t r = 0; r < m_height; ++r) {
         std::uint8_t* p = Row(r);
         for (std::int32_t x = 0; x < m_width; ++x, p += 3) {
-            if (bGray) {
+            if (gray) {
                 p[0] = p[1] = p[2] = next();
             } else {
                 p[0] = 0;

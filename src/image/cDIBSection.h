@@ -21,10 +21,10 @@ public:
     // Releases what the buffer held and makes a new one; the pixels are zero.
     // Refuses (false, buffer empty) a width or height below 1 or a size that
     // does not fit in memory.
-    bool Create(std::int32_t lWidth, std::int32_t lHeight);
+    bool Create(std::int32_t width, std::int32_t height);
     // Fills the buffer from a decoded picture of any format (alpha dropped:
     // transparent pixels are expected to be flattened by the decoder).
-    bool CreateFromPicture(const QImage& picThis);
+    bool CreateFromPicture(const QImage& picture);
 
     std::int32_t BytesPerScanLine() const { return ScanLineBytes(m_width); }
     static std::int32_t ScanLineBytes(std::int32_t width) { return (3 * width + 3) & ~3; }
@@ -48,28 +48,28 @@ public:
     // A new buffer of the given size (note: height first) holding this picture
     // scaled bilinearly; an exact copy when the size is unchanged. Null when the
     // new buffer cannot be made or this one is empty.
-    std::shared_ptr<cDIBSection> Resample(std::int32_t lNewHeight, std::int32_t lNewWidth) const;
+    std::shared_ptr<cDIBSection> Resample(std::int32_t newHeight, std::int32_t newWidth) const;
     // The same as CreateFromPicture followed by Resample, read straight from the
     // decoded picture without the full-size copy in between.
-    static std::shared_ptr<cDIBSection> ResamplePicture(const QImage& picThis, std::int32_t lNewHeight,
-                                                        std::int32_t lNewWidth);
+    static std::shared_ptr<cDIBSection> ResamplePicture(const QImage& picture, std::int32_t newHeight,
+                                                        std::int32_t newWidth);
 
     // Writes the buffer as a bitmap file (BM header, 40-byte info header, one
     // zero colour entry, the rows as held in memory).
-    bool SavePicture(const QString& sFileName) const;
+    bool SavePicture(const QString& fileName) const;
     // Fills the picture with noise: grey, or blue 0 with random green and red.
-    void RandomiseBits(bool bGray);
+    void RandomiseBits(bool gray);
     // Releases the pixel memory; safe on an empty buffer.
     void ClearUp();
 
     // A top-down QImage sharing this buffer's memory is not possible (rows are
     // bottom-up), so drawing flips the view while painting.
-    void PaintPicture(QPainter& painter, int lDestLeft, int lDestTop) const;
+    void PaintPicture(QPainter& painter, int left, int top) const;
     // A top-down copy as a QImage (RGB888), for tests and tools.
     QImage ToImage() const;
 
 private:
-    bool Allocate(std::int32_t lWidth, std::int32_t lHeight, bool zeroed);
+    bool Allocate(std::int32_t width, std::int32_t height, bool zeroed);
 
     std::unique_ptr<std::uint8_t[]> m_bits;
     std::int32_t m_width = 0;
