@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -70,22 +70,31 @@ Result<QString> ResolveWriteTarget(const QString& root, const QString& relative)
         return Fail(Refused(QStringLiteral("No file name below %1.").arg(root)));
 
     // Each folder is followed to where it really is, and must stay inside root.
+    // Walking down from the canonical root, a component that is no symlink
+    // keeps the path canonical; only symlinks need resolving.
     QString current = canonicalRoot;
     for (qsizetype i = 0; i + 1 < components.size(); ++i) {
         const QString spelled = SpelledEntry(current, components[i]);
         const QString next = current + QLatin1Char('/') + (spelled.isEmpty() ? components[i] : spelled);
-        const QFileInfo info(next);
-        if (!info.exists()) {
-            if (info.isSymLink())
-                return Fail(Refused(QStringLiteral("%1 is a symbolic link that leads nowhere.").arg(next)));
+        struct stat info = {};
+        if (::lstat(QFile::encodeName(next).constData(), &info) != 0) {
             if (!QDir().mkdir(next) && !QFileInfo(next).isDir())
                 return Fail(Refused(QStringLiteral("The folder %1 cannot be created.").arg(next)));
             current = next;
             continue;
         }
-        if (!info.isDir())
+        if (S_ISDIR(info.st_mode)) {
+            current = next;
+            continue;
+        }
+        if (!S_ISLNK(info.st_mode))
             return Fail(Refused(QStringLiteral("%1 is not a folder.").arg(next)));
-        const QString resolved = info.canonicalFilePath();
+        const QFileInfo link(next);
+        const QString resolved = link.canonicalFilePath();
+        if (resolved.isEmpty())
+            return Fail(Refused(QStringLiteral("%1 is a symbolic link that leads nowhere.").arg(next)));
+        if (!link.isDir())
+            return Fail(Refused(QStringLiteral("%1 is not a folder.").arg(next)));
         if (!Inside(canonicalRoot, resolved))
             return Fail(Refused(QStringLiteral("%1 leads outside %2.").arg(next, canonicalRoot)));
         current = resolved;
@@ -103,14 +112,28 @@ Result<QString> ResolveWriteTarget(const QString& root, const QString& relative)
 
 void RemoveStaleTemporaries(const QString& folder, const QString& fileName)
 {
-    static const QRegularExpression ours(QStringLiteral("^\\..+\\.lumivale-(\\d+)-\\d+\\.tmp$"));
-    const QRegularExpression saveFile(QStringLiteral("^") + QRegularExpression::escape(fileName) +
-                                      QStringLiteral("\\.[A-Za-z0-9]{6}$"));
+    const QString ours = QStringLiteral(".lumivale-");
+    const QString saveFilePrefix = fileName + QLatin1Char('.');
     const QStringList entries = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& entry : entries) {
-        const QRegularExpressionMatch match = ours.match(entry);
-        if ((match.hasMatch() && ProcessGone(match.captured(1).toLongLong())) ||
-            saveFile.match(entry).hasMatch())
+        bool stale = false;
+        // ".<name>.lumivale-<pid>-<n>.tmp" of a run that is gone.
+        const qsizetype at = entry.lastIndexOf(ours);
+        if (entry.startsWith(QLatin1Char('.')) && at > 1 && entry.endsWith(QLatin1String(".tmp"))) {
+            const QStringView numbers = QStringView(entry).sliced(at + ours.size()).chopped(4);
+            const qsizetype dash = numbers.indexOf(QLatin1Char('-'));
+            bool ok = false;
+            const qint64 pid = dash > 0 ? numbers.first(dash).toLongLong(&ok) : 0;
+            stale = ok && ProcessGone(pid);
+        }
+        // "<name>.XXXXXX" left by the QSaveFile writes of earlier versions.
+        if (entry.size() == saveFilePrefix.size() + 6 && entry.startsWith(saveFilePrefix)) {
+            const QStringView suffix = QStringView(entry).sliced(saveFilePrefix.size());
+            stale = std::all_of(suffix.begin(), suffix.end(), [](QChar c) {
+                return c.unicode() < 128 && (c.isLetterOrNumber());
+            });
+        }
+        if (stale)
             QFile::remove(folder + QLatin1Char('/') + entry);
     }
 }
@@ -205,11 +228,15 @@ void PrivateWorkFolder::Keep(const QString& name)
 
 void PrivateWorkFolder::RemoveStale(const QString& workFolder)
 {
-    static const QRegularExpression job(QStringLiteral("^job-(\\d+)-\\d+$"));
     const QDir work(workFolder);
     for (const QString& entry : work.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
-        const QRegularExpressionMatch match = job.match(entry);
-        if (match.hasMatch() && ProcessGone(match.captured(1).toLongLong()))
+        // "job-<pid>-<n>" of a run that is gone.
+        if (!entry.startsWith(QLatin1String("job-")))
+            continue;
+        const qsizetype dash = entry.indexOf(QLatin1Char('-'), 4);
+        bool ok = false;
+        const qint64 pid = dash > 4 ? QStringView(entry).sliced(4, dash - 4).toLongLong(&ok) : 0;
+        if (ok && ProcessGone(pid))
             QDir(work.filePath(entry)).removeRecursively();
     }
     // Earlier versions wrote the compressor's files straight into the work folder.
