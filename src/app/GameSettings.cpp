@@ -11,13 +11,13 @@ GameSettings GameSettings::Load(const SettingsStore& store, const WinePrefix& pr
         s.cohRegKey = keyName;
     s.cohWidth = store.Read(setting::kCohWidth);
     s.cohHeight = store.Read(setting::kCohHeight);
-    s.cohAuto = CheckValueFromText(store.Read(setting::kCohAuto)) != 0;
+    s.cohAuto = ReadCheck(store, setting::kCohAuto);
     return s;
 }
 
 void GameSettings::Save(SettingsStore& store) const
 {
-    store.Write(setting::kCohAuto, CheckValueToText(cohAuto ? 1 : 0));
+    WriteCheck(store, setting::kCohAuto, cohAuto);
     store.Write(setting::kCohRegKey, cohRegKey);
     store.Write(setting::kCohPath, cohPath);
     store.Write(setting::kCohWidth, cohWidth);

@@ -200,3 +200,13 @@ QString CheckValueToText(int value)
 {
     return value >= 0 ? QLatin1Char(' ') + QString::number(value) : QString::number(value);
 }
+
+bool ReadCheck(const SettingsStore& store, const QString& name)
+{
+    return CheckValueFromText(store.Read(name)) != 0;
+}
+
+void WriteCheck(SettingsStore& store, const QString& name, bool checked)
+{
+    store.Write(name, CheckValueToText(checked ? 1 : 0));
+}

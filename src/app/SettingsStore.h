@@ -43,3 +43,7 @@ private:
 int CheckValueFromText(const QString& text);
 // The stored form of a check-box value: one leading blank for a non-negative number (" 0", " 1").
 QString CheckValueToText(int value);
+
+// A check-box setting read as on or off, and stored as " 1" or " 0".
+bool ReadCheck(const SettingsStore& store, const QString& name);
+void WriteCheck(SettingsStore& store, const QString& name, bool checked);

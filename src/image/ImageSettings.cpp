@@ -3,8 +3,8 @@
 FrameSettings FrameSettings::Load(const SettingsStore& store)
 {
     FrameSettings s;
-    s.frames = CheckValueFromText(store.Read(setting::kFrames)) != 0;
-    s.framesPreview = CheckValueFromText(store.Read(setting::kFramesPreview)) != 0;
+    s.frames = ReadCheck(store, setting::kFrames);
+    s.framesPreview = ReadCheck(store, setting::kFramesPreview);
     s.frameHL = store.Read(setting::kFrameHL);
     s.frameHC = store.Read(setting::kFrameHC);
     return s;
@@ -12,8 +12,8 @@ FrameSettings FrameSettings::Load(const SettingsStore& store)
 
 void FrameSettings::Save(SettingsStore& store) const
 {
-    store.Write(setting::kFrames, CheckValueToText(frames ? 1 : 0));
-    store.Write(setting::kFramesPreview, CheckValueToText(framesPreview ? 1 : 0));
+    WriteCheck(store, setting::kFrames, frames);
+    WriteCheck(store, setting::kFramesPreview, framesPreview);
     store.Write(setting::kFrameHL, frameHL);
     store.Write(setting::kFrameHC, frameHC);
 }

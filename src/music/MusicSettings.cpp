@@ -3,11 +3,11 @@
 MusicSettings MusicSettings::Load(const SettingsStore& store)
 {
     MusicSettings s;
-    s.soundFolder = CheckValueFromText(store.Read(setting::kSoundFolder)) != 0;
+    s.soundFolder = ReadCheck(store, setting::kSoundFolder);
     return s;
 }
 
 void MusicSettings::Save(SettingsStore& store) const
 {
-    store.Write(setting::kSoundFolder, CheckValueToText(soundFolder ? 1 : 0));
+    WriteCheck(store, setting::kSoundFolder, soundFolder);
 }

@@ -3,11 +3,11 @@
 RandomizerSettings RandomizerSettings::Load(const SettingsStore& store)
 {
     RandomizerSettings s;
-    s.randomFolder = CheckValueFromText(store.Read(setting::kRandomFolder)) != 0;
+    s.randomFolder = ReadCheck(store, setting::kRandomFolder);
     return s;
 }
 
 void RandomizerSettings::Save(SettingsStore& store) const
 {
-    store.Write(setting::kRandomFolder, CheckValueToText(randomFolder ? 1 : 0));
+    WriteCheck(store, setting::kRandomFolder, randomFolder);
 }

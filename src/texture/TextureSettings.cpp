@@ -3,11 +3,11 @@
 TextureSettings TextureSettings::Load(const SettingsStore& store)
 {
     TextureSettings s;
-    s.textureCompression = CheckValueFromText(store.Read(setting::kTextureCompression)) != 0;
+    s.textureCompression = ReadCheck(store, setting::kTextureCompression);
     return s;
 }
 
 void TextureSettings::Save(SettingsStore& store) const
 {
-    store.Write(setting::kTextureCompression, CheckValueToText(textureCompression ? 1 : 0));
+    WriteCheck(store, setting::kTextureCompression, textureCompression);
 }
