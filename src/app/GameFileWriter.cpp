@@ -1,6 +1,7 @@
 #include "app/GameFileWriter.h"
 
 #include "app/FileAccess.h"
+#include "app/Sha256.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,11 +9,17 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
+#include <deque>
 #include <fcntl.h>
 #include <limits>
+#include <mutex>
+#include <optional>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -59,7 +66,9 @@ Failure Refused(const QString& reason)
 
 } // namespace
 
-Result<QString> ResolveWriteTarget(const QString& root, const QString& relative)
+namespace {
+
+Result<QString> Resolve(const QString& root, const QString& relative, bool createFolders)
 {
     const QFileInfo rootInfo(root);
     const QString canonicalRoot = rootInfo.canonicalFilePath();
@@ -78,6 +87,8 @@ Result<QString> ResolveWriteTarget(const QString& root, const QString& relative)
         const QString next = current + QLatin1Char('/') + (spelled.isEmpty() ? components[i] : spelled);
         struct stat info = {};
         if (::lstat(QFile::encodeName(next).constData(), &info) != 0) {
+            if (!createFolders)
+                return Fail(Refused(QStringLiteral("The folder %1 does not exist.").arg(next)));
             if (!QDir().mkdir(next) && !QFileInfo(next).isDir())
                 return Fail(Refused(QStringLiteral("The folder %1 cannot be created.").arg(next)));
             current = next;
@@ -110,6 +121,13 @@ Result<QString> ResolveWriteTarget(const QString& root, const QString& relative)
     return target;
 }
 
+} // namespace
+
+Result<QString> ResolveWriteTarget(const QString& root, const QString& relative)
+{
+    return Resolve(root, relative, true);
+}
+
 void RemoveStaleTemporaries(const QString& folder, const QString& fileName)
 {
     const QString ours = QStringLiteral(".lumivale-");
@@ -129,16 +147,93 @@ void RemoveStaleTemporaries(const QString& folder, const QString& fileName)
         // "<name>.XXXXXX" left by the QSaveFile writes of earlier versions.
         if (entry.size() == saveFilePrefix.size() + 6 && entry.startsWith(saveFilePrefix)) {
             const QStringView suffix = QStringView(entry).sliced(saveFilePrefix.size());
-            stale = std::all_of(suffix.begin(), suffix.end(), [](QChar c) {
-                return c.unicode() < 128 && (c.isLetterOrNumber());
-            });
+            stale = std::all_of(suffix.begin(), suffix.end(),
+                                [](QChar c) { return c.unicode() < 128 && (c.isLetterOrNumber()); });
         }
         if (stale)
             QFile::remove(folder + QLatin1Char('/') + entry);
     }
 }
 
-Result<QString> WriteFileAtomically(const QString& root, const QString& relative, const WriteBody& body)
+namespace {
+
+// Write calls passed on to the file, their bytes hashed on another thread
+// meanwhile: the hash of a 4 MB texture is as much processor work as writing
+// it, and the second core takes it while the writing and the sync to disk go on.
+class HashingDevice : public QIODevice
+{
+public:
+    explicit HashingDevice(QIODevice& target) : m_target(target)
+    {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        m_worker = std::thread([this] { Run(); });
+    }
+    ~HashingDevice() override { Finish(); }
+    // Waits for the hash of everything written.
+    QByteArray Digest()
+    {
+        Finish();
+        return m_digest;
+    }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        const qint64 written = m_target.write(data, size);
+        if (written <= 0) {
+            setErrorString(m_target.errorString());
+            return written;
+        }
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_blocks.emplace_back(data, qsizetype(written));
+        }
+        m_wake.notify_one();
+        return written;
+    }
+
+private:
+    void Run()
+    {
+        Sha256 hash;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return !m_blocks.empty() || m_done; });
+            if (m_blocks.empty())
+                break;
+            QByteArray block = std::move(m_blocks.front());
+            m_blocks.pop_front();
+            lock.unlock();
+            hash.Add(block.constData(), block.size());
+            lock.lock();
+        }
+        m_digest = hash.Hex();
+    }
+    void Finish()
+    {
+        if (!m_worker.joinable())
+            return;
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_done = true;
+        }
+        m_wake.notify_one();
+        m_worker.join();
+    }
+
+    QIODevice& m_target;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<QByteArray> m_blocks;
+    bool m_done = false;
+    QByteArray m_digest;
+    std::thread m_worker;
+};
+
+// The atomic write; with hash, also the SHA-256 of what was written.
+Result<QString> WriteAtomically(const QString& root, const QString& relative, const WriteBody& body,
+                                QByteArray* hash, bool sync)
 {
     auto resolved = ResolveWriteTarget(root, relative);
     if (!resolved)
@@ -173,12 +268,17 @@ Result<QString> WriteFileAtomically(const QString& root, const QString& relative
             ::close(fd);
             return discard(Refused(file.errorString()));
         }
-        if (auto written = body(file); !written)
+        std::optional<HashingDevice> hashing;
+        if (hash)
+            hashing.emplace(file);
+        if (auto written = body(hashing ? static_cast<QIODevice&>(*hashing) : file); !written)
             return discard(written.error());
         if (!file.flush() || file.error() != QFileDevice::NoError)
             return discard(Refused(file.errorString()));
-        if (::fdatasync(file.handle()) != 0)
+        if (sync && ::fdatasync(file.handle()) != 0)
             return discard(Refused(SystemErrorText(errno)));
+        if (hashing)
+            *hash = hashing->Digest();
         file.close();
         if (file.error() != QFileDevice::NoError)
             return discard(Refused(file.errorString()));
@@ -186,6 +286,13 @@ Result<QString> WriteFileAtomically(const QString& root, const QString& relative
     if (::rename(temporaryName.constData(), QFile::encodeName(target).constData()) != 0)
         return discard(Refused(SystemErrorText(errno)));
     return target;
+}
+
+} // namespace
+
+Result<QString> WriteFileAtomically(const QString& root, const QString& relative, const WriteBody& body)
+{
+    return WriteAtomically(root, relative, body, nullptr, true);
 }
 
 PrivateWorkFolder::PrivateWorkFolder(const QString& workFolder) : m_workFolder(workFolder)
@@ -242,4 +349,180 @@ void PrivateWorkFolder::RemoveStale(const QString& workFolder)
     // Earlier versions wrote the compressor's files straight into the work folder.
     for (const char* leftover : {"temp_tga.tga", "temp_dds.dds", "nvtemp.bat"})
         QFile::remove(work.filePath(QString::fromLatin1(leftover)));
+}
+
+// --- Game files: backups of foreign files and records of the program's own ---
+
+namespace {
+
+const QString kBackupFolder = QStringLiteral("Lumivale/Backup/");
+const QString kRecordSuffix = QStringLiteral(".sha256");
+
+// A game path as the records name it: '/' separated, "." and ".." dropped,
+// lower case (the game and the file helpers match names without regard to case).
+QString RecordKey(const QString& relative)
+{
+    return Components(relative).join(QLatin1Char('/')).toLower();
+}
+
+bool BelowData(const QString& key)
+{
+    return key.startsWith(QLatin1String("data/"));
+}
+
+struct FileStamp
+{
+    qint64 size = -1;
+    qint64 seconds = 0;
+    qint64 nanoseconds = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+std::optional<FileStamp> StampOf(const QString& path)
+{
+    struct stat info = {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return FileStamp{qint64(info.st_size), qint64(info.st_mtim.tv_sec), qint64(info.st_mtim.tv_nsec)};
+}
+
+// What the program recorded when it last wrote a game file.
+struct Record
+{
+    QByteArray sha256;
+    FileStamp stamp;
+};
+
+std::optional<Record> ReadRecord(const QString& path)
+{
+    // A record is the program's own small file; anything else is not one.
+    const Result<QByteArray> text = ReadRegularFile(path, 4096);
+    if (!text)
+        return std::nullopt;
+    Record record;
+    for (const QByteArray& line : text->split('\n')) {
+        const QList<QByteArray> words = line.split(' ');
+        if (words.size() == 2 && words[0] == "sha256" && words[1].size() == 64)
+            record.sha256 = words[1];
+        else if (words.size() == 2 && words[0] == "size")
+            record.stamp.size = words[1].toLongLong();
+        else if (words.size() == 3 && words[0] == "mtime")
+            record.stamp = {record.stamp.size, words[1].toLongLong(), words[2].toLongLong()};
+    }
+    if (record.sha256.isEmpty())
+        return std::nullopt;
+    return record;
+}
+
+// Whether the file still holds what the record says the program wrote. The
+// size and time stamp answer at once when they agree; otherwise the contents do.
+bool HoldsRecorded(const QString& path, const Record& record)
+{
+    const std::optional<FileStamp> stamp = StampOf(path);
+    if (!stamp)
+        return false;
+    if (*stamp == record.stamp)
+        return true;
+    if (stamp->size != record.stamp.size)
+        return false;
+    const Result<QByteArray> digest = Sha256OfFile(path);
+    return digest && *digest == record.sha256;
+}
+
+Result<> CopyInto(QIODevice& out, const QString& sourcePath)
+{
+    QFile source;
+    if (auto opened = OpenRegularFile(source, sourcePath); !opened)
+        return opened;
+    std::vector<char> block(1 << 16);
+    for (;;) {
+        const qint64 got = source.read(block.data(), qint64(block.size()));
+        if (got < 0)
+            return Fail(Failure::Because(source.errorString()));
+        if (got == 0)
+            return {};
+        if (auto written = WriteFully(out, block.data(), got); !written)
+            return written;
+    }
+}
+
+} // namespace
+
+Result<QString> WriteGameFile(const QString& gameFolder, const QString& relative, const WriteBody& body)
+{
+    const QString key = RecordKey(relative);
+    if (!BelowData(key))
+        return WriteFileAtomically(gameFolder, relative, body);
+    const Result<QString> target = ResolveWriteTarget(gameFolder, relative);
+    if (!target)
+        return target;
+    const QString backup = kBackupFolder + key;
+    const QString recordPath =
+        QFileInfo(gameFolder).canonicalFilePath() + QLatin1Char('/') + backup + kRecordSuffix;
+
+    // A loose file the program did not write is kept before it is replaced.
+    if (StampOf(*target)) {
+        const std::optional<Record> record = ReadRecord(recordPath);
+        if (!record || !HoldsRecorded(*target, *record)) {
+            const Result<QString> kept = WriteFileAtomically(
+                gameFolder, backup, [&](QIODevice& out) { return CopyInto(out, *target); });
+            if (!kept)
+                return Fail(Failure::Because(QStringLiteral("%1 could not be kept before it is replaced: %2")
+                                                 .arg(*target, kept.error().Reason())));
+        }
+    }
+
+    QByteArray hash;
+    const Result<QString> written = WriteAtomically(gameFolder, relative, body, &hash, true);
+    if (!written)
+        return written;
+    const std::optional<FileStamp> stamp = StampOf(*written);
+    const QByteArray record = "sha256 " + hash + "\nsize " + QByteArray::number(stamp ? stamp->size : -1) +
+                              "\nmtime " + QByteArray::number(stamp ? stamp->seconds : 0) + ' ' +
+                              QByteArray::number(stamp ? stamp->nanoseconds : 0) + '\n';
+    // The record is a convenience for a later restore: no sync, and a failure
+    // to keep it does not undo the written game file.
+    WriteAtomically(
+        gameFolder, backup + kRecordSuffix,
+        [&](QIODevice& out) { return WriteFully(out, record.constData(), record.size()); }, nullptr, false);
+    return written;
+}
+
+Result<RestoreOutcome> RestoreGameFile(const QString& gameFolder, const QString& relative)
+{
+    const QString key = RecordKey(relative);
+    RestoreOutcome outcome;
+    const Result<QString> target = Resolve(gameFolder, relative, false);
+    if (!target || !StampOf(*target)) {
+        outcome.kind = RestoreOutcome::NotThere;
+        outcome.path = target.value_or(QString());
+        return outcome;
+    }
+    outcome.path = *target;
+    const QString root = QFileInfo(gameFolder).canonicalFilePath() + QLatin1Char('/');
+    const QString backup = root + kBackupFolder + key;
+    const QString recordPath = backup + kRecordSuffix;
+    const std::optional<Record> record = ReadRecord(recordPath);
+    if (!record || !HoldsRecorded(*target, *record)) {
+        outcome.kind = RestoreOutcome::LeftAlone;
+        return outcome;
+    }
+    if (StampOf(backup)) {
+        const QByteArray from = QFile::encodeName(backup), to = QFile::encodeName(*target);
+        if (::rename(from.constData(), to.constData()) != 0) {
+            // Another file system: copy it back, then let it go.
+            const Result<QString> copied = WriteFileAtomically(
+                gameFolder, relative, [&](QIODevice& out) { return CopyInto(out, backup); });
+            if (!copied)
+                return Fail(copied.error());
+            QFile::remove(backup);
+        }
+        outcome.kind = RestoreOutcome::BackupPutBack;
+    } else {
+        if (!QFile::remove(*target))
+            return Fail(Failure::Because(QStringLiteral("%1 cannot be deleted.").arg(*target)));
+        outcome.kind = RestoreOutcome::Deleted;
+    }
+    QFile::remove(recordPath);
+    return outcome;
 }

@@ -29,6 +29,32 @@ using WriteBody = std::function<Result<>(QIODevice&)>;
 // refused path as their reason; callers retitle them with their own message.
 Result<QString> WriteFileAtomically(const QString& root, const QString& relative, const WriteBody& body);
 
+// A write of a game file: relative is below the game folder. For files below
+// its data folder (where loose files override the game's packed ones) the
+// program keeps track of what it replaces: before it first replaces a loose
+// file it did not write, it keeps a copy at Lumivale/Backup/<relative>; for
+// every file it writes it records the SHA-256 of what it wrote beside that
+// (<relative>.sha256). Other paths are written as WriteFileAtomically does.
+Result<QString> WriteGameFile(const QString& gameFolder, const QString& relative, const WriteBody& body);
+
+struct RestoreOutcome
+{
+    enum Kind
+    {
+        NotThere,      // no such file: nothing to do
+        Deleted,       // the program's file is gone; the game's packed one shows again
+        BackupPutBack, // the loose file that was there before is back
+        LeftAlone,     // the file is not (or no longer) what the program wrote
+    };
+    Kind kind = NotThere;
+    QString path;
+};
+
+// Undoes WriteGameFile for one file, but only while the file still holds what
+// the program wrote: then the kept file goes back, or, without one, the file is
+// deleted. A file changed since by something else is left alone.
+Result<RestoreOutcome> RestoreGameFile(const QString& gameFolder, const QString& relative);
+
 // The path root + relative resolves to, with the folders it needs created,
 // under the rules above. Nothing is written.
 Result<QString> ResolveWriteTarget(const QString& root, const QString& relative);

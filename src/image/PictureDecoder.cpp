@@ -1,6 +1,7 @@
 #include "image/PictureDecoder.h"
 
 #include "app/FileAccess.h"
+#include "image/JpegDecoder.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -9,7 +10,6 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <mutex>
 #include <stb_image.h>
 
 namespace {
@@ -36,60 +36,6 @@ quint32 U32(const uchar* p)
 {
     return U16(p) | (U16(p + 2) << 16);
 }
-
-// --- What the image readers say while they decode --------------------------
-
-// The warnings of the image readers on this thread while a decode runs. Qt's
-// readers report a cut or damaged file only as a warning and still hand back
-// a picture (the JPEG reader fills the missing part with grey), so the decode
-// listens to them.
-thread_local QStringList* t_readerWarnings = nullptr;
-QtMessageHandler g_previousHandler = nullptr;
-
-void ReaderMessageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (t_readerWarnings && context.category && std::strncmp(context.category, "qt.gui.imageio", 14) == 0) {
-        t_readerWarnings->append(message);
-        return;
-    }
-    if (g_previousHandler)
-        g_previousHandler(type, context, message);
-    else
-        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
-}
-
-class ReaderWarnings
-{
-public:
-    ReaderWarnings()
-    {
-        static std::once_flag installed;
-        std::call_once(installed, [] { g_previousHandler = qInstallMessageHandler(ReaderMessageHandler); });
-        t_readerWarnings = &m_warnings;
-    }
-    ~ReaderWarnings() { t_readerWarnings = nullptr; }
-    ReaderWarnings(const ReaderWarnings&) = delete;
-    ReaderWarnings& operator=(const ReaderWarnings&) = delete;
-
-    // The first warning that means the picture is incomplete or damaged.
-    QString Damage() const
-    {
-        for (const QString& w : m_warnings) {
-            // libjpeg's words for data that ended early or does not decode.
-            const bool cut = w.contains(QLatin1String("Premature end"));
-            const bool corrupt = w.startsWith(QLatin1String("Corrupt JPEG data")) &&
-                                 !w.contains(QLatin1String("extraneous bytes before marker")) &&
-                                 !w.contains(QLatin1String("bad ICC marker"));
-            const bool progression = w.startsWith(QLatin1String("Inconsistent progression sequence"));
-            if (cut || corrupt || progression)
-                return w;
-        }
-        return QString();
-    }
-
-private:
-    QStringList m_warnings;
-};
 
 // --- Completeness of formats whose readers keep a cut picture --------------
 
@@ -321,7 +267,18 @@ Result<QImage> DecodeWithQt(QFile& file)
     if (!shortfall.isEmpty())
         return Fail(LoadFailure(shortfall));
 
-    ReaderWarnings warnings;
+    if (format == "jpeg") {
+        // libjpeg straight into the buffer's byte order, telling a cut file from a whole one.
+        if (file.size() > AllocationLimitBytes())
+            return Fail(LoadFailure(QStringLiteral("The picture is larger than the decoder allows.")));
+        const QByteArray data = file.readAll();
+        if (std::optional<Result<QImage>> jpeg = DecodeJpeg(data, AllocationLimitBytes())) {
+            if (!*jpeg)
+                return Fail(LoadFailure(jpeg->error().Reason()));
+            return **jpeg;
+        }
+        file.seek(0);
+    }
     QImageReader reader(&file, format);
     // Anything else is recognised by content, whatever its name says.
     reader.setDecideFormatFromContent(format.isEmpty());
@@ -333,9 +290,6 @@ Result<QImage> DecodeWithQt(QFile& file)
         return Fail(
             LoadFailure(unknown ? QStringLiteral("The file is not a picture.") : reader.errorString()));
     }
-    if (const QString damage = warnings.Damage(); !damage.isEmpty())
-        return Fail(
-            LoadFailure(QStringLiteral("The picture data is cut short or damaged (%1).").arg(damage)));
     return img;
 }
 
@@ -344,7 +298,8 @@ Result<QImage> DecodeWithQt(QFile& file)
 // (the pixel buffer reads both), which spares a full conversion pass.
 QImage ToOpaqueRgb888(const QImage& img)
 {
-    if (img.format() == QImage::Format_RGB32 || img.format() == QImage::Format_RGB888)
+    if (img.format() == QImage::Format_RGB32 || img.format() == QImage::Format_RGB888 ||
+        img.format() == QImage::Format_BGR888)
         return img;
     if (!img.hasAlphaChannel())
         return img.convertToFormat(QImage::Format_RGB888);

@@ -9,8 +9,8 @@
 inline const QString kImageLoadError = QStringLiteral("Image could not be loaded.");
 
 // Decodes a picture file (bmp, jpg/jpeg, png, gif first frame, tga; other
-// formats Qt reads by content) into an opaque picture, Format_RGB32 or
-// Format_RGB888; transparent pixels are composited over black. Only regular
+// formats Qt reads by content) into an opaque picture, Format_RGB32,
+// Format_RGB888 or Format_BGR888; transparent pixels are composited over black. Only regular
 // files are opened (after symlinks): a FIFO or a device is refused at once.
 // A picture whose data ends early or is damaged is refused too, so a cut
 // download never becomes a grey or black texture; harmless oddities (unknown

@@ -37,13 +37,25 @@ bool cDIBSection::Allocate(std::int32_t width, std::int32_t height, bool zeroed)
     return true;
 }
 
+namespace {
+
+// Formats whose pixels the buffer reads without a conversion.
+bool IsDirectFormat(QImage::Format format)
+{
+    return format == QImage::Format_RGB32 || format == QImage::Format_RGB888 ||
+           format == QImage::Format_BGR888;
+}
+
+} // namespace
+
 bool cDIBSection::CreateFromPicture(const QImage& picture)
 {
     if (picture.isNull())
         return false;
-    // 32-bit (what the JPEG and most other readers give) and 24-bit pictures
-    // are read as they are; anything else is converted once.
-    const bool direct = picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_RGB888;
+    // 32-bit (what most readers give) and 24-bit pictures in either byte order
+    // (the JPEG decoder gives the buffer's own) are read as they are; anything
+    // else is converted once.
+    const bool direct = IsDirectFormat(picture.format());
     const QImage rgb = direct ? picture : picture.convertToFormat(QImage::Format_RGB32);
     if (rgb.isNull() || !Allocate(rgb.width(), rgb.height(), false))
         return false;
@@ -58,6 +70,8 @@ bool cDIBSection::CreateFromPicture(const QImage& picture)
                 dst[3 * x + 1] = std::uint8_t(p >> 8);
                 dst[3 * x + 2] = std::uint8_t(p >> 16);
             }
+        } else if (rgb.format() == QImage::Format_BGR888) {
+            std::memcpy(dst, rgb.constScanLine(y), 3 * std::size_t(m_width));
         } else {
             const uchar* src = rgb.constScanLine(y);
             for (std::int32_t x = 0; x < m_width; ++x) {
@@ -274,7 +288,7 @@ std::shared_ptr<cDIBSection> cDIBSection::Resample(std::int32_t newHeight, std::
 std::shared_ptr<cDIBSection> cDIBSection::ResamplePicture(const QImage& picture, std::int32_t newHeight,
                                                           std::int32_t newWidth)
 {
-    const bool direct = picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_RGB888;
+    const bool direct = IsDirectFormat(picture.format());
     const QImage rgb = direct || picture.isNull() ? picture : picture.convertToFormat(QImage::Format_RGB32);
     if (rgb.isNull())
         return nullptr;
@@ -288,6 +302,8 @@ std::shared_ptr<cDIBSection> cDIBSection::ResamplePicture(const QImage& picture,
                          rgb.width(), rgb.height()};
     if (rgb.format() == QImage::Format_RGB32)
         ResampleInto<4, 0, 1, 2>(src, *out); // 0xffRRGGBB stored as B, G, R, 0xff
+    else if (rgb.format() == QImage::Format_BGR888)
+        ResampleInto<3, 0, 1, 2>(src, *out);
     else
         ResampleInto<3, 2, 1, 0>(src, *out);
     return out;

@@ -313,7 +313,7 @@ Result<QString> TextureWriter::Write(const TextureRequest& request)
     if (request.texture && dataSize > qint64(std::numeric_limits<quint32>::max()))
         return Fail(WriteFailure(QStringLiteral("The texture is larger than 4 GB.")));
 
-    Result<QString> written = WriteFileAtomically(request.root, relative, [&](QIODevice& out) -> Result<> {
+    Result<QString> written = WriteGameFile(request.root, relative, [&](QIODevice& out) -> Result<> {
         if (request.texture) {
             const QByteArray header =
                 TextureHeader(quint32(dataSize), quint32(request.texWidth), quint32(request.texHeight),
@@ -385,7 +385,7 @@ Result<QString> WrapDdsAsTexture(const QString& sourceFile, const QString& textu
     if (!name || size > qint64(std::numeric_limits<quint32>::max()))
         return Fail(Failure::Because(QStringLiteral("The texture's name or size cannot be stored.")));
     const QString fileName = textureName + QStringLiteral(".texture");
-    return WriteFileAtomically(
+    return WriteGameFile(
         root, folder.isEmpty() ? fileName : folder + QLatin1Char('/') + fileName,
         [&](QIODevice& out) -> Result<> {
             if (auto header = WriteAll(out, TextureHeader(quint32(size), 1024, 768, *name, false)); !header)

@@ -2,6 +2,8 @@
 
 #include "TestTools.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QIODevice>
@@ -167,6 +169,82 @@ TEST_F(GameFileWriterTest, PrivateWorkFoldersAreSeparateAndCleanedUp)
     PrivateWorkFolder next(work);
     EXPECT_EQ(Entries(work),
               (QStringList{QFileInfo(next.Path()).fileName(), QStringLiteral("nvcompress.log")}));
+}
+
+// A loose file of another mod is kept before the program first replaces it,
+// and comes back byte for byte when the program's file is restored.
+TEST_F(GameFileWriterTest, ForeignFilesAreKeptAndPutBack)
+{
+    const QString relative = QStringLiteral("data/texture_library/GUI/x.texture");
+    ASSERT_TRUE(QDir().mkpath(game + QStringLiteral("/data/texture_library/GUI")));
+    const QString file = game + QLatin1Char('/') + relative;
+    QByteArray foreign(100000, 'm');
+    foreign[7] = '\x01';
+    ASSERT_TRUE(WriteBytes(file, foreign));
+
+    ASSERT_TRUE(WriteGameFile(game, relative, Bytes("first")));
+    const QString backup = game + QStringLiteral("/Lumivale/Backup/") + relative.toLower();
+    EXPECT_EQ(ReadAll(backup), foreign);
+    EXPECT_EQ(ReadAll(backup + QStringLiteral(".sha256")).left(71),
+              "sha256 " + QCryptographicHash::hash("first", QCryptographicHash::Sha256).toHex());
+    // A second replace of the program's own file keeps the first backup.
+    ASSERT_TRUE(WriteGameFile(game, relative, Bytes("second")));
+    EXPECT_EQ(ReadAll(backup), foreign);
+
+    Result<RestoreOutcome> restored = RestoreGameFile(game, relative);
+    ASSERT_TRUE(restored);
+    EXPECT_EQ(restored->kind, RestoreOutcome::BackupPutBack);
+    EXPECT_EQ(ReadAll(file), foreign);
+    EXPECT_FALSE(QFileInfo::exists(backup));
+    // The foreign file is not the program's: a second restore leaves it alone.
+    restored = RestoreGameFile(game, relative);
+    ASSERT_TRUE(restored);
+    EXPECT_EQ(restored->kind, RestoreOutcome::LeftAlone);
+    EXPECT_EQ(ReadAll(file), foreign);
+}
+
+TEST_F(GameFileWriterTest, RestoreTouchesOnlyWhatTheProgramWrote)
+{
+    const QString relative = QStringLiteral("data/a.texture");
+    // Nothing there: nothing to do.
+    Result<RestoreOutcome> restored = RestoreGameFile(game, relative);
+    ASSERT_TRUE(restored);
+    EXPECT_EQ(restored->kind, RestoreOutcome::NotThere);
+    EXPECT_EQ(RestoreGameFile(game, QStringLiteral("data/no/such/folder.texture"))->kind,
+              RestoreOutcome::NotThere);
+    EXPECT_FALSE(QFileInfo::exists(game + QStringLiteral("/data/no")));
+
+    // The program's own file without a file before it: restore deletes it.
+    ASSERT_TRUE(WriteGameFile(game, relative, Bytes("mine")));
+    EXPECT_FALSE(QFileInfo::exists(game + QStringLiteral("/Lumivale/Backup/data/a.texture")));
+    restored = RestoreGameFile(game, relative);
+    ASSERT_TRUE(restored);
+    EXPECT_EQ(restored->kind, RestoreOutcome::Deleted);
+    EXPECT_FALSE(QFileInfo::exists(game + QLatin1Char('/') + relative));
+
+    // Changed by something else since: left alone, and said so.
+    ASSERT_TRUE(WriteGameFile(game, relative, Bytes("mine")));
+    ASSERT_TRUE(WriteBytes(game + QLatin1Char('/') + relative, "theirs"));
+    restored = RestoreGameFile(game, relative);
+    ASSERT_TRUE(restored);
+    EXPECT_EQ(restored->kind, RestoreOutcome::LeftAlone);
+    EXPECT_EQ(ReadAll(game + QLatin1Char('/') + relative), QByteArray("theirs"));
+
+    // Same size, same time stamp faked, other bytes: the contents decide.
+    ASSERT_TRUE(WriteGameFile(game, relative, Bytes("mine")));
+    const QString path = game + QLatin1Char('/') + relative;
+    const QDateTime when = QFileInfo(path).lastModified();
+    ASSERT_TRUE(WriteBytes(path, "Mine"));
+    QFile touched(path);
+    ASSERT_TRUE(touched.open(QIODevice::ReadWrite));
+    touched.setFileTime(when, QFileDevice::FileModificationTime);
+    touched.close();
+    EXPECT_EQ(RestoreGameFile(game, relative)->kind, RestoreOutcome::LeftAlone);
+
+    // Files outside data are the program's own folders: no backups, no records.
+    ASSERT_TRUE(WriteBytes(game + QStringLiteral("/other.txt"), "x"));
+    ASSERT_TRUE(WriteGameFile(game, QStringLiteral("other.txt"), Bytes("y")));
+    EXPECT_FALSE(QFileInfo::exists(game + QStringLiteral("/Lumivale/Backup/other.txt")));
 }
 
 } // namespace
