@@ -1,0 +1,37 @@
+#pragma once
+
+#include "app/BusyHost.h"
+#include "image/cDIBSection.h"
+
+#include <QString>
+
+class TextureWriter;
+
+// One catalogued texture of the game: its folder below the game's data folder
+// ('/' separated, no separator at either end), its base name, and the size
+// the game declares for it.
+struct TextureTarget
+{
+    QString gamePath;
+    QString fileName;
+    qint32 width = 0;
+    qint32 height = 0;
+};
+
+// The stored size of a texture declared at size: the next power of two (the
+// client reads the stored picture at the power of two of each declared side).
+qint32 StoredTextureSize(qint32 declared);
+
+// The replacement file of a target below the game folder:
+// "data/" + gamePath + "/" + fileName + ".texture".
+QString TextureFilePath(const TextureTarget& target);
+
+// Writes picture (already at the declared size) as the target's replacement:
+// declared width x height in the header, stored at the next powers of two
+// (columns beyond zero, rows beyond repeating the last), recorded name
+// gamePath + "/" + fileName + ".dds", alpha from the mask's blue channel when
+// one is given (the has-alpha byte then set). Through the writer's busy scope,
+// compression switch and the game-file rules (confined, atomic, backups).
+Result<QString> WriteTextureTarget(TextureWriter& writer, const QString& gameFolder,
+                                   const TextureTarget& target, const cDIBSection& picture,
+                                   const cDIBSection* alpha);
