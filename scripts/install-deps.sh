@@ -10,7 +10,7 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   libnvtt-bin libstb-dev libexpected-dev nettle-dev libjpeg62-turbo-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdg-utils imagemagick vorbis-tools ffmpeg hyperfine
+  xvfb xauth xdg-utils xdg-user-dirs desktop-file-utils imagemagick vorbis-tools ffmpeg hyperfine
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <memory>
@@ -23,6 +24,25 @@ QString Canonical(const QString& path)
 {
     const QString canonical = QFileInfo(path).canonicalFilePath();
     return canonical.isEmpty() ? QDir::cleanPath(path) : canonical;
+}
+
+// The desktop folder as the desktop names it (`xdg-user-dir DESKTOP`); ""
+// without the tool, or when it answers with the home folder (no desktop set up).
+QString DesktopFolder()
+{
+    QProcess process;
+    process.start(QStringLiteral("xdg-user-dir"), {QStringLiteral("DESKTOP")});
+    if (!process.waitForFinished(3000)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return QString();
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return QString();
+    const QString folder = QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+    if (folder.isEmpty() || Canonical(folder) == Canonical(QDir::homePath()) || !QFileInfo(folder).isDir())
+        return QString();
+    return folder;
 }
 
 } // namespace
@@ -71,6 +91,9 @@ Environment SystemEnvironment()
     environment.dataFolder = DataFolder();
     environment.compressorPath = FindCompressor(environment.dataFolder);
     environment.now = [] { return QDateTime::currentDateTime(); };
+    environment.windowProgram = ExecutableFolder() + QStringLiteral("/lumivale");
+    environment.applicationsFolder = QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
+    environment.desktopFolder = [] { return DesktopFolder(); };
     auto generator = std::make_shared<std::mt19937_64>(QRandomGenerator::system()->generate64());
     // 53 random bits over 2^53: uniform in [0, 1), never 1.
     environment.random = [generator] { return double((*generator)() >> 11) * 0x1.0p-53; };

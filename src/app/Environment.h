@@ -20,6 +20,12 @@ struct Environment
     std::function<QDateTime()> now;
     // A fresh uniform random number with 0 <= r < 1.
     std::function<double()> random;
+    // The window program ("lumivale" beside this executable), which shortcuts start.
+    QString windowProgram;
+    // Where desktop entries go ($XDG_DATA_HOME/applications) and the user's
+    // desktop folder ("" when there is none); the latter asked for when needed.
+    QString applicationsFolder;
+    std::function<QString()> desktopFolder;
 
     double SecondsSinceMidnight() const;
     QDate Today() const;

@@ -37,8 +37,10 @@ void ConsoleBusyHost::PumpEvents()
 
 void ConsoleBusyHost::OnBusyChanged(bool busy)
 {
-    if (!busy)
+    if (!busy) {
         EndStatusLine();
+        m_printed.clear();
+    }
 }
 
 void ConsoleBusyHost::OnProgressChanged()
@@ -47,9 +49,10 @@ void ConsoleBusyHost::OnProgressChanged()
     if (text.isEmpty())
         return;
     if (!m_terminal) {
-        if (text != m_shownText)
+        // Each status once: not again when an inner step hands the outer one back.
+        if (!m_printed.contains(text))
             std::fprintf(m_stream, "%s\n", qPrintable(text));
-        m_shownText = text;
+        m_printed.insert(text);
         return;
     }
     const qint64 maximum = Maximum() > 0 ? Maximum() : 1;

@@ -2,6 +2,7 @@
 
 #include "app/BusyHost.h"
 
+#include <QSet>
 #include <cstdio>
 
 // The command-line tool's busy host. On a terminal it keeps one status line,
@@ -33,5 +34,6 @@ private:
     bool m_confirmAnswer = false;
     bool m_lineOpen = false;
     QString m_shownText;
+    QSet<QString> m_printed; // plain lines written in the current busy state
     int m_shownPercent = -1;
 };

@@ -1,6 +1,7 @@
 // lumivale-cli: the program's jobs without a window, one subcommand per job.
 #include "app/Environment.h"
 #include "app/GameFileWriter.h"
+#include "cli/RandomizerCommands.h"
 #include "cli/ScreenCommand.h"
 #include "cli/Subcommand.h"
 
@@ -16,6 +17,18 @@ const Subcommand kSubcommands[] = {
      "  screen login|character PICTURE --game DIR [--compress] [--frame FILE] [--black N] [--white N]\n"
      "      Writes PICTURE (scaled to 1024x768) as the login or character selection background.\n",
      RunScreenCommand},
+    {"pool",
+     "  pool add login|character PICTURE|FOLDER --game DIR [--frame FILE] [--compress]\n"
+     "      Adds a picture, or every picture of a folder (up to 1000, in name order), to a random pool.\n",
+     RunPoolCommand},
+    {"randomize",
+     "  randomize --game DIR [--no-launch] [-- LAUNCHER-ARGUMENTS...]\n"
+     "      Installs a random background from each pool and starts paragonchat.exe through Wine.\n",
+     RunRandomizeCommand},
+    {"shortcut",
+     "  shortcut --game DIR\n"
+     "      Writes a desktop shortcut that starts the game with random backgrounds.\n",
+     RunShortcutCommand},
 };
 
 } // namespace

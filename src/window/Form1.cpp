@@ -61,7 +61,16 @@ Form1::Form1(SettingsStore& store, const Environment& environment, WinePrefix pr
     context.frameHC = [this] { return settingsTab->FrameHC->text(); };
     context.compress = [this] { return settingsTab->setCompression->isChecked(); };
     screensTab = new ScreensTab(*m_host, m_store, m_environment, context, openFile);
-    randomizerTab = new RandomizerTab;
+    RandomizerContext randomizer;
+    randomizer.gameFolder = [this] { return settingsTab->setCohPath->text(); };
+    randomizer.frames = [this] { return screensTab->scrFrames->isChecked(); };
+    randomizer.frame = [this](LoadingScreen screen) {
+        return screen == LoadingScreen::Login ? settingsTab->FrameHL->text() : settingsTab->FrameHC->text();
+    };
+    randomizer.compress = [this] { return settingsTab->setCompression->isChecked(); };
+    randomizer.sourceImage = [this] { return screensTab->Pictures().SourceImage; };
+    randomizer.usePicture = [this](const QString& file) { screensTab->UsePicture(file); };
+    randomizerTab = new RandomizerTab(*m_host, m_environment, randomizer);
     musicTab = new MusicTab;
     texturesTab = new QWidget;
     texturesTab->setObjectName(QStringLiteral("TexturesTab"));
@@ -170,4 +179,7 @@ void Form1::UpdateEnabledControls()
     const bool haveGame = !settingsTab->setCohPath->text().isEmpty();
     screensTab->scrSaveHL->setEnabled(haveGame && screensTab->HasPicture());
     screensTab->scrSaveHC->setEnabled(haveGame && screensTab->HasPicture());
+    const bool haveChoice = !randomizerTab->ChosenPicture().isEmpty();
+    randomizerTab->rndSaveHL->setEnabled(haveGame && haveChoice);
+    randomizerTab->rndSaveHC->setEnabled(haveGame && haveChoice);
 }

@@ -4,6 +4,7 @@
 #include "app/Environment.h"
 #include "app/SettingsStore.h"
 #include "app/WinePrefix.h"
+#include "randomizer/GameLauncher.h"
 
 #include <QStringList>
 
@@ -15,8 +16,9 @@
 class RandomizerStart
 {
 public:
+    // launcher: how the game's launcher starts (null: backgrounds only).
     RandomizerStart(SettingsStore& store, const Environment& environment, const WinePrefix& prefix,
-                    BusyHost& host);
+                    BusyHost& host, GameLauncher* launcher);
 
     // The start sequence. False when the run is over and the process ends
     // now; true while downloads run (the process then lives until they end or
@@ -31,4 +33,5 @@ private:
     const Environment& m_environment;
     const WinePrefix& m_prefix;
     BusyHost& m_host;
+    GameLauncher* m_launcher;
 };

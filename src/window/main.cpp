@@ -3,6 +3,7 @@
 #include "app/SettingsStore.h"
 #include "app/Startup.h"
 #include "app/WinePrefix.h"
+#include "randomizer/GameLauncher.h"
 #include "window/Form1.h"
 #include "window/RandomizerStart.h"
 #include "window/WidgetBusyHost.h"
@@ -45,7 +46,8 @@ int main(int argc, char* argv[])
 
     if (IsRandomizerCommandLine(arguments)) {
         MessageBoxHost host;
-        RandomizerStart run(store, environment, prefix, host);
+        WineLauncher launcher;
+        RandomizerStart run(store, environment, prefix, host, &launcher);
         if (!run.Run(arguments))
             return 0;
         return app.exec();

@@ -85,7 +85,8 @@ TEST_F(TextureWriterTest, ExistingFoldersAndFileAreMatchedWithoutRegardToCase)
     // (The program's own folder keeps the replaced file and the record of the new one.)
     QStringList gameFiles = FilesBelow(QStringLiteral("game"));
     gameFiles.removeIf([](const QString& f) { return f.startsWith(QStringLiteral("Lumivale/")); });
-    EXPECT_EQ(gameFiles, QStringList{existing.mid(5) + QStringLiteral("/coh_loginscreen_background.texture")});
+    EXPECT_EQ(gameFiles,
+              QStringList{existing.mid(5) + QStringLiteral("/coh_loginscreen_background.texture")});
     EXPECT_EQ(ReadAll(Path(existing + QStringLiteral("/coh_loginscreen_background.texture"))).size(),
               113 + 4194432);
 }

@@ -1,3 +1,4 @@
+#include "TestTools.h"
 #include "WindowFixture.h"
 #include "app/Credits.h"
 #include "app/ui/CreditsTab.h"
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTabWidget>
+#include <QThread>
 #include <optional>
 #include <sys/stat.h>
 
@@ -340,16 +342,33 @@ TEST_F(Form1Test, BrowseSetsTheFolderOfTheChosenClientOrNothingWhenCancelled)
     EXPECT_EQ(s->setCohPath->text(), Path("game"));
 }
 
-TEST(Form1Process, RandomizerRunWithEmptySettingsExitsAtOnceWithoutAWindow)
+// A home with a game installed in a Wine prefix (the game's key names its
+// folder, where paragonchat.exe is) and a stand-in "wine" on PATH that
+// records how it was started and ends at once.
+QProcessEnvironment HomeWithGame(const QTemporaryDir& home)
 {
-    QTemporaryDir home;
-    QProcess p;
+    QDir().mkpath(home.filePath("wine/drive_c/Games/CoH"));
+    QDir().mkpath(home.filePath("wine/dosdevices"));
+    QFile::link("../drive_c", home.filePath("wine/dosdevices/c:"));
+    WriteBytes(home.filePath("wine/drive_c/Games/CoH/paragonchat.exe"), "MZ");
+    WriteBytes(home.filePath("wine/user.reg"), "WINE REGISTRY Version 2\n\n[Software\\\\Cryptic\\\\Coh] 1\n"
+                                               "\"Installation Directory\"=\"C:\\\\Games\\\\CoH\"\n");
+    QDir().mkpath(home.filePath("bin"));
+    WriteScript(home.filePath("bin/wine"), "echo \"$@\" > \"$(dirname \"$0\")/started\"\n");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", home.filePath("config"));
     env.insert("XDG_CACHE_HOME", home.filePath("cache"));
     env.insert("WINEPREFIX", home.filePath("wine"));
+    env.insert("PATH", home.filePath("bin") + ":" + env.value("PATH"));
     env.insert("QT_QPA_PLATFORM", "offscreen");
-    p.setProcessEnvironment(env);
+    return env;
+}
+
+TEST(Form1Process, RandomizerRunWithoutPoolsStartsTheLauncherAndExitsAtOnceWithoutAWindow)
+{
+    QTemporaryDir home;
+    QProcess p;
+    p.setProcessEnvironment(HomeWithGame(home));
     QElapsedTimer timer;
     timer.start();
     p.start(QStringLiteral(LUMIVALE_BIN_DIR "/lumivale"), {"-randomizer"});
@@ -359,6 +378,9 @@ TEST(Form1Process, RandomizerRunWithEmptySettingsExitsAtOnceWithoutAWindow)
     // Generous for sanitizer builds; the release build takes a small fraction of this.
     EXPECT_LT(timer.elapsed(), 5000);
     EXPECT_FALSE(QFile::exists(home.filePath("config/Lumivale/Lumivale.ini")));
+    for (int i = 0; i < 50 && !QFile::exists(home.filePath("bin/started")); ++i)
+        QThread::msleep(50);
+    EXPECT_TRUE(ReadAll(home.filePath("bin/started")).endsWith("paragonchat.exe\n"));
 }
 
 // A settings file that is a FIFO (or anything but a regular file) gives the
@@ -367,14 +389,10 @@ TEST(Form1Process, RandomizerRunWithEmptySettingsExitsAtOnceWithoutAWindow)
 TEST(Form1Process, FifoSettingsFileGivesDefaultsWithAWarning)
 {
     QTemporaryDir home;
+    QProcessEnvironment env = HomeWithGame(home);
     QDir().mkpath(home.filePath("config/Lumivale"));
     const QString ini = home.filePath("config/Lumivale/Lumivale.ini");
     ASSERT_EQ(::mkfifo(QFile::encodeName(ini).constData(), 0600), 0);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-    env.insert("XDG_CACHE_HOME", home.filePath("cache"));
-    env.insert("WINEPREFIX", home.filePath("wine"));
-    env.insert("QT_QPA_PLATFORM", "offscreen");
     for (const QStringList& arguments : {QStringList{"-randomizer"}, QStringList{}}) {
         QProcess p;
         QProcessEnvironment withExit = env;

@@ -33,7 +33,7 @@ TEST_F(RandomizerStartTest, RunMakesNoWidgetStoresNothingAndEndsAtOnce)
     const Environment environment = TestEnvironment();
     const WinePrefix prefix(Path(QStringLiteral("wine")));
     ASSERT_TRUE(IsRandomizerCommandLine({QStringLiteral("x-randomizerx")}));
-    RandomizerStart run(store, environment, prefix, m_host);
+    RandomizerStart run(store, environment, prefix, m_host, nullptr);
     EXPECT_FALSE(run.Run({QStringLiteral("x-randomizerx")}));
     EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty());
     {
@@ -53,7 +53,7 @@ TEST_F(RandomizerStartTest, TodaysUpdateAlreadyDoneEndsWithoutDownloads)
     const Environment environment = TestEnvironment();
     ASSERT_TRUE(store.Write(setting::kLastOnlineUpdate, TodayText(environment.Today())));
     const WinePrefix prefix(Path(QStringLiteral("wine")));
-    RandomizerStart run(store, environment, prefix, m_host);
+    RandomizerStart run(store, environment, prefix, m_host, nullptr);
     EXPECT_FALSE(run.Run({QStringLiteral("-randomizer")}));
     EXPECT_EQ(ReadLastOnlineUpdate(store), TodayText(environment.Today()));
 }

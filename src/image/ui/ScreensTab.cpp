@@ -222,14 +222,20 @@ void ScreensTab::Browse()
     const QString chosen = m_openFile ? m_openFile(this, request) : QString();
     if (chosen.isEmpty())
         return;
-    if (!LoadPicture(chosen))
-        return;
+    if (UsePicture(chosen))
+        WriteLastImageDir(m_store, ReturnPath(chosen));
+}
+
+bool ScreensTab::UsePicture(const QString& file)
+{
+    if (!LoadPicture(file))
+        return false;
     RebuildFramePreviews();
     ShowDisplayedPreview();
-    scrImage->setText(chosen);
-    m_pictureFile = chosen;
-    WriteLastImageDir(m_store, ReturnPath(chosen));
-    emit pictureChosen(chosen);
+    scrImage->setText(file);
+    m_pictureFile = file;
+    emit pictureChosen(file);
+    return true;
 }
 
 bool ScreensTab::LoadPicture(const QString& file)

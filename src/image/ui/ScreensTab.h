@@ -49,6 +49,9 @@ public:
     void Browse();
     // Loads a picture as the source image with previews; false leaves everything as it was.
     bool LoadPicture(const QString& file);
+    // Makes file the tab's picture as a browse does (load, framed previews,
+    // scrImage, the shared Randomizer box); false leaves everything as it was.
+    bool UsePicture(const QString& file);
     void SaveLoadingScreen(bool login);
     // Opens the adjustment group (a click on the preview).
     void DisplayImageControls();

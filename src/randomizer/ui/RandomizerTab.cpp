@@ -2,29 +2,41 @@
 
 #include "app/FileAccess.h"
 #include "controls/XPFrame.h"
+#include "randomizer/GameShortcut.h"
+#include "randomizer/Pools.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-RandomizerTab::RandomizerTab(QWidget* parent) : QWidget(parent)
+namespace {
+
+template <typename T, typename... Args>
+T* Named(const char* name, Args&&... args)
+{
+    T* w = new T(std::forward<Args>(args)...);
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+} // namespace
+
+RandomizerTab::RandomizerTab(BusyHost& host, const Environment& environment, RandomizerContext context,
+                             QWidget* parent)
+    : QWidget(parent), m_host(host), m_environment(environment), m_context(std::move(context))
 {
     setObjectName(QStringLiteral("RandomizerTab"));
-    auto* group = new XPFrame(tr("Source image"));
-    group->setObjectName(QStringLiteral("rndFrame"));
+    auto* group = Named<XPFrame>("rndFrame", tr("Source image"));
     auto* label = new QLabel(tr("Input file:"));
-    rndFile = new QLineEdit;
-    rndFile->setObjectName(QStringLiteral("rndFile"));
+    rndFile = Named<QLineEdit>("rndFile");
     rndFile->setReadOnly(true);
     label->setBuddy(rndFile);
-    rndBrowse = new QPushButton(tr("Browse..."));
-    rndBrowse->setObjectName(QStringLiteral("rndBrowse"));
-    rndFolder = new QCheckBox(tr("Add all the images in this folder to the Randomizer"));
-    rndFolder->setObjectName(QStringLiteral("rndFolder"));
-
+    rndBrowse = Named<QPushButton>("rndBrowse", tr("Browse..."));
+    rndFolder = Named<QCheckBox>("rndFolder", tr("Add all the images in this folder to the Randomizer"));
     auto* grid = new QGridLayout;
     grid->addWidget(label, 0, 0);
     grid->addWidget(rndFile, 0, 1);
@@ -33,11 +45,44 @@ RandomizerTab::RandomizerTab(QWidget* parent) : QWidget(parent)
     grid->setColumnStretch(1, 1);
     group->setLayout(grid);
 
+    auto* pools = Named<XPFrame>("rndPoolFrame", tr("Random backgrounds"));
+    rndSaveHL = Named<QPushButton>("rndSaveHL", PoolButtonCaption(LoadingScreen::Login));
+    rndSaveHC = Named<QPushButton>("rndSaveHC", PoolButtonCaption(LoadingScreen::Character));
+    for (QPushButton* b : {rndSaveHL, rndSaveHC}) {
+        // Room for the longer caption and for "Image 1000 of 1000".
+        b->setMinimumWidth(b->fontMetrics().horizontalAdvance(rndSaveHC->text()) + 32);
+        b->setEnabled(false);
+    }
+    rndNoRepeat = Named<QCheckBox>("rndNoRepeat", tr("Show every picture once before repeating"));
+    auto* poolBox = new QVBoxLayout;
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(rndSaveHL);
+    buttons->addWidget(rndSaveHC);
+    buttons->addStretch(1);
+    poolBox->addLayout(buttons);
+    poolBox->addWidget(rndNoRepeat);
+    pools->setLayout(poolBox);
+
+    auto* shortcutGroup = Named<XPFrame>("rndShortcutFrame", tr("Game shortcut"));
+    auto* shortcutNote = new QLabel(tr("A shortcut that installs random backgrounds from the pools and then "
+                                       "starts the game. Use it instead of the game's own shortcut."));
+    shortcutNote->setWordWrap(true);
+    rndShortcut = Named<QPushButton>("rndShortcut", tr("Create game shortcut"));
+    auto* shortcutBox = new QHBoxLayout;
+    shortcutBox->addWidget(shortcutNote, 1);
+    shortcutBox->addWidget(rndShortcut, 0, Qt::AlignTop);
+    shortcutGroup->setLayout(shortcutBox);
+
     auto* page = new QVBoxLayout(this);
     page->addWidget(group);
+    page->addWidget(pools);
+    page->addWidget(shortcutGroup);
     page->addStretch(1);
 
     connect(rndFolder, &QCheckBox::clicked, this, &RandomizerTab::OnFolderClicked);
+    connect(rndSaveHL, &QPushButton::clicked, this, [this] { AddToPool(LoadingScreen::Login); });
+    connect(rndSaveHC, &QPushButton::clicked, this, [this] { AddToPool(LoadingScreen::Character); });
+    connect(rndShortcut, &QPushButton::clicked, this, &RandomizerTab::CreateShortcut);
 }
 
 void RandomizerTab::SetChosenPicture(const QString& path)
@@ -49,12 +94,14 @@ void RandomizerTab::SetChosenPicture(const QString& path)
 void RandomizerTab::ShowSettings(const RandomizerSettings& settings)
 {
     rndFolder->setChecked(settings.randomFolder);
+    rndNoRepeat->setChecked(settings.randomNoRepeat);
 }
 
 RandomizerSettings RandomizerTab::Settings() const
 {
     RandomizerSettings settings;
     settings.randomFolder = rndFolder->isChecked();
+    settings.randomNoRepeat = rndNoRepeat->isChecked();
     return settings;
 }
 
@@ -64,4 +111,65 @@ void RandomizerTab::OnFolderClicked()
     if (picture.isEmpty())
         return;
     rndFile->setText(rndFolder->isChecked() ? ReturnPath(picture) : picture);
+}
+
+void RandomizerTab::AddToPool(LoadingScreen screen)
+{
+    QPushButton* button = screen == LoadingScreen::Login ? rndSaveHL : rndSaveHC;
+    if (rndFolder->isChecked()) {
+        AddFolder(screen, button);
+        return;
+    }
+    button->setEnabled(false);
+    PoolTarget target;
+    target.gameFolder = m_context.gameFolder();
+    target.screen = screen;
+    if (m_context.frames())
+        target.frame = m_context.frame(screen);
+    target.compress = m_context.compress();
+    // The pool file is named after the picture chosen (its source is already in memory).
+    const QString name = QFileInfo(m_chosenPicture).fileName();
+    if (const Result<QString> added =
+            ::AddToPool(m_host, m_environment, target, name, m_context.sourceImage());
+        !added)
+        m_host.ShowFailure(added.error());
+    button->setEnabled(true);
+}
+
+void RandomizerTab::AddFolder(LoadingScreen screen, QPushButton* button)
+{
+    const QString folder = rndFile->text();
+    const FolderPictures pictures = ListFolderPictures(folder);
+    if (pictures.capped)
+        m_host.ShowMessage(kPoolLimitMessage, MessageIcon::None);
+    if (pictures.names.isEmpty())
+        return;
+    PoolTarget target;
+    target.gameFolder = m_context.gameFolder();
+    target.screen = screen;
+    if (m_context.frames())
+        target.frame = m_context.frame(screen);
+    target.compress = m_context.compress();
+    const PassSummary summary =
+        AddFolderToPool(m_host, m_environment, target, folder, pictures, [button](int i, int n) {
+            button->setText(QStringLiteral("Image %1 of %2").arg(i).arg(n));
+        });
+    button->setText(PoolButtonCaption(screen));
+    // The Screens tab shows the last picture of the pass.
+    if (!summary.lastPicture.isEmpty() && m_context.usePicture)
+        m_context.usePicture(summary.lastPicture);
+    if (const Failure skipped = SkippedPicturesMessage(summary); !skipped.Messages().isEmpty())
+        m_host.ShowFailure(skipped);
+}
+
+void RandomizerTab::CreateShortcut()
+{
+    const Result<QStringList> written = CreateGameShortcut(m_environment, m_context.gameFolder());
+    if (!written) {
+        m_host.ShowFailure(written.error());
+        return;
+    }
+    m_host.ShowMessage(tr("The game shortcut was written to:") + QLatin1Char('\n') +
+                           written->join(QLatin1Char('\n')),
+                       MessageIcon::Information);
 }

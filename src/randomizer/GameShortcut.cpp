@@ -1,0 +1,110 @@
+#include "randomizer/GameShortcut.h"
+
+#include "app/FileAccess.h"
+#include "app/GameFileWriter.h"
+#include "randomizer/GameLauncher.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+QString DesktopExecArgument(const QString& argument)
+{
+    static const QString kReserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    QString doubled = argument;
+    doubled.replace(QLatin1Char('%'), QStringLiteral("%%"));
+    const bool quote = argument.isEmpty() || std::any_of(argument.cbegin(), argument.cend(),
+                                                         [](QChar c) { return kReserved.contains(c); });
+    if (!quote)
+        return doubled;
+    QString quoted = QStringLiteral("\"");
+    for (const QChar c : doubled) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
+            quoted += QLatin1Char('\\');
+        quoted += c;
+    }
+    return quoted + QLatin1Char('"');
+}
+
+QString DesktopStringValue(const QString& value)
+{
+    QString out;
+    for (const QChar c : value) {
+        if (c == QLatin1Char('\\'))
+            out += QStringLiteral("\\\\");
+        else if (c == QLatin1Char('\n'))
+            out += QStringLiteral("\\n");
+        else if (c == QLatin1Char('\t'))
+            out += QStringLiteral("\\t");
+        else if (c == QLatin1Char('\r'))
+            out += QStringLiteral("\\r");
+        else
+            out += c;
+    }
+    return out;
+}
+
+QByteArray GameShortcutEntry(const QString& program, const QString& winePrefix, const QString& gameFolder)
+{
+    QStringList exec;
+    if (!winePrefix.isEmpty())
+        exec << QStringLiteral("env") << DesktopExecArgument(QStringLiteral("WINEPREFIX=") + winePrefix);
+    exec << DesktopExecArgument(program) << QStringLiteral("-randomizer");
+    QString entry =
+        QStringLiteral("[Desktop Entry]\n"
+                       "Type=Application\n"
+                       "Version=1.4\n"
+                       "Name=City of Heroes (Lumivale)\n"
+                       "Comment=Start the game with a random login and character selection background\n"
+                       "Icon=applications-games\n"
+                       "Terminal=false\n"
+                       "Categories=Game;\n");
+    entry += QStringLiteral("Exec=") + DesktopStringValue(exec.join(QLatin1Char(' '))) + QLatin1Char('\n');
+    if (!gameFolder.isEmpty())
+        entry += QStringLiteral("Path=") + DesktopStringValue(gameFolder) + QLatin1Char('\n');
+    return entry.toUtf8();
+}
+
+QString ShortcutWinePrefix(const QString& gameFolder, const QString& inheritedPrefix)
+{
+    QString prefix = WinePrefixOf(gameFolder);
+    if (prefix.isEmpty())
+        prefix = inheritedPrefix;
+    if (prefix.isEmpty())
+        return QString();
+    const QString canonical = QFileInfo(prefix).canonicalFilePath();
+    const QString wineDefault = QFileInfo(QDir::homePath() + QStringLiteral("/.wine")).canonicalFilePath();
+    if (!canonical.isEmpty() && canonical == wineDefault)
+        return QString();
+    return QDir::cleanPath(prefix);
+}
+
+Result<QStringList> CreateGameShortcut(const Environment& environment, const QString& gameFolder)
+{
+    const QByteArray entry =
+        GameShortcutEntry(environment.windowProgram,
+                          ShortcutWinePrefix(gameFolder, qEnvironmentVariable("WINEPREFIX")), gameFolder);
+    const auto body = [&](QIODevice& out) { return WriteFully(out, entry.constData(), entry.size()); };
+    if (environment.applicationsFolder.isEmpty() || !QDir().mkpath(environment.applicationsFolder))
+        return Fail(
+            QStringLiteral("The shortcut could not be written."), MessageIcon::Exclamation,
+            QStringLiteral("There is no applications folder (%1).").arg(environment.applicationsFolder));
+    QStringList written;
+    const Result<QString> menu = WriteFileAtomically(environment.applicationsFolder, kShortcutFileName, body);
+    if (!menu)
+        return Fail(
+            Failure(menu.error())
+                .Retitle(QStringLiteral("The shortcut could not be written."), MessageIcon::Exclamation));
+    written << *menu;
+    const QString desktop = environment.desktopFolder ? environment.desktopFolder() : QString();
+    if (!desktop.isEmpty()) {
+        const Result<QString> copy = WriteFileAtomically(desktop, kShortcutFileName, body);
+        if (!copy)
+            return Fail(Failure(copy.error())
+                            .Retitle(QStringLiteral("The shortcut could not be put on the desktop."),
+                                     MessageIcon::Exclamation));
+        QFile::setPermissions(*copy, QFile::permissions(*copy) | QFile::ExeOwner | QFile::ExeUser);
+        written << *copy;
+    }
+    return written;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "app/BusyHost.h"
+#include "app/Environment.h"
+#include "app/SettingsStore.h"
+#include "randomizer/GameLauncher.h"
+#include "texture/LoadingScreen.h"
+
+#include <QList>
+#include <optional>
+
+// What the randomizer start did for one loading screen.
+struct ScreenInstall
+{
+    LoadingScreen screen = LoadingScreen::Login;
+    bool poolFound = false;    // the screen's pool folder exists
+    QString pick;              // the pool file picked; "" for an empty pool
+    Result<QString> installed; // the game texture written, or why not (not shown to the user)
+};
+
+struct RandomizerRunOutcome
+{
+    QList<ScreenInstall> screens;
+    // Why the launcher could not be started; nothing when it was (or was not asked for).
+    std::optional<Failure> launchFailure;
+};
+
+struct RandomizerRunRequest
+{
+    QString gameFolder;
+    QString argumentText;             // the program's arguments after its name, joined by blanks
+    bool noRepeat = false;            // "Show every picture once before repeating"
+    GameLauncher* launcher = nullptr; // null: install only
+};
+
+// For the login screen, then the character selection screen: a screen whose
+// pool folder exists gets a pool file picked (avoiding the last pick, or in
+// no-repeat rounds) and wrapped into the game's background texture. Then the
+// launcher starts with the forwarded arguments, never waited for. Nothing is
+// shown here: the caller shows the launch failure.
+RandomizerRunOutcome RunRandomizer(const Environment& environment, SettingsStore& store,
+                                   const RandomizerRunRequest& request);

@@ -1,0 +1,277 @@
+#include "TestTools.h"
+#include "randomizer/GameLauncher.h"
+#include "randomizer/GameShortcut.h"
+#include "randomizer/Pools.h"
+#include "randomizer/RandomPick.h"
+#include "randomizer/RandomizerSettings.h"
+#include "randomizer/RunRandomizer.h"
+#include "texture/TextureFormat.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSet>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <random>
+
+namespace {
+
+TEST(ForwardedArgumentsTest, SwitchesAreTakenOutAsWritten)
+{
+    EXPECT_EQ(ForwardedArguments(QStringLiteral("-randomizer -project x")), QStringLiteral("  -project x"));
+    EXPECT_EQ(ForwardedArguments(QStringLiteral("-randomizer -skipupdate")).trimmed(), QString());
+    EXPECT_EQ(ForwardedArguments(QStringLiteral("-randomizer -skipupdate")), QStringLiteral("  "));
+    // Only the first of each, case-sensitive, also inside a word.
+    EXPECT_EQ(ForwardedArguments(QStringLiteral("a -randomizer b -randomizer -SkipUpdate")),
+              QStringLiteral(" a  b -randomizer -SkipUpdate"));
+    EXPECT_EQ(ForwardedArguments(QStringLiteral("x-randomizerx")), QStringLiteral(" xx"));
+    EXPECT_EQ(ArgumentText({QStringLiteral("-randomizer"), QStringLiteral("-project"), QStringLiteral("x")}),
+              QStringLiteral("-randomizer -project x"));
+}
+
+class RandomizerRunTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_game = QFileInfo(m_dir.path()).canonicalFilePath() +
+                 QStringLiteral("/wine/drive_c/Games/City of Heroes");
+        ASSERT_TRUE(QDir().mkpath(m_game));
+        m_environment = SystemEnvironment();
+        m_environment.workFolder = Path("work");
+        m_environment.random = [this] { return std::uniform_real_distribution<double>(0, 1)(m_rng); };
+    }
+    QString Path(const QString& relative) const { return m_dir.filePath(relative); }
+    QString Pool(LoadingScreen screen) const { return m_game + QLatin1Char('/') + PoolFolder(screen); }
+    // A pool file: a small surface whose first data byte tells which it is.
+    void AddPoolFile(LoadingScreen screen, const QString& name, char mark = 'x')
+    {
+        ASSERT_TRUE(QDir().mkpath(Pool(screen)));
+        ASSERT_TRUE(WriteBytes(Pool(screen) + QLatin1Char('/') + name,
+                               DdsHeaderUncompressed(4, 4) + QByteArray(64, mark)));
+    }
+    QByteArray Installed(LoadingScreen screen) const
+    {
+        const LoadingScreenTarget target = TargetFor(screen);
+        return ReadAll(m_game + QLatin1Char('/') + target.folder + QLatin1Char('/') + target.name +
+                       QStringLiteral(".texture"));
+    }
+    RandomizerRunOutcome Run(GameLauncher* launcher = nullptr, bool noRepeat = false,
+                             const QString& arguments = QStringLiteral("-randomizer"))
+    {
+        RandomizerRunRequest request;
+        request.gameFolder = m_game;
+        request.argumentText = arguments;
+        request.noRepeat = noRepeat;
+        request.launcher = launcher;
+        return RunRandomizer(m_environment, m_store, request);
+    }
+
+    QTemporaryDir m_dir;
+    QString m_game;
+    Environment m_environment;
+    std::mt19937 m_rng{42};
+    SettingsStore m_store{m_dir.filePath(QStringLiteral("config/Lumivale.ini"))};
+};
+
+TEST_F(RandomizerRunTest, OnlyTheLoginPoolChangesOnlyTheLoginScreen)
+{
+    AddPoolFile(LoadingScreen::Login, QStringLiteral("only.jpg.dds"), 'L');
+    const LoadingScreenTarget character = TargetFor(LoadingScreen::Character);
+    ASSERT_TRUE(QDir().mkpath(m_game + QLatin1Char('/') + character.folder));
+    ASSERT_TRUE(WriteBytes(
+        m_game + QLatin1Char('/') + character.folder + QStringLiteral("/background.texture"), "old"));
+    for (int run = 0; run < 3; ++run) {
+        const RandomizerRunOutcome outcome = Run();
+        ASSERT_EQ(outcome.screens.size(), 2);
+        EXPECT_EQ(outcome.screens[0].pick, QStringLiteral("only.jpg.dds"));
+        EXPECT_FALSE(outcome.screens[1].poolFound);
+    }
+    // The game's texture: the wrapped pool file, declared 1024 x 768.
+    const QByteArray login = Installed(LoadingScreen::Login);
+    ASSERT_EQ(login.size(), 113 + 128 + 64);
+    EXPECT_EQ(U32At(login, 8), 1024u);
+    EXPECT_EQ(U32At(login, 12), 768u);
+    EXPECT_EQ(login.back(), 'L');
+    EXPECT_EQ(Installed(LoadingScreen::Character), QByteArray("old"));
+    EXPECT_EQ(m_store.Read(setting::kRandomHL), QStringLiteral("only.jpg.dds"));
+}
+
+TEST_F(RandomizerRunTest, TwoFilesAlternateAndAnEmptyPoolForgetsItsPick)
+{
+    AddPoolFile(LoadingScreen::Login, QStringLiteral("a.dds"), 'a');
+    AddPoolFile(LoadingScreen::Login, QStringLiteral("b.dds"), 'b');
+    QString previous;
+    int changes = 0;
+    for (int run = 0; run < 40; ++run) {
+        const QString pick = Run().screens[0].pick;
+        changes += pick != previous;
+        previous = pick;
+    }
+    // A repeat needs ten draws in a row on the last pick: about once in a thousand runs.
+    EXPECT_GE(changes, 39);
+
+    QFile::remove(Pool(LoadingScreen::Login) + QStringLiteral("/a.dds"));
+    QFile::remove(Pool(LoadingScreen::Login) + QStringLiteral("/b.dds"));
+    const RandomizerRunOutcome empty = Run();
+    EXPECT_TRUE(empty.screens[0].poolFound);
+    EXPECT_TRUE(empty.screens[0].pick.isEmpty());
+    EXPECT_TRUE(m_store.Read(setting::kRandomHL).isEmpty());
+    EXPECT_EQ(Installed(LoadingScreen::Login).back(), previous == QStringLiteral("a.dds") ? 'a' : 'b');
+}
+
+// Every picture once before any repeats, also with files added between starts,
+// and a new round never starts with the last file of the one before.
+TEST_F(RandomizerRunTest, NoRepeatRoundsShowEveryFileOnce)
+{
+    for (const char* name : {"1.dds", "2.dds", "3.dds"})
+        AddPoolFile(LoadingScreen::Login, QString::fromLatin1(name));
+    QStringList picks;
+    for (int run = 0; run < 2; ++run)
+        picks << Run(nullptr, true).screens[0].pick;
+    AddPoolFile(LoadingScreen::Login, QStringLiteral("4.dds"));
+    AddPoolFile(LoadingScreen::Login, QStringLiteral("5.dds"));
+    for (int run = 0; run < 3; ++run)
+        picks << Run(nullptr, true).screens[0].pick;
+    EXPECT_EQ(QSet<QString>(picks.cbegin(), picks.cend()).size(), 5) << qPrintable(picks.join(u' '));
+    // Removed files drop out of the round.
+    for (int round = 0; round < 10; ++round) {
+        QStringList roundPicks;
+        for (int run = 0; run < 5; ++run)
+            roundPicks << Run(nullptr, true).screens[0].pick;
+        EXPECT_EQ(QSet<QString>(roundPicks.cbegin(), roundPicks.cend()).size(), 5);
+        EXPECT_NE(roundPicks.first(), picks.last());
+        picks = roundPicks;
+    }
+    QFile::remove(Pool(LoadingScreen::Login) + QStringLiteral("/5.dds"));
+    QStringList afterRemoval;
+    for (int run = 0; run < 4; ++run)
+        afterRemoval << Run(nullptr, true).screens[0].pick;
+    EXPECT_FALSE(afterRemoval.contains(QStringLiteral("5.dds")));
+}
+
+class LauncherTest : public RandomizerRunTest
+{
+protected:
+    void SetUp() override
+    {
+        RandomizerRunTest::SetUp();
+        ASSERT_TRUE(QDir().mkpath(Path("bin")));
+        // Records its arguments, folder and prefix, then stays a while like a real launcher.
+        ASSERT_TRUE(WriteScript(Path("bin/wine"),
+                                "{ pwd; echo \"$WINEPREFIX\"; for a in \"$@\"; do echo \"[$a]\"; done; } "
+                                "> \"" +
+                                    Path("seen").toUtf8() +
+                                    ".tmp\"\n"
+                                    "mv \"" +
+                                    Path("seen").toUtf8() + ".tmp\" \"" + Path("seen").toUtf8() +
+                                    "\"\necho $$ > \"" + Path("pid").toUtf8() + "\"\nexec sleep 5\n"));
+        m_path = QProcessEnvironment::systemEnvironment();
+        m_path.insert(QStringLiteral("PATH"), Path("bin") + QStringLiteral(":/usr/bin:/bin"));
+    }
+    QByteArray WaitFor(const QString& file)
+    {
+        for (int i = 0; i < 100 && !QFileInfo::exists(file); ++i)
+            QThread::msleep(20);
+        return ReadAll(file);
+    }
+    QProcessEnvironment m_path;
+};
+
+TEST_F(LauncherTest, StartsParagonChatThroughWineWithoutWaiting)
+{
+    ASSERT_TRUE(WriteBytes(m_game + QStringLiteral("/ParagonChat.exe"), "MZ"));
+    WineLauncher launcher(m_path);
+    QElapsedTimer timer;
+    timer.start();
+    const RandomizerRunOutcome outcome =
+        Run(&launcher, false, QStringLiteral("-randomizer -project \"x y\" -skipupdate"));
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_FALSE(outcome.launchFailure);
+    const QList<QByteArray> seen = WaitFor(Path("seen")).split('\n');
+    ASSERT_GE(seen.size(), 5);
+    EXPECT_EQ(seen[0], m_game.toUtf8()); // the game folder, blanks and all
+    EXPECT_EQ(seen[1], QFileInfo(Path("wine")).canonicalFilePath().toUtf8()); // the prefix above drive_c
+    EXPECT_EQ(seen[2], "[" + m_game.toUtf8() + "/ParagonChat.exe]");
+    EXPECT_EQ(seen[3], "[-project]");
+    EXPECT_EQ(seen[4], "[x y]");
+    EXPECT_EQ(seen.size(), 6); // and nothing else
+    // The launcher still runs: nobody waited for it.
+    const qint64 pid = WaitFor(Path("pid")).trimmed().toLongLong();
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(::kill(pid_t(pid), 0), 0);
+    ::kill(pid_t(pid), SIGKILL);
+}
+
+TEST_F(LauncherTest, MissingLauncherOrWineIsToldWithTheStopIcon)
+{
+    WineLauncher launcher(m_path);
+    RandomizerRunOutcome outcome = Run(&launcher);
+    ASSERT_TRUE(outcome.launchFailure);
+    EXPECT_EQ(outcome.launchFailure->Headline().text,
+              QStringLiteral("Unable to locate Paragon Chat in this folder.\n") + m_game);
+    EXPECT_EQ(outcome.launchFailure->Headline().icon, MessageIcon::Critical);
+
+    ASSERT_TRUE(WriteBytes(m_game + QStringLiteral("/paragonchat.exe"), "MZ"));
+    QProcessEnvironment noWine = m_path;
+    noWine.insert(QStringLiteral("PATH"), Path("empty"));
+    WineLauncher without(noWine);
+    outcome = Run(&without);
+    ASSERT_TRUE(outcome.launchFailure);
+    EXPECT_TRUE(outcome.launchFailure->Headline().text.contains(QStringLiteral("\"wine\"")));
+    EXPECT_EQ(outcome.launchFailure->Headline().icon, MessageIcon::Critical);
+}
+
+TEST(WinePrefixTest, ThePrefixIsTheFolderAboveDriveC)
+{
+    EXPECT_EQ(WinePrefixOf(QStringLiteral("/home/u/games/coh/drive_c/Games/City of Heroes")),
+              QStringLiteral("/home/u/games/coh"));
+    EXPECT_EQ(WinePrefixOf(QStringLiteral("/home/u/.wine/Drive_C/CoH")), QStringLiteral("/home/u/.wine"));
+    EXPECT_EQ(WinePrefixOf(QStringLiteral("/opt/coh")), QString());
+}
+
+TEST(GameShortcutTest, EntryQuotesByTheDesktopRulesAndValidates)
+{
+    EXPECT_EQ(DesktopExecArgument(QStringLiteral("/usr/bin/lumivale")), QStringLiteral("/usr/bin/lumivale"));
+    EXPECT_EQ(DesktopExecArgument(QStringLiteral("/home/u/My Games/lumivale")),
+              QStringLiteral("\"/home/u/My Games/lumivale\""));
+    EXPECT_EQ(DesktopExecArgument(QStringLiteral("a\"b$c`d\\e 100%")),
+              QStringLiteral("\"a\\\"b\\$c\\`d\\\\e 100%%\""));
+
+    QTemporaryDir dir;
+    Environment environment = SystemEnvironment();
+    environment.windowProgram = dir.filePath(QStringLiteral("My Programs/lumivale"));
+    environment.applicationsFolder = dir.filePath(QStringLiteral("share/applications"));
+    const QString desktop = dir.filePath(QStringLiteral("Desktop"));
+    ASSERT_TRUE(QDir().mkpath(desktop));
+    environment.desktopFolder = [desktop] { return desktop; };
+    const QString game = dir.filePath(QStringLiteral("prefix $x/drive_c/Games/City of Heroes"));
+    const Result<QStringList> written = CreateGameShortcut(environment, game);
+    ASSERT_TRUE(written) << qPrintable(written.error().Text());
+    ASSERT_EQ(written->size(), 2);
+    EXPECT_TRUE(QFileInfo(written->at(1)).isExecutable());
+    const QByteArray entry = ReadAll(written->at(0));
+    EXPECT_EQ(entry, ReadAll(written->at(1)));
+    const QString prefix = dir.filePath(QStringLiteral("prefix $x"));
+    EXPECT_TRUE(entry.contains(
+        ("Exec=env \"WINEPREFIX=" + QString(prefix).replace(QStringLiteral("$"), QStringLiteral("\\\\$")) +
+         "\" \"" + environment.windowProgram + "\" -randomizer\n")
+            .toUtf8()))
+        << entry.constData();
+    if (QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate")).isEmpty())
+        GTEST_SKIP() << "desktop-file-validate is not installed";
+    const ProcessResult validated = RunTool(QStringLiteral("desktop-file-validate"), {written->at(0)});
+    EXPECT_EQ(validated.exitCode, 0) << validated.out.constData() << validated.err.constData();
+    EXPECT_TRUE(validated.out.isEmpty()) << validated.out.constData();
+
+    // Wine's default prefix needs no WINEPREFIX in the entry.
+    EXPECT_EQ(ShortcutWinePrefix(QStringLiteral("/opt/coh"), QString()), QString());
+    EXPECT_FALSE(GameShortcutEntry(QStringLiteral("/usr/bin/lumivale"), QString(), QStringLiteral("/opt/coh"))
+                     .contains("WINEPREFIX"));
+}
+
+} // namespace
