@@ -167,6 +167,32 @@ bool SettingsStore::WriteRegistryString(const QString& path, const QString& name
     return settings.status() == QSettings::NoError;
 }
 
+bool SettingsStore::WriteValues(const QList<QPair<QString, QString>>& values)
+{
+    if (values.isEmpty())
+        return true;
+    for (const auto& [name, value] : values) {
+        if (!UsableValueName(name))
+            return false;
+    }
+    if (!FileWritable(m_filePath))
+        return false;
+    QSettings settings(m_filePath, ini::Format());
+    const bool keyExisted = EnterKey(settings, kProgramKey);
+    const QStringList keys = keyExisted ? settings.childKeys() : QStringList();
+    for (const auto& [name, value] : values) {
+        const QString existing = FindNoCase(keys, name);
+        if (value.trimmed().isEmpty()) {
+            if (!existing.isEmpty())
+                settings.remove(existing);
+        } else {
+            settings.setValue(existing.isEmpty() ? name : existing, value);
+        }
+    }
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
 QString SettingsStore::Read(const QString& name) const
 {
     return ReadRegistryString(kProgramKey, name);

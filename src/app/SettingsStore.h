@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 
 // The program's own key; every setting of the program lives below it.
@@ -29,6 +31,10 @@ public:
     // True when the value was written or deleted; a missing value to delete, an
     // unusable name and a file that cannot be written give false.
     bool WriteRegistryString(const QString& path, const QString& name, const QString& value);
+
+    // Several values of the program's own key in one save of the file (blank
+    // values delete theirs). False when the file cannot be written.
+    bool WriteValues(const QList<QPair<QString, QString>>& values);
 
     // Shorthands for the program's own key.
     QString Read(const QString& name) const;

@@ -27,8 +27,8 @@ QStringList PoolFiles(const QString& poolFolder)
     return folder.entryList(QDir::Files | QDir::Hidden, QDir::Unsorted);
 }
 
-QString RandomFile(const QString& poolFolder, const QString& lastPickName, SettingsStore& store,
-                   const Environment& environment)
+QString RandomFile(const QString& poolFolder, const QString& lastPickName, const SettingsStore& store,
+                   SettingsChanges& changes, const Environment& environment)
 {
     const QStringList files = PoolFiles(poolFolder);
     const QString previous = store.Read(lastPickName);
@@ -40,12 +40,12 @@ QString RandomFile(const QString& poolFolder, const QString& lastPickName, Setti
                 break;
         }
     }
-    store.Write(lastPickName, candidate);
+    changes.append({lastPickName, candidate});
     return candidate;
 }
 
-QString NoRepeatFile(const QString& poolFolder, const RoundNames& names, SettingsStore& store,
-                     const Environment& environment)
+QString NoRepeatFile(const QString& poolFolder, const RoundNames& names, const SettingsStore& store,
+                    SettingsChanges& changes, const Environment& environment)
 {
     const QStringList files = PoolFiles(poolFolder);
     const QSet<QString> pool(files.cbegin(), files.cend());
@@ -78,8 +78,8 @@ QString NoRepeatFile(const QString& poolFolder, const RoundNames& names, Setting
     const QString pick = order.isEmpty() ? QString() : order.takeFirst();
     if (!pick.isEmpty())
         shown << pick;
-    store.Write(names.order, order.join(QLatin1Char('/')));
-    store.Write(names.shown, shown.join(QLatin1Char('/')));
-    store.Write(names.lastPick, pick);
+    changes.append({names.order, order.join(QLatin1Char('/'))});
+    changes.append({names.shown, shown.join(QLatin1Char('/'))});
+    changes.append({names.lastPick, pick});
     return pick;
 }

@@ -10,12 +10,16 @@
 // the folder lists them.
 QStringList PoolFiles(const QString& poolFolder);
 
+// Settings values to store together once the picks are made: one save of the
+// settings file for both pools.
+using SettingsChanges = QList<QPair<QString, QString>>;
+
 // Picks the pool file to install: up to ten uniform draws over the pool's
 // files, stopping at the first that differs from the last pick stored under
-// lastPickName; the pick is stored there (an empty pool deletes the setting).
-// Returns the file's name, "" for an empty pool.
-QString RandomFile(const QString& poolFolder, const QString& lastPickName, SettingsStore& store,
-                   const Environment& environment);
+// lastPickName; the pick is to be stored there (an empty pool deletes the
+// setting). Returns the file's name, "" for an empty pool.
+QString RandomFile(const QString& poolFolder, const QString& lastPickName, const SettingsStore& store,
+                   SettingsChanges& changes, const Environment& environment);
 
 // The names of the no-repeat round of one pool.
 struct RoundNames
@@ -29,6 +33,6 @@ struct RoundNames
 // files in a shuffled order kept in the settings, files added to the pool
 // since taking random places among those still to come, removed files
 // dropped, and a new round never starting with the last file of the one
-// before. The pick is stored as the last pick too.
-QString NoRepeatFile(const QString& poolFolder, const RoundNames& names, SettingsStore& store,
-                     const Environment& environment);
+// before. The pick is to be stored as the last pick too.
+QString NoRepeatFile(const QString& poolFolder, const RoundNames& names, const SettingsStore& store,
+                    SettingsChanges& changes, const Environment& environment);

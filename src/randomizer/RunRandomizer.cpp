@@ -8,6 +8,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <future>
+#include <vector>
 
 namespace {
 
@@ -24,27 +26,39 @@ RandomizerRunOutcome RunRandomizer(const Environment& environment, SettingsStore
                                    const RandomizerRunRequest& request)
 {
     RandomizerRunOutcome outcome;
+    // The picks first (they read and write the settings), then both wraps at
+    // once: each is a 4 MB copy, a hash and a sync to disk, and there are two cores.
+    std::vector<std::future<Result<QString>>> wraps;
+    SettingsChanges changes;
     for (const LoadingScreen screen : {LoadingScreen::Login, LoadingScreen::Character}) {
         ScreenInstall install;
         install.screen = screen;
         const QString poolFolder =
             request.gameFolder.isEmpty() ? QString() : GameFilePath(request.gameFolder, PoolFolder(screen));
         install.poolFound = !poolFolder.isEmpty() && QFileInfo(poolFolder).isDir();
-        if (!install.poolFound) {
-            outcome.screens << install;
-            continue;
+        if (install.poolFound) {
+            const RoundNames names = RoundNamesFor(screen);
+            install.pick = request.noRepeat ? NoRepeatFile(poolFolder, names, store, changes, environment)
+                                            : RandomFile(poolFolder, names.lastPick, store, changes, environment);
         }
-        const RoundNames names = RoundNamesFor(screen);
-        install.pick = request.noRepeat ? NoRepeatFile(poolFolder, names, store, environment)
-                                        : RandomFile(poolFolder, names.lastPick, store, environment);
         if (!install.pick.isEmpty()) {
             const LoadingScreenTarget target = TargetFor(screen);
-            install.installed = WrapDdsAsTexture(QDir(poolFolder).filePath(install.pick), target.name,
-                                                 request.gameFolder, target.folder, target.texPath);
+            wraps.push_back(std::async(std::launch::async, [=, &request] {
+                return WrapDdsAsTexture(QDir(poolFolder).filePath(install.pick), target.name, request.gameFolder,
+                                        target.folder, target.texPath);
+            }));
         } else {
-            install.installed = Fail(Failure::Because(QStringLiteral("The pool is empty.")));
+            install.installed = Fail(Failure::Because(install.poolFound ? QStringLiteral("The pool is empty.")
+                                                                        : QStringLiteral("There is no pool.")));
+            wraps.emplace_back();
         }
         outcome.screens << install;
+    }
+    // The picks are stored whatever becomes of the wraps.
+    store.WriteValues(changes);
+    for (qsizetype i = 0; i < outcome.screens.size(); ++i) {
+        if (wraps[std::size_t(i)].valid())
+            outcome.screens[i].installed = wraps[std::size_t(i)].get();
     }
     if (request.launcher) {
         const Result<> started =

@@ -15,8 +15,11 @@
 
 namespace {
 
-constexpr qint64 kCompressedCopyBlock = 1024;
-constexpr qint64 kWrapCopyBlock = 16384;
+// Copies go in large blocks: each write is a system call, and for game files
+// each block is also handed to the hashing thread. The compressed copy reports
+// progress per block, so its blocks stay small enough to move the bar.
+constexpr qint64 kCompressedCopyBlock = 64 * 1024;
+constexpr qint64 kWrapCopyBlock = 1024 * 1024;
 constexpr qint64 kRowProgressIntervalMs = 16;
 // Size of the blocks in which raw rows are written.
 constexpr qint64 kRowBlockBytes = 256 * 1024;

@@ -6,6 +6,7 @@
 #include "controls/XPFrame.h"
 #include "image/ui/PreviewBox.h"
 #include "image/ui/ScreensTab.h"
+#include "randomizer/ui/RandomizerTab.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTimer>
 
 namespace {
 
@@ -108,6 +110,35 @@ TEST_F(Screenshots, MainWindowTabs)
         busy.Step(430);
         Shoot("20-busy");
     }
+}
+
+TEST_F(Screenshots, RandomizerTabIdleAndDuringAFolderPass)
+{
+    m_store->Write("CohPath", Path("game"));
+    Start();
+    m_window->resize(m_window->sizeHint());
+    m_window->show();
+    QDir().mkpath(Path("holiday"));
+    for (int i = 1; i <= 12; ++i)
+        MakePicture(Path(QStringLiteral("holiday/beach %1.jpg").arg(i)), {1920, 1080});
+    m_nextFile = Path("holiday/beach 1.jpg");
+    m_window->SSTab1->setCurrentWidget(m_window->randomizerTab);
+    m_window->randomizerTab->rndBrowse->click();
+    Shoot("30-randomizer-idle");
+    m_window->randomizerTab->rndFolder->click();
+    // Half way through the pass.
+    bool shot = false;
+    QTimer timer;
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (!shot && m_window->randomizerTab->rndSaveHL->text().startsWith("Image 6")) {
+            shot = true;
+            Shoot("31-randomizer-folder-pass");
+        }
+    });
+    timer.start();
+    m_window->randomizerTab->rndSaveHL->click();
+    Shoot("32-randomizer-after-pass");
 }
 
 } // namespace
