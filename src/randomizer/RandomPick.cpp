@@ -1,6 +1,10 @@
 #include "randomizer/RandomPick.h"
 
 #include <QDir>
+#include <QFile>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
 #include <QSet>
 
 namespace {
@@ -22,9 +26,26 @@ QStringList Names(const QString& stored)
 
 QStringList PoolFiles(const QString& poolFolder)
 {
-    QDir folder(poolFolder);
-    folder.setNameFilters({QStringLiteral("*.dds")});
-    return folder.entryList(QDir::Files | QDir::Hidden, QDir::Unsorted);
+    // The folder's own listing: a pool can hold thousands of files, and the
+    // entry types readdir reports spare a stat of each.
+    QStringList files;
+    DIR* dir = ::opendir(QFile::encodeName(poolFolder).constData());
+    if (!dir)
+        return files;
+    while (const dirent* entry = ::readdir(dir)) {
+        const qsizetype length = qsizetype(std::strlen(entry->d_name));
+        if (length < 4 || qstrnicmp(entry->d_name + length - 4, ".dds", 4) != 0)
+            continue;
+        bool regular = entry->d_type == DT_REG;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat info = {};
+            regular = ::fstatat(::dirfd(dir), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
+        }
+        if (regular)
+            files << QFile::decodeName(entry->d_name);
+    }
+    ::closedir(dir);
+    return files;
 }
 
 QString RandomFile(const QString& poolFolder, const QString& lastPickName, const SettingsStore& store,

@@ -26,10 +26,12 @@ RandomizerRunOutcome RunRandomizer(const Environment& environment, SettingsStore
                                    const RandomizerRunRequest& request)
 {
     RandomizerRunOutcome outcome;
-    // The picks first (they read and write the settings), then both wraps at
-    // once: each is a 4 MB copy, a hash and a sync to disk, and there are two cores.
-    std::vector<std::future<Result<QString>>> wraps;
+    // The picks first, stored in one write of the settings before any texture
+    // is written: a sync of the small settings file while 8 MB of textures wait
+    // to go to disk would wait for those too. Then both wraps at once: each is
+    // a 4 MB copy, a hash and a sync to disk, and there are two cores.
     SettingsChanges changes;
+    QStringList poolFolders;
     for (const LoadingScreen screen : {LoadingScreen::Login, LoadingScreen::Character}) {
         ScreenInstall install;
         install.screen = screen;
@@ -38,24 +40,32 @@ RandomizerRunOutcome RunRandomizer(const Environment& environment, SettingsStore
         install.poolFound = !poolFolder.isEmpty() && QFileInfo(poolFolder).isDir();
         if (install.poolFound) {
             const RoundNames names = RoundNamesFor(screen);
-            install.pick = request.noRepeat ? NoRepeatFile(poolFolder, names, store, changes, environment)
-                                            : RandomFile(poolFolder, names.lastPick, store, changes, environment);
+            install.pick = request.noRepeat
+                               ? NoRepeatFile(poolFolder, names, store, changes, environment)
+                               : RandomFile(poolFolder, names.lastPick, store, changes, environment);
         }
-        if (!install.pick.isEmpty()) {
-            const LoadingScreenTarget target = TargetFor(screen);
-            wraps.push_back(std::async(std::launch::async, [=, &request] {
-                return WrapDdsAsTexture(QDir(poolFolder).filePath(install.pick), target.name, request.gameFolder,
-                                        target.folder, target.texPath);
-            }));
-        } else {
-            install.installed = Fail(Failure::Because(install.poolFound ? QStringLiteral("The pool is empty.")
-                                                                        : QStringLiteral("There is no pool.")));
-            wraps.emplace_back();
-        }
+        if (install.pick.isEmpty())
+            install.installed =
+                Fail(Failure::Because(install.poolFound ? QStringLiteral("The pool is empty.")
+                                                        : QStringLiteral("There is no pool.")));
         outcome.screens << install;
+        poolFolders << poolFolder;
     }
     // The picks are stored whatever becomes of the wraps.
     store.WriteValues(changes);
+    std::vector<std::future<Result<QString>>> wraps;
+    for (qsizetype i = 0; i < outcome.screens.size(); ++i) {
+        const ScreenInstall& install = outcome.screens[i];
+        if (install.pick.isEmpty()) {
+            wraps.emplace_back();
+            continue;
+        }
+        const LoadingScreenTarget target = TargetFor(install.screen);
+        const QString source = QDir(poolFolders[i]).filePath(install.pick);
+        wraps.push_back(std::async(std::launch::async, [=, &request] {
+            return WrapDdsAsTexture(source, target.name, request.gameFolder, target.folder, target.texPath);
+        }));
+    }
     for (qsizetype i = 0; i < outcome.screens.size(); ++i) {
         if (wraps[std::size_t(i)].valid())
             outcome.screens[i].installed = wraps[std::size_t(i)].get();

@@ -393,6 +393,9 @@ Result<QString> WrapDdsAsTexture(const QString& sourceFile, const QString& textu
         [&](QIODevice& out) -> Result<> {
             if (auto header = WriteAll(out, TextureHeader(quint32(size), 1024, 768, *name, false)); !header)
                 return header;
+            // Straight from the page cache where the file can be mapped; in blocks where not.
+            if (const uchar* mapped = size > 0 ? source.map(0, size) : nullptr)
+                return WriteFully(out, reinterpret_cast<const char*>(mapped), size);
             return CopyBlocks(source, out, size, kWrapCopyBlock, {});
         });
 }
