@@ -31,6 +31,7 @@ protected:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CACHE_HOME"), Path(QStringLiteral("cache")));
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), Path(QStringLiteral("config")));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), Path(QStringLiteral("share")));
         if (!standIns.isEmpty())
             environment.insert(QStringLiteral("PATH"),
                                standIns + QLatin1Char(':') + environment.value("PATH"));
@@ -285,6 +286,49 @@ TEST_F(CliTest, FullDiskGivesTheReasonOnASecondLine)
         r.err.contains("Error writing image. Please check file permissions.\nNo space left on device"))
         << r.err.constData();
     EXPECT_TRUE(left.isEmpty()) << qPrintable(left.join(u' '));
+}
+
+TEST_F(CliTest, PoolAddRandomizeAndShortcut)
+{
+    ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("pictures"))));
+    QImage red(64, 48, QImage::Format_RGB888);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(Path(QStringLiteral("pictures/a.png"))));
+    ASSERT_TRUE(red.save(Path(QStringLiteral("pictures/c.png"))));
+    ASSERT_TRUE(WriteBytes(Path(QStringLiteral("pictures/b.jpg")), "broken"));
+    const QString game = Path(QStringLiteral("game"));
+
+    ProcessResult r = Cli({QStringLiteral("pool"), QStringLiteral("add"), QStringLiteral("login"),
+                           Path(QStringLiteral("grey.png")), QStringLiteral("--game"), game});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(r.out.trimmed(), Path(QStringLiteral("game/Lumivale/RandomHL/grey.png.dds")).toUtf8());
+
+    // A pass with a picture that cannot be used: the others go in, it is named, exit 1.
+    r = Cli({QStringLiteral("pool"), QStringLiteral("add"), QStringLiteral("character"),
+             Path(QStringLiteral("pictures")), QStringLiteral("--game"), game});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out.count('\n'), 2) << r.out.constData();
+    EXPECT_TRUE(r.err.contains("Skipped b.jpg: Image could not be loaded.")) << r.err.constData();
+
+    r = Cli({QStringLiteral("randomize"), QStringLiteral("--game"), game, QStringLiteral("--no-launch")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(r.out.contains("login: grey.png.dds -> ")) << r.out.constData();
+    EXPECT_TRUE(r.out.contains("character: ")) << r.out.constData();
+    // Without --no-launch and without paragonchat.exe: the launcher's message, exit 1.
+    r = Cli({QStringLiteral("randomize"), QStringLiteral("--game"), game});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("Unable to locate Paragon Chat in this folder.")) << r.err.constData();
+
+    r = Cli({QStringLiteral("shortcut"), QStringLiteral("--game"), game});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(ReadAll(QString::fromUtf8(r.out.split('\n').first())).contains("-randomizer"));
+
+    for (const QStringList& bad :
+         {QStringList{QStringLiteral("pool"), QStringLiteral("add"), QStringLiteral("lobby"),
+                      Path(QStringLiteral("grey.png")), QStringLiteral("--game"), game},
+          QStringList{QStringLiteral("pool"), QStringLiteral("remove")},
+          QStringList{QStringLiteral("randomize")}, QStringList{QStringLiteral("shortcut")}})
+        EXPECT_EQ(Cli(bad).exitCode, 2) << qPrintable(bad.join(u' '));
 }
 
 } // namespace
