@@ -160,7 +160,10 @@ namespace {
 class HashingDevice : public QIODevice
 {
 public:
-    explicit HashingDevice(QIODevice& target) : m_target(target) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+    explicit HashingDevice(QIODevice& target) : m_target(target)
+    {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
     QByteArray Digest() { return m_hash.Hex(); }
 
 protected:

@@ -2,10 +2,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
-#include <QSet>
 
 namespace {
 
@@ -66,7 +66,7 @@ QString RandomFile(const QString& poolFolder, const QString& lastPickName, const
 }
 
 QString NoRepeatFile(const QString& poolFolder, const RoundNames& names, const SettingsStore& store,
-                    SettingsChanges& changes, const Environment& environment)
+                     SettingsChanges& changes, const Environment& environment)
 {
     const QStringList files = PoolFiles(poolFolder);
     const QSet<QString> pool(files.cbegin(), files.cend());

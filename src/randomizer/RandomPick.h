@@ -35,4 +35,4 @@ struct RoundNames
 // dropped, and a new round never starting with the last file of the one
 // before. The pick is to be stored as the last pick too.
 QString NoRepeatFile(const QString& poolFolder, const RoundNames& names, const SettingsStore& store,
-                    SettingsChanges& changes, const Environment& environment);
+                     SettingsChanges& changes, const Environment& environment);
