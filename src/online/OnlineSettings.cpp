@@ -1,27 +1,88 @@
 #include "online/OnlineSettings.h"
 
+#include <QStringList>
+
+const QStringList& OnlineValuePrefixes()
+{
+    static const QStringList prefixes = {setting::kWebName,  setting::kWebPath,   setting::kWebFile,
+                                         setting::kWebWidth, setting::kWebHeight, setting::kWebLink};
+    return prefixes;
+}
+
+const QString& SlotValueText(const OnlineSlotSettings& slot, const QString& prefix)
+{
+    if (prefix == setting::kWebName)
+        return slot.name;
+    if (prefix == setting::kWebPath)
+        return slot.path;
+    if (prefix == setting::kWebFile)
+        return slot.file;
+    if (prefix == setting::kWebWidth)
+        return slot.width;
+    if (prefix == setting::kWebHeight)
+        return slot.height;
+    return slot.link;
+}
+
+QString& SlotValueText(OnlineSlotSettings& slot, const QString& prefix)
+{
+    return const_cast<QString&>(SlotValueText(std::as_const(slot), prefix));
+}
+
+QStringList OnlineValueNames()
+{
+    QStringList names;
+    for (int i = 0; i < kOnlineSlots; ++i) {
+        for (const QString& prefix : OnlineValuePrefixes())
+            names << setting::SlotValue(prefix, i);
+    }
+    return names;
+}
+
 OnlineSettings OnlineSettings::Load(const SettingsStore& store)
 {
     OnlineSettings s;
     for (int i = 0; i < kOnlineSlots; ++i) {
-        OnlineSlotSettings& slot = s.entries[std::size_t(i)];
-        slot.name = store.Read(setting::SlotValue(setting::kWebName, i));
-        slot.link = store.Read(setting::SlotValue(setting::kWebLink, i));
-        slot.path = store.Read(setting::SlotValue(setting::kWebPath, i));
-        slot.file = store.Read(setting::SlotValue(setting::kWebFile, i));
-        slot.width = store.Read(setting::SlotValue(setting::kWebWidth, i));
-        slot.height = store.Read(setting::SlotValue(setting::kWebHeight, i));
+        for (const QString& prefix : OnlineValuePrefixes())
+            SlotValueText(s.entries[std::size_t(i)], prefix) = store.Read(setting::SlotValue(prefix, i));
     }
     return s;
 }
 
 void OnlineSettings::SaveLinks(SettingsStore& store) const
 {
+    QList<QPair<QString, QString>> values;
     for (int i = 0; i < kOnlineSlots; ++i)
-        store.Write(setting::SlotValue(setting::kWebLink, i), entries[std::size_t(i)].link);
+        values.append({setting::SlotValue(setting::kWebLink, i), entries[std::size_t(i)].link});
+    store.WriteValues(values);
+}
+
+bool SaveOnlinePick(SettingsStore& store, int slot, const QString& name, qint32 width, qint32 height,
+                    const QString& gamePath, const QString& fileName)
+{
+    return store.WriteValues({{setting::SlotValue(setting::kWebName, slot), name},
+                              {setting::SlotValue(setting::kWebWidth, slot), CheckValueToText(width)},
+                              {setting::SlotValue(setting::kWebHeight, slot), CheckValueToText(height)},
+                              {setting::SlotValue(setting::kWebPath, slot), gamePath},
+                              {setting::SlotValue(setting::kWebFile, slot), fileName}});
+}
+
+bool ClearOnlinePick(SettingsStore& store, int slot)
+{
+    QList<QPair<QString, QString>> values;
+    for (const QString& prefix : OnlineValuePrefixes()) {
+        if (prefix != setting::kWebLink)
+            values.append({setting::SlotValue(prefix, slot), QString()});
+    }
+    return store.WriteValues(values);
 }
 
 QString ReadLastOnlineUpdate(const SettingsStore& store)
 {
     return store.Read(setting::kLastOnlineUpdate);
+}
+
+bool WriteLastOnlineUpdate(SettingsStore& store, const QString& date)
+{
+    return store.Write(setting::kLastOnlineUpdate, date);
 }

@@ -43,5 +43,23 @@ struct OnlineSettings
     void SaveLinks(SettingsStore& store) const;
 };
 
+// The five texture values of a slot picked from the catalogue, in one save:
+// the display text, width and height with one leading blank (" 512"), the
+// folder and the base name.
+bool SaveOnlinePick(SettingsStore& store, int slot, const QString& name, qint32 width, qint32 height,
+                    const QString& gamePath, const QString& fileName);
+// Deletes the five texture values of a slot; its address stays.
+bool ClearOnlinePick(SettingsStore& store, int slot);
+
+// The 30 value names of the five slots in the export's order: per slot
+// webName, webPath, webFile, webWidth, webHeight, webLink.
+QStringList OnlineValueNames();
+// The value's text in a slot's settings (name is one of the six prefixes).
+QString& SlotValueText(OnlineSlotSettings& slot, const QString& prefix);
+const QString& SlotValueText(const OnlineSlotSettings& slot, const QString& prefix);
+// The prefixes in the export's order.
+const QStringList& OnlineValuePrefixes();
+
 // The date of the last finished daily update, as stored.
 QString ReadLastOnlineUpdate(const SettingsStore& store);
+bool WriteLastOnlineUpdate(SettingsStore& store, const QString& date);

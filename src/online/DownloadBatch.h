@@ -1,0 +1,64 @@
+#pragma once
+
+#include "app/Failure.h"
+#include "online/DownloadSlot.h"
+#include "online/OnlineSettings.h"
+
+#include <QObject>
+#include <array>
+#include <memory>
+
+class PrivateWorkFolder;
+
+// How the start of one slot went.
+enum class SlotStart
+{
+    NotInUse, // no texture or no address: nothing to do
+    Refused,  // the address cannot be downloaded; the slot's Reason() says why
+    Started,
+};
+
+// The five download slots of the online textures. A batch is the set of
+// slots started together; when the last of them ends, in any way, finished()
+// follows (from the event loop, never inside a socket's notification). The
+// pictures live in a folder of the batch's own inside the work folder, so a
+// window and an unattended run never share them; whatever is not taken is
+// deleted with the batch.
+class DownloadBatch : public QObject
+{
+    Q_OBJECT
+public:
+    explicit DownloadBatch(QString workFolder, DownloadOptions options = {}, QObject* parent = nullptr);
+    ~DownloadBatch() override;
+
+    // Starts slot n when it has both a texture and an address.
+    SlotStart StartDownload(int slot, const QString& textureName, const QString& address);
+    // Ends slot n's download whatever its state; a stored picture is kept.
+    void EndDownload(int slot);
+    // Ends every slot and deletes the pictures stored so far; no finished() follows.
+    void Abort();
+    bool AnyDownloading() const;
+
+    DownloadSlot& Slot(int slot) { return *m_slots[std::size_t(slot)]; }
+    const DownloadSlot& Slot(int slot) const { return *m_slots[std::size_t(slot)]; }
+    // The stored pictures, by slot (empty where there is none); the caller
+    // now owns the files.
+    std::array<QString, kOnlineSlots> TakeStored();
+
+signals:
+    void slotEnded(int slot);
+    void dataReceived(int slot);
+    // The last running slot of the batch ended.
+    void finished();
+
+private:
+    void OnSlotEnded(int slot);
+    // The folder the pictures go to, made on first use; "" when it cannot be made.
+    QString PictureFolder();
+
+    QString m_workFolder;
+    std::unique_ptr<PrivateWorkFolder> m_folder;
+    std::array<DownloadSlot*, kOnlineSlots> m_slots{};
+    quint64 m_batch = 0; // a finished() queued for an aborted batch is dropped
+    bool m_finishQueued = false;
+};

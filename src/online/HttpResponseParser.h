@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+// Reads one HTTP/1.1 response from bytes as they arrive, in pieces of any
+// size: the status line, the header fields, then the body, whose framing the
+// header decides (chunked transfer coding, Content-Length, or everything
+// until the server closes). Interim 1xx answers are skipped. It does no I/O:
+// the caller feeds what the socket read and writes the decoded body bytes
+// wherever it likes.
+class HttpResponseParser
+{
+public:
+    static constexpr qint64 kMaxBody = 32 * 1024 * 1024;
+    // Status line and header fields together.
+    static constexpr qsizetype kMaxHead = 64 * 1024;
+
+    enum class State
+    {
+        Head,   // reading the status line and the header fields
+        Body,   // the head is complete; reading the body
+        Done,   // the response is complete
+        Failed, // the bytes are no usable response; Error() says why
+    };
+    enum class Framing
+    {
+        None,       // no body (204, 304) or not known yet
+        Length,     // Content-Length bytes
+        Chunked,    // chunked transfer coding
+        UntilClose, // everything until the server closes
+    };
+
+    explicit HttpResponseParser(qint64 maxBody = kMaxBody);
+
+    // Consumes input; the decoded body bytes it holds are appended to body.
+    // Bytes after a complete response are ignored.
+    State Feed(QByteArrayView input, QByteArray& body);
+    // The server closed the connection: completes a body that runs until the
+    // close, fails anything cut short.
+    State Close();
+
+    State CurrentState() const { return m_state; }
+    // The status line and the header fields have been read (also when the body then failed).
+    bool HeadComplete() const { return m_headComplete; }
+    int StatusCode() const { return m_status; }
+    const QByteArray& ReasonPhrase() const { return m_reason; }
+    // The last value of a header field (name compared without regard to case),
+    // blanks around it removed; empty when there is none.
+    QByteArray Header(QByteArrayView name) const;
+    // The last Content-Type value, lowercased, blanks around it removed.
+    QString ContentType() const;
+    Framing BodyFraming() const { return m_framing; }
+    // The declared length, -1 when none was given.
+    qint64 ContentLength() const { return m_contentLength; }
+    // Body bytes decoded so far.
+    qint64 BodySize() const { return m_bodySize; }
+    const QString& Error() const { return m_error; }
+
+private:
+    State Fail(QString reason);
+    enum class LineStep
+    {
+        Line,     // line holds the next line, without its CR LF (or bare LF)
+        NeedMore, // the bytes so far are held until the line ends
+        TooLong,  // the line would pass limit bytes
+    };
+    LineStep TakeLine(QByteArrayView& input, QByteArray& line, qsizetype limit);
+    bool HeadLine(const QByteArray& line);
+    bool StatusLine(const QByteArray& line);
+    bool EndOfHead();
+    bool AppendBody(QByteArrayView bytes, QByteArray& body);
+    void FeedBody(QByteArrayView& input, QByteArray& body);
+    void FeedChunked(QByteArrayView& input, QByteArray& body);
+
+    enum class ChunkStep
+    {
+        Size,
+        Data,
+        DataEnd,
+        Trailer,
+    };
+
+    qint64 m_maxBody;
+    State m_state = State::Head;
+    Framing m_framing = Framing::None;
+    ChunkStep m_chunkStep = ChunkStep::Size;
+    bool m_headComplete = false;
+    bool m_statusRead = false;
+    bool m_anyInput = false;
+    int m_status = 0;
+    QByteArray m_reason;
+    QList<QPair<QByteArray, QByteArray>> m_headers;
+    QByteArray m_line; // an incomplete line held over from the last piece
+    qsizetype m_headSize = 0;
+    qint64 m_contentLength = -1;
+    qint64 m_remaining = 0; // of the declared length, or of the current chunk
+    qint64 m_bodySize = 0;
+    QString m_error;
+};
