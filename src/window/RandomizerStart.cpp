@@ -2,9 +2,15 @@
 
 #include "app/GameSettings.h"
 #include "app/Startup.h"
+#include "online/DownloadBatch.h"
+#include "online/OnlineApply.h"
 #include "online/OnlineSettings.h"
 #include "randomizer/RandomizerSettings.h"
 #include "randomizer/RunRandomizer.h"
+#include "texture/TextureSettings.h"
+#include "texture/TextureWriter.h"
+
+#include <QTimer>
 
 RandomizerStart::RandomizerStart(SettingsStore& store, const Environment& environment,
                                  const WinePrefix& prefix, BusyHost& host, GameLauncher* launcher)
@@ -12,8 +18,11 @@ RandomizerStart::RandomizerStart(SettingsStore& store, const Environment& enviro
 {
 }
 
+RandomizerStart::~RandomizerStart() = default;
+
 bool RandomizerStart::Run(const QStringList& argumentsAfterProgram)
 {
+    m_lastActivityTime = m_environment.SecondsSinceMidnight();
     // Random backgrounds, then the game's launcher, which is never waited for.
     RandomizerRunRequest request;
     request.gameFolder = GameSettings::Load(m_store, m_prefix).cohPath;
@@ -31,6 +40,53 @@ bool RandomizerStart::Run(const QStringList& argumentsAfterProgram)
 
 bool RandomizerStart::StartDownloads()
 {
-    // The online slots have no downloader yet: nothing starts, so the run ends.
-    return false;
+    m_batch = std::make_unique<DownloadBatch>(m_environment.workFolder, m_downloadOptions);
+    QObject::connect(m_batch.get(), &DownloadBatch::dataReceived, m_batch.get(),
+                     [this] { m_lastActivityTime = m_environment.SecondsSinceMidnight(); });
+    QObject::connect(m_batch.get(), &DownloadBatch::finished, m_batch.get(), [this] { ApplyBatch(); });
+    const OnlineSettings settings = OnlineSettings::Load(m_store);
+    for (int i = 0; i < kOnlineSlots; ++i) {
+        const OnlineSlotSettings& slot = settings.entries[std::size_t(i)];
+        m_batch->StartDownload(i, slot.name, slot.link);
+    }
+    if (!m_batch->AnyDownloading()) {
+        m_batch.reset();
+        return false;
+    }
+    rndTimeout = std::make_unique<QTimer>();
+    rndTimeout->setInterval(1000);
+    QObject::connect(rndTimeout.get(), &QTimer::timeout, rndTimeout.get(), [this] { OnTimeoutTick(); });
+    rndTimeout->start();
+    return true;
+}
+
+void RandomizerStart::ApplyBatch()
+{
+    if (m_ended)
+        return;
+    rndTimeout->stop();
+    // What the settings say now; failures are not shown in this mode.
+    TextureWriter writer(m_host, TextureWriterOptions::From(m_environment,
+                                                            TextureSettings::Load(m_store).textureCompression));
+    ApplyDownloads(m_host, writer, GameSettings::Load(m_store, m_prefix).cohPath, OnlineSettings::Load(m_store),
+                   m_batch->TakeStored());
+    WriteLastOnlineUpdate(m_store, TodayText(m_environment.Today()));
+    End();
+}
+
+void RandomizerStart::OnTimeoutTick()
+{
+    if (m_ended || !RandomizerSilenceExpired(m_environment.SecondsSinceMidnight(), m_lastActivityTime))
+        return;
+    // The update is tried again at the next start: the date stays as it was.
+    m_batch->Abort();
+    End();
+}
+
+void RandomizerStart::End()
+{
+    m_ended = true;
+    rndTimeout->stop();
+    if (m_onEnded)
+        m_onEnded();
 }

@@ -1,11 +1,16 @@
 #include "window/RandomizerStart.h"
 
+#include "LoopbackServer.h"
 #include "RecordingBusyHost.h"
+#include "app/GameSettings.h"
 #include "app/Startup.h"
 #include "online/OnlineSettings.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QDirIterator>
 #include <QFileInfo>
+#include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -19,12 +24,36 @@ protected:
     {
         Environment environment = SystemEnvironment();
         environment.workFolder = Path(QStringLiteral("work"));
-        environment.now = [] { return QDateTime(QDate(2026, 12, 8), QTime(7, 30)); };
+        environment.now = [this] { return m_now; };
         return environment;
+    }
+
+    // A settings file whose slot 1 fetches address into a 64 x 32 texture,
+    // with the last update done yesterday.
+    std::unique_ptr<SettingsStore> UpdateDue(const QString& address)
+    {
+        auto store = std::make_unique<SettingsStore>(Path(QStringLiteral("config/Lumivale.ini")));
+        EXPECT_TRUE(QDir().mkpath(Path(QStringLiteral("game/data"))));
+        EXPECT_TRUE(store->Write(setting::kCohPath, Path(QStringLiteral("game"))));
+        EXPECT_TRUE(SaveOnlinePick(*store, 1, QStringLiteral("Sky (64x32)"), 64, 32, QStringLiteral("texture_library/Sky"),
+                                   QStringLiteral("sky")));
+        EXPECT_TRUE(store->Write(setting::SlotValue(setting::kWebLink, 1), address));
+        EXPECT_TRUE(WriteLastOnlineUpdate(*store, TodayText(m_now.date().addDays(-1))));
+        return store;
+    }
+    QString Texture() const { return Path(QStringLiteral("game/data/texture_library/Sky/sky.texture")); }
+    QStringList WorkFiles() const
+    {
+        QStringList files;
+        QDirIterator it(Path(QStringLiteral("work")), QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << it.next();
+        return files;
     }
 
     QTemporaryDir m_dir;
     RecordingBusyHost m_host;
+    QDateTime m_now{QDate(2026, 12, 8), QTime(7, 30)};
 };
 
 TEST_F(RandomizerStartTest, RunMakesNoWidgetStoresNothingAndEndsAtOnce)
@@ -56,6 +85,76 @@ TEST_F(RandomizerStartTest, TodaysUpdateAlreadyDoneEndsWithoutDownloads)
     RandomizerStart run(store, environment, prefix, m_host, nullptr);
     EXPECT_FALSE(run.Run({QStringLiteral("-randomizer")}));
     EXPECT_EQ(ReadLastOnlineUpdate(store), TodayText(environment.Today()));
+}
+
+TEST_F(RandomizerStartTest, DailyUpdateAppliesTheBatchRecordsTheDateAndEnds)
+{
+    QImage picture(80, 40, QImage::Format_RGB32);
+    picture.fill(Qt::darkBlue);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(picture.save(&buffer, "PNG"));
+    LoopbackServer server;
+    server.Set("/sky.png", Answer("200 OK", {"Content-Type: image/png"}, png));
+    const auto store = UpdateDue(server.Url(QStringLiteral("/sky.png")));
+    const Environment environment = TestEnvironment();
+    const WinePrefix prefix(Path(QStringLiteral("wine")));
+    RandomizerStart run(*store, environment, prefix, m_host, nullptr);
+    DownloadOptions options;
+    options.systemProxy = false;
+    run.SetDownloadOptions(options);
+    int ended = 0;
+    run.SetEndCallback([&ended] { ++ended; });
+    ASSERT_TRUE(run.Run({QStringLiteral("-randomizer")}));
+    EXPECT_EQ(ended, 0);
+    ASSERT_TRUE(WaitUntil([&] { return ended > 0; }));
+    EXPECT_EQ(ended, 1);
+    EXPECT_TRUE(QFileInfo::exists(Texture()));
+    EXPECT_EQ(ReadLastOnlineUpdate(*store), TodayText(m_now.date()));
+    EXPECT_TRUE(WorkFiles().isEmpty()) << qPrintable(WorkFiles().join(QLatin1Char(' ')));
+    EXPECT_TRUE(m_host.Messages().isEmpty());
+    EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty());
+}
+
+TEST_F(RandomizerStartTest, NoSlotStartedEndsAtOnceAndKeepsTheDate)
+{
+    const auto store = UpdateDue(QStringLiteral("ftp://pictures.example/sky.png"));
+    const QString before = ReadLastOnlineUpdate(*store);
+    const Environment environment = TestEnvironment();
+    const WinePrefix prefix(Path(QStringLiteral("wine")));
+    RandomizerStart run(*store, environment, prefix, m_host, nullptr);
+    EXPECT_FALSE(run.Run({QStringLiteral("-randomizer")}));
+    EXPECT_EQ(ReadLastOnlineUpdate(*store), before);
+    EXPECT_TRUE(m_host.Messages().isEmpty());
+}
+
+TEST_F(RandomizerStartTest, ThirtySecondsWithoutDataEndWithoutRecordingTheDate)
+{
+    LoopbackServer server;
+    server.Set("/silent.png", LoopbackReply{{"HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n\r\nabc"}, 0, false});
+    const auto store = UpdateDue(server.Url(QStringLiteral("/silent.png")));
+    const QString before = ReadLastOnlineUpdate(*store);
+    const Environment environment = TestEnvironment();
+    const WinePrefix prefix(Path(QStringLiteral("wine")));
+    RandomizerStart run(*store, environment, prefix, m_host, nullptr);
+    DownloadOptions options;
+    options.systemProxy = false;
+    options.silenceLimitMs = 600000; // only the run's own time-out may end it
+    run.SetDownloadOptions(options);
+    bool ended = false;
+    run.SetEndCallback([&ended] { ended = true; });
+    ASSERT_TRUE(run.Run({QStringLiteral("-randomizer")}));
+    ASSERT_TRUE(WaitUntil([&] { return server.Requests().size() == 1 && !WorkFiles().isEmpty(); }));
+    // 30 seconds are not more than 30; the run crosses midnight meanwhile.
+    m_now = m_now.addSecs(30);
+    EXPECT_FALSE(WaitUntil([&] { return ended; }, 1500));
+    m_now = QDateTime(m_now.date().addDays(1), QTime(0, 0, 31));
+    ASSERT_TRUE(WaitUntil([&] { return ended; }, 3000));
+    EXPECT_EQ(ReadLastOnlineUpdate(*store), before);
+    EXPECT_FALSE(QFileInfo::exists(Texture()));
+    EXPECT_TRUE(WorkFiles().isEmpty()) << qPrintable(WorkFiles().join(QLatin1Char(' ')));
+    EXPECT_TRUE(m_host.Messages().isEmpty());
 }
 
 } // namespace
