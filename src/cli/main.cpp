@@ -1,6 +1,7 @@
 // lumivale-cli: the program's jobs without a window, one subcommand per job.
 #include "app/Environment.h"
 #include "app/GameFileWriter.h"
+#include "cli/OnlineCommand.h"
 #include "cli/RandomizerCommands.h"
 #include "cli/ScreenCommand.h"
 #include "cli/Subcommand.h"
@@ -29,6 +30,10 @@ const Subcommand kSubcommands[] = {
      "  shortcut --game DIR\n"
      "      Writes a desktop shortcut that starts the game with random backgrounds.\n",
      RunShortcutCommand},
+    {"online",
+     "  online update --game DIR [--compress] | online export FILE | online import FILE\n"
+     "      Downloads and applies the online textures; writes or reads them as a registry file.\n",
+     RunOnlineCommand},
 };
 
 } // namespace
