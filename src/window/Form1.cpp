@@ -74,7 +74,10 @@ Form1::Form1(SettingsStore& store, const Environment& environment, WinePrefix pr
     musicTab = new MusicTab;
     texturesTab = new QWidget;
     texturesTab->setObjectName(QStringLiteral("TexturesTab"));
-    onlineTab = new OnlineTab;
+    OnlineContext online;
+    online.gameFolder = [this] { return settingsTab->setCohPath->text(); };
+    online.compress = [this] { return settingsTab->setCompression->isChecked(); };
+    onlineTab = new OnlineTab(*m_host, m_store, m_environment, online);
     creditsTab = new CreditsTab(*m_host);
 
     SSTab1->addTab(screensTab, tr("Screens"));
@@ -108,6 +111,7 @@ void Form1::SetOpenFileFunction(const OpenFileFunction& openFile)
 {
     settingsTab->SetOpenFileFunction(openFile);
     screensTab->SetOpenFileFunction(openFile);
+    onlineTab->SetOpenFileFunction(openFile);
 }
 
 void Form1::Startup()

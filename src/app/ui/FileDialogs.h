@@ -20,3 +20,7 @@ using OpenFileFunction = std::function<QString(QWidget* parent, const OpenFileRe
 
 // The desktop's open-file dialog.
 QString ShowOpenFileDialog(QWidget* parent, const OpenFileRequest& request);
+
+// The desktop's save-file dialog (asks before replacing a file); the same
+// request and answer as the open dialog.
+QString ShowSaveFileDialog(QWidget* parent, const OpenFileRequest& request);
