@@ -61,9 +61,14 @@ OnlineTab::OnlineTab(BusyHost& host, SettingsStore& store, const Environment& en
         slotGrid->addWidget(webPick[i], i, 4);
         connect(webPick[i], &QPushButton::clicked, this, [this, i] { Pick(i); });
         connect(webURL[i], &QLineEdit::textChanged, this, [this, i] { ClearMark(i); });
+        // A long texture name shows from its start, and whole in the tool tip.
+        connect(webFile[i], &QLineEdit::textChanged, this, [this, i](const QString& text) {
+            webFile[i]->setCursorPosition(0);
+            webFile[i]->setToolTip(text);
+        });
     }
-    slotGrid->setColumnStretch(1, 3);
-    slotGrid->setColumnStretch(3, 2);
+    slotGrid->setColumnStretch(1, 1);
+    slotGrid->setColumnStretch(3, 1);
     webFileFrame->setLayout(slotGrid);
 
     webTexFrame = Named<XPFrame>(QStringLiteral("webTexFrame"), tr("Destination"));
@@ -152,6 +157,7 @@ void OnlineTab::ShowSettings(const OnlineSettings& settings)
     for (int i = 0; i < kSlots; ++i) {
         webFile[i]->setText(settings.entries[std::size_t(i)].name);
         webURL[i]->setText(settings.entries[std::size_t(i)].link);
+        webURL[i]->setCursorPosition(0);
     }
 }
 
@@ -254,6 +260,7 @@ void OnlineTab::ImportFile()
         if (name.startsWith(setting::kWebLink)) {
             const int slot = name.back().digitValue();
             webURL[slot]->setText(value);
+            webURL[slot]->setCursorPosition(0);
             m_settings.entries[std::size_t(slot)].link = value;
         }
     }

@@ -1,0 +1,65 @@
+// Pictures of the Online tab for looking at, not assertions: written only when
+// LUMIVALE_SCREENSHOTS names a folder. Run:
+//   LUMIVALE_SCREENSHOTS=/tmp/shots build/bin/tests_window --gtest_filter='OnlineScreenshots*'
+#include "LoopbackServer.h"
+#include "WindowFixture.h"
+#include "online/OnlineSettings.h"
+#include "online/ui/OnlineTab.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+
+namespace {
+
+class OnlineScreenshots : public WindowFixture
+{
+protected:
+    void SetUp() override
+    {
+        m_folder = qEnvironmentVariable("LUMIVALE_SCREENSHOTS");
+        if (m_folder.isEmpty())
+            GTEST_SKIP() << "LUMIVALE_SCREENSHOTS is not set";
+        WindowFixture::SetUp();
+        QDir().mkpath(m_folder);
+    }
+    void Shoot(const char* name)
+    {
+        QApplication::processEvents();
+        m_window->grab().toImage().save(QDir(m_folder).filePath(QString::fromLatin1(name) + ".png"));
+    }
+    QString m_folder;
+};
+
+TEST_F(OnlineScreenshots, PickerDownloadsAndARedSlot)
+{
+    LoopbackServer server;
+    server.Set("/silent.png", LoopbackReply{{"HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n\r\n"}, 0, false});
+    m_store->Write("CohPath", Path("game"));
+    SaveOnlinePick(*m_store, 0, "Zone loading screen: Atlas Park (1024x768)", 1024, 768,
+                   "texture_library/loading_screens/City_Zones", "City_01_01");
+    SaveOnlinePick(*m_store, 1, "Sky (512x256)", 512, 256, "texture_library/World/Sky", "sky");
+    m_store->Write(setting::SlotValue(setting::kWebLink, 0), server.Url("/silent.png"));
+    m_store->Write(setting::SlotValue(setting::kWebLink, 1), "ftp://pictures.example/sky.png");
+    m_store->Write(setting::SlotValue(setting::kWebLink, 3), "https://pictures.example/no-texture-yet.jpg");
+    Start();
+    m_window->resize(m_window->sizeHint());
+    m_window->show();
+    m_window->SSTab1->setCurrentWidget(m_window->onlineTab);
+    Shoot("40-online-idle");
+
+    m_window->onlineTab->webPick[2]->click();
+    m_window->onlineTab->webCategory->setCurrentIndex(1);
+    Shoot("41-online-picker-open");
+    m_window->onlineTab->webCancel->click();
+
+    // Slot 0 downloads (the server stays silent); slot 1's address is refused.
+    m_window->onlineTab->webDownload->click();
+    Shoot("42-online-downloading-red-slot");
+    m_window->onlineTab->webDownload->click();
+    Shoot("43-online-aborted");
+}
+
+} // namespace
