@@ -13,6 +13,9 @@ namespace {
 
 // Large reads: one notification drains what has arrived without a copy per kilobyte.
 constexpr qint64 kReadSize = 256 * 1024;
+// Plain sockets read straight from the system into the slot's buffer: no
+// second buffer inside the socket to copy the body through.
+constexpr QIODevice::OpenMode kPlainMode = QIODevice::ReadWrite | QIODevice::Unbuffered;
 
 QString SocketFailure(QAbstractSocket::SocketError error, const QString& host, const QString& systemText)
 {
@@ -146,6 +149,8 @@ void DownloadSlot::OpenSocket(const QNetworkProxy& proxy)
             : QNetworkProxy(QNetworkProxy::NoProxy);
     m_parser.emplace(m_options.maxBody);
     m_headHandled = false;
+    m_body.clear();
+    m_writeError.clear();
     m_sslErrors.clear();
     m_viaProxy = false;
     m_proxyAuthorization.clear();
@@ -184,9 +189,9 @@ void DownloadSlot::OpenSocket(const QNetworkProxy& proxy)
         m_viaProxy = true;
         if (!proxy.user().isEmpty())
             m_proxyAuthorization = "Basic " + (proxy.user() + QLatin1Char(':') + proxy.password()).toUtf8().toBase64();
-        m_socket->connectToHost(proxy.hostName(), proxy.port());
+        m_socket->connectToHost(proxy.hostName(), proxy.port(), kPlainMode);
     } else {
-        m_socket->connectToHost(m_address.host, m_address.port);
+        m_socket->connectToHost(m_address.host, m_address.port, kPlainMode);
     }
 }
 
@@ -206,24 +211,44 @@ void DownloadSlot::ReadAvailable()
     emit dataReceived(m_index);
     if (m_readBuffer.size() < kReadSize)
         m_readBuffer.resize(kReadSize);
+    // Body bytes go straight to the file once it is open; those that come
+    // with the head wait until the head has been looked at.
+    const HttpResponseParser::BodySink sink = [this](QByteArrayView bytes) {
+        if (!m_file.isOpen()) {
+            m_body.append(bytes);
+            return true;
+        }
+        return WriteBody(bytes);
+    };
     while (m_socket && m_state == State::Downloading) {
         const qint64 n = m_socket->read(m_readBuffer.data(), kReadSize);
-        if (n <= 0)
+        if (n == 0)
             return;
-        m_body.resize(0);
+        if (n < 0) {
+            // The end of the stream (an unbuffered socket reports the close here) or a failure.
+            if (m_socket->error() == QAbstractSocket::RemoteHostClosedError)
+                EndOfInput();
+            else
+                OnSocketError(int(m_socket->error()));
+            return;
+        }
         const HttpResponseParser::State state =
-            m_parser->Feed(QByteArrayView(m_readBuffer.constData(), qsizetype(n)), m_body);
+            m_parser->Feed(QByteArrayView(m_readBuffer.constData(), qsizetype(n)), sink);
         if (!m_headHandled && m_parser->HeadComplete()) {
             m_headHandled = true;
             if (!HandleHead())
                 return;
+            const bool written = WriteBody(m_body);
+            m_body.clear();
+            if (!written) {
+                Finish(m_writeError);
+                return;
+            }
         }
         if (state == HttpResponseParser::State::Failed) {
-            Finish(m_parser->Error());
+            Finish(m_writeError.isEmpty() ? m_parser->Error() : m_writeError);
             return;
         }
-        if (m_file.isOpen() && !WriteBody())
-            return;
         if (state == HttpResponseParser::State::Done) {
             Complete();
             return;
@@ -275,23 +300,20 @@ bool DownloadSlot::OpenFile(const QString& contentType)
     // new file is always a fresh one.
     QFile::remove(path);
     m_file.setFileName(path);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
         Finish(QStringLiteral("The temporary file %1 cannot be created: %2").arg(path, m_file.errorString()));
         return false;
     }
     return true;
 }
 
-bool DownloadSlot::WriteBody()
+bool DownloadSlot::WriteBody(QByteArrayView bytes)
 {
-    if (m_body.isEmpty())
+    if (bytes.isEmpty() || m_file.write(bytes.data(), bytes.size()) == bytes.size())
         return true;
-    if (m_file.write(m_body) != m_body.size()) {
-        Finish(QStringLiteral("The temporary file %1 could not be written: %2")
-                   .arg(m_file.fileName(), m_file.errorString()));
-        return false;
-    }
-    return true;
+    m_writeError = QStringLiteral("The temporary file %1 could not be written: %2")
+                       .arg(m_file.fileName(), m_file.errorString());
+    return false;
 }
 
 void DownloadSlot::OnClosed()
@@ -300,6 +322,11 @@ void DownloadSlot::OnClosed()
         return;
     // What arrived before the close is read first.
     ReadAvailable();
+    EndOfInput();
+}
+
+void DownloadSlot::EndOfInput()
+{
     if (!m_socket || m_state != State::Downloading)
         return;
     if (m_parser->Close() == HttpResponseParser::State::Done && m_headHandled)

@@ -93,11 +93,13 @@ private:
     void SendRequest();
     void ReadAvailable();
     void OnClosed();
+    // The server closed the connection: the response ends here.
+    void EndOfInput();
     void OnSocketError(int error);
     // The status line and header fields are in: follow, refuse, or open the file.
     bool HandleHead();
     bool OpenFile(const QString& contentType);
-    bool WriteBody();
+    bool WriteBody(QByteArrayView bytes);
     void Complete();
     void Finish(const QString& reason);
     void CloseSocket();
@@ -121,7 +123,8 @@ private:
     std::optional<HttpResponseParser> m_parser;
     bool m_headHandled = false;
     QByteArray m_readBuffer;
-    QByteArray m_body;
+    QByteArray m_body; // body bytes that came with the head
+    QString m_writeError;
     QFile m_file;
     QTimer m_silence;
     QFutureWatcher<QNetworkProxy> m_proxyLookup;

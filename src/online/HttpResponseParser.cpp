@@ -214,27 +214,30 @@ bool HttpResponseParser::EndOfHead()
     return true;
 }
 
-bool HttpResponseParser::AppendBody(QByteArrayView bytes, QByteArray& body)
+bool HttpResponseParser::AppendBody(QByteArrayView bytes, const BodySink& sink)
 {
     if (m_bodySize + bytes.size() > m_maxBody) {
         Fail(QStringLiteral("The picture is too large (more than %1 bytes).").arg(m_maxBody));
         return false;
     }
-    body.append(bytes);
+    if (!bytes.isEmpty() && !sink(bytes)) {
+        Fail(QStringLiteral("The picture could not be stored."));
+        return false;
+    }
     m_bodySize += bytes.size();
     return true;
 }
 
-void HttpResponseParser::FeedBody(QByteArrayView& input, QByteArray& body)
+void HttpResponseParser::FeedBody(QByteArrayView& input, const BodySink& sink)
 {
     if (m_framing == Framing::UntilClose) {
-        if (AppendBody(input, body))
+        if (AppendBody(input, sink))
             input = QByteArrayView();
         return;
     }
     if (m_framing == Framing::Length) {
         const qsizetype n = qsizetype(std::min<qint64>(m_remaining, input.size()));
-        if (!AppendBody(input.first(n), body))
+        if (!AppendBody(input.first(n), sink))
             return;
         input = input.sliced(n);
         m_remaining -= n;
@@ -242,10 +245,10 @@ void HttpResponseParser::FeedBody(QByteArrayView& input, QByteArray& body)
             m_state = State::Done;
         return;
     }
-    FeedChunked(input, body);
+    FeedChunked(input, sink);
 }
 
-void HttpResponseParser::FeedChunked(QByteArrayView& input, QByteArray& body)
+void HttpResponseParser::FeedChunked(QByteArrayView& input, const BodySink& sink)
 {
     while (m_state == State::Body && !input.isEmpty()) {
         QByteArray line;
@@ -282,7 +285,7 @@ void HttpResponseParser::FeedChunked(QByteArrayView& input, QByteArray& body)
         }
         case ChunkStep::Data: {
             const qsizetype n = qsizetype(std::min<qint64>(m_remaining, input.size()));
-            if (!AppendBody(input.first(n), body))
+            if (!AppendBody(input.first(n), sink))
                 return;
             input = input.sliced(n);
             m_remaining -= n;
@@ -318,6 +321,14 @@ void HttpResponseParser::FeedChunked(QByteArrayView& input, QByteArray& body)
 
 HttpResponseParser::State HttpResponseParser::Feed(QByteArrayView input, QByteArray& body)
 {
+    return Feed(input, [&body](QByteArrayView bytes) {
+        body.append(bytes);
+        return true;
+    });
+}
+
+HttpResponseParser::State HttpResponseParser::Feed(QByteArrayView input, const BodySink& sink)
+{
     if (!input.isEmpty())
         m_anyInput = true;
     while (m_state == State::Head && !input.isEmpty()) {
@@ -332,7 +343,7 @@ HttpResponseParser::State HttpResponseParser::Feed(QByteArrayView input, QByteAr
             return m_state;
     }
     if (m_state == State::Body && !input.isEmpty())
-        FeedBody(input, body);
+        FeedBody(input, sink);
     return m_state;
 }
 

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <functional>
 
 // Reads one HTTP/1.1 response from bytes as they arrive, in pieces of any
 // size: the status line, the header fields, then the body, whose framing the
@@ -34,10 +35,16 @@ public:
         UntilClose, // everything until the server closes
     };
 
+    // Takes decoded body bytes (views into the input, valid during the call);
+    // false when they cannot be kept, which fails the response.
+    using BodySink = std::function<bool(QByteArrayView)>;
+
     explicit HttpResponseParser(qint64 maxBody = kMaxBody);
 
-    // Consumes input; the decoded body bytes it holds are appended to body.
-    // Bytes after a complete response are ignored.
+    // Consumes input, handing the decoded body bytes it holds to sink. Bytes
+    // after a complete response are ignored.
+    State Feed(QByteArrayView input, const BodySink& sink);
+    // The same, the body bytes appended to body.
     State Feed(QByteArrayView input, QByteArray& body);
     // The server closed the connection: completes a body that runs until the
     // close, fails anything cut short.
@@ -72,9 +79,9 @@ private:
     bool HeadLine(const QByteArray& line);
     bool StatusLine(const QByteArray& line);
     bool EndOfHead();
-    bool AppendBody(QByteArrayView bytes, QByteArray& body);
-    void FeedBody(QByteArrayView& input, QByteArray& body);
-    void FeedChunked(QByteArrayView& input, QByteArray& body);
+    bool AppendBody(QByteArrayView bytes, const BodySink& sink);
+    void FeedBody(QByteArrayView& input, const BodySink& sink);
+    void FeedChunked(QByteArrayView& input, const BodySink& sink);
 
     enum class ChunkStep
     {

@@ -1,0 +1,69 @@
+#!/bin/sh
+# The online downloads, each side by side with its anchor in one run:
+#   1. one 30 MiB picture over loopback: the client alone (bench_online_fetch,
+#      one download slot, body stored in a file) against `curl -s -o /dev/null`
+#      of the same address, as whole processes in one hyperfine run, and as
+#      the transfer rate each measures itself (curl's speed_download);
+#   2. `lumivale-cli online update` with five slots of 1920x1080 pictures
+#      from loopback, the time split between downloading and applying.
+# Usage: bench/online.sh [BIN_DIR] [RUNS]   (BIN_DIR defaults to build-release/bin)
+set -eu
+
+BIN=$(cd "${1:-build-release/bin}" && pwd)
+RUNS=${2:-20}
+WORK=$(mktemp -d)
+SERVER_PID=
+cleanup() {
+    [ -n "$SERVER_PID" ] && kill "$SERVER_PID" 2>/dev/null
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+export XDG_CACHE_HOME="$WORK/cache" XDG_CONFIG_HOME="$WORK/config"
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy
+mkdir -p "$WORK/files" "$WORK/game/data" "$WORK/config/Lumivale"
+
+i=0
+while [ $i -lt 5 ]; do
+    convert -seed $((i + 1)) -size 1920x1080 plasma:fractal -quality 90 "$WORK/files/p$i.jpg"
+    i=$((i + 1))
+done
+"$BIN/bench_online_server" "$WORK/files" > "$WORK/port" &
+SERVER_PID=$!
+while [ ! -s "$WORK/port" ]; do sleep 0.05; done
+PORT=$(cat "$WORK/port")
+BODY="http://127.0.0.1:$PORT/body/31457280"
+
+echo "== one 30 MiB body over loopback: the client alone against curl"
+hyperfine -N -w 3 -r "$RUNS" \
+    -n client "$BIN/bench_online_fetch $BODY" \
+    -n curl "curl -s -o /dev/null $BODY"
+echo "-- transfer rate as each measures it (5 runs each, alternating)"
+i=0
+while [ $i -lt 5 ]; do
+    "$BIN/bench_online_fetch" "$BODY"
+    curl -s -o /dev/null -w 'curl: %{speed_download} bytes/s\n' "$BODY"
+    i=$((i + 1))
+done
+
+echo "== five slots applied from loopback: lumivale-cli online update"
+# The slots come in through the tool's own import.
+{
+    printf 'REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\CohLumivale]\r\n'
+    i=0
+    while [ $i -lt 5 ]; do
+        printf '"webName%d"="Zone %d (1024x768)"\r\n' $i $i
+        printf '"webPath%d"="texture_library/loading_screens/City_Zones"\r\n' $i
+        printf '"webFile%d"="Bench_%d"\r\n"webWidth%d"=" 1024"\r\n"webHeight%d"=" 768"\r\n' $i $i $i $i
+        printf '"webLink%d"="http://127.0.0.1:%s/file/p%d.jpg"\r\n' $i "$PORT" $i
+        i=$((i + 1))
+    done
+} > "$WORK/slots.reg"
+"$BIN/lumivale-cli" online import "$WORK/slots.reg" > /dev/null
+hyperfine -N -w 1 -r "$RUNS" -n "online update (5 slots)" \
+    "$BIN/lumivale-cli online update --game $WORK/game"
+echo "-- download and apply time as the tool reports them"
+i=0
+while [ $i -lt 5 ]; do
+    "$BIN/lumivale-cli" online update --game "$WORK/game" 2>&1 >/dev/null | grep 'Downloads took'
+    i=$((i + 1))
+done
