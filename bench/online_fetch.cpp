@@ -25,7 +25,8 @@ int main(int argc, char* argv[])
     QElapsedTimer clock;
     QObject::connect(&batch, &DownloadBatch::finished, &app, &QCoreApplication::quit);
     clock.start();
-    if (batch.StartDownload(0, QStringLiteral("bench"), QString::fromLocal8Bit(argv[1])) != SlotStart::Started) {
+    if (batch.StartDownload(0, QStringLiteral("bench"), QString::fromLocal8Bit(argv[1])) !=
+        SlotStart::Started) {
         std::fprintf(stderr, "%s\n", qPrintable(batch.Slot(0).Reason()));
         return 1;
     }

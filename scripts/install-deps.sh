@@ -11,6 +11,9 @@ packages=(
   libnvtt-bin libstb-dev libexpected-dev nettle-dev libjpeg62-turbo-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdg-utils xdg-user-dirs desktop-file-utils imagemagick vorbis-tools ffmpeg hyperfine
+  # https downloads (Qt loads libssl at run time; the system's certificate authorities);
+  # openssl makes the tests' certificates, curl is the download benchmark's anchor.
+  libssl3 ca-certificates openssl curl
 )
 
 missing=()

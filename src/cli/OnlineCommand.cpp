@@ -16,7 +16,8 @@ namespace {
 
 void Line(std::FILE* stream, int slot, const QString& text)
 {
-    std::fprintf(stream, "slot %d: %s\n", slot, qPrintable(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+    std::fprintf(stream, "slot %d: %s\n", slot,
+                 qPrintable(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
 }
 
 int RunUpdate(const QStringList& arguments, const CommandContext& context)
@@ -66,8 +67,8 @@ int RunUpdate(const QStringList& arguments, const CommandContext& context)
     }
 
     TextureWriter writer(host, TextureWriterOptions::From(context.environment, parser.isSet(compress)));
-    const QList<AppliedSlot> applied = ApplyDownloads(host, writer, parser.value(game), OnlineSettings::Load(store),
-                                                      batch.TakeStored());
+    const QList<AppliedSlot> applied =
+        ApplyDownloads(host, writer, parser.value(game), OnlineSettings::Load(store), batch.TakeStored());
     const qint64 applyMs = clock.elapsed();
 
     bool allApplied = true;
@@ -118,7 +119,8 @@ int RunExport(const QStringList& arguments, const CommandContext& context)
     std::array<QString, kOnlineSlots> links;
     for (int i = 0; i < kOnlineSlots; ++i)
         links[std::size_t(i)] = settings.entries[std::size_t(i)].link;
-    if (const Result<> written = WriteOnlineExport(arguments[1], OnlineExportText(settings, links)); !written) {
+    if (const Result<> written = WriteOnlineExport(arguments[1], OnlineExportText(settings, links));
+        !written) {
         std::fprintf(context.err, "%s could not be written: %s\n", qPrintable(arguments[1]),
                      qPrintable(written.error().Reason()));
         return kExitFailed;

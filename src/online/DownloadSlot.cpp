@@ -188,7 +188,8 @@ void DownloadSlot::OpenSocket(const QNetworkProxy& proxy)
         // A plain request goes to the proxy with the whole address in it.
         m_viaProxy = true;
         if (!proxy.user().isEmpty())
-            m_proxyAuthorization = "Basic " + (proxy.user() + QLatin1Char(':') + proxy.password()).toUtf8().toBase64();
+            m_proxyAuthorization =
+                "Basic " + (proxy.user() + QLatin1Char(':') + proxy.password()).toUtf8().toBase64();
         m_socket->connectToHost(proxy.hostName(), proxy.port(), kPlainMode);
     } else {
         m_socket->connectToHost(m_address.host, m_address.port, kPlainMode);
@@ -281,9 +282,10 @@ bool DownloadSlot::HandleHead()
     }
     const QString type = m_parser->ContentType();
     if (!IsPictureType(type)) {
-        Finish(type.isEmpty()
-                   ? QStringLiteral("The server did not say what kind of file it sent.")
-                   : QStringLiteral("The address gave %1, not a JPEG, GIF or PNG picture.").arg(type.left(100)));
+        Finish(
+            type.isEmpty()
+                ? QStringLiteral("The server did not say what kind of file it sent.")
+                : QStringLiteral("The address gave %1, not a JPEG, GIF or PNG picture.").arg(type.left(100)));
         return false;
     }
     return OpenFile(type);
@@ -349,8 +351,9 @@ void DownloadSlot::OnSocketError(int error)
         QStringList reasons;
         for (const QSslError& e : std::as_const(m_sslErrors))
             reasons << e.errorString();
-        Finish(QStringLiteral("The secure connection to %1 failed: %2")
-                   .arg(host, reasons.isEmpty() ? m_socket->errorString() : reasons.join(QStringLiteral("; "))));
+        Finish(
+            QStringLiteral("The secure connection to %1 failed: %2")
+                .arg(host, reasons.isEmpty() ? m_socket->errorString() : reasons.join(QStringLiteral("; "))));
         return;
     }
     Finish(SocketFailure(socketError, host, m_socket->errorString()));

@@ -66,9 +66,10 @@ Result<HttpAddress> RedirectTarget(const HttpAddress& from, const QByteArray& lo
     const QUrl next = from.url.resolved(QUrl::fromEncoded(trimmed, QUrl::TolerantMode));
     Result<HttpAddress> target = FromUrl(next);
     if (!target)
-        return Fail(Refused(QStringLiteral("The server redirected to an address that cannot be used (%1): %2")
-                                .arg(QString::fromUtf8(trimmed.first(std::min<qsizetype>(trimmed.size(), 200))),
-                                     target.error().Reason())));
+        return Fail(
+            Refused(QStringLiteral("The server redirected to an address that cannot be used (%1): %2")
+                        .arg(QString::fromUtf8(trimmed.first(std::min<qsizetype>(trimmed.size(), 200))),
+                             target.error().Reason())));
     if (from.secure && !target->secure)
         return Fail(Refused(QStringLiteral("The server redirected from a secure (https) address to a plain "
                                            "http one (%1); that is refused.")

@@ -90,7 +90,7 @@ QString HttpResponseParser::ContentType() const
 }
 
 HttpResponseParser::LineStep HttpResponseParser::TakeLine(QByteArrayView& input, QByteArray& line,
-                                                           qsizetype limit)
+                                                          qsizetype limit)
 {
     const qsizetype newline = input.indexOf('\n');
     const qsizetype taken = newline < 0 ? input.size() : newline;
@@ -141,7 +141,8 @@ bool HttpResponseParser::HeadLine(const QByteArray& line)
     const qsizetype colon = line.indexOf(':');
     if (colon <= 0)
         return true; // not a field: ignored
-    m_headers.append({Trimmed(QByteArrayView(line).first(colon)), Trimmed(QByteArrayView(line).sliced(colon + 1))});
+    m_headers.append(
+        {Trimmed(QByteArrayView(line).first(colon)), Trimmed(QByteArrayView(line).sliced(colon + 1))});
     return true;
 }
 
@@ -170,7 +171,8 @@ bool HttpResponseParser::EndOfHead()
             for (const QByteArray& part : value.split(',')) {
                 const qint64 length = DecimalValue(Trimmed(part));
                 if (length < 0) {
-                    Fail(QStringLiteral("The server sent an invalid Content-Length (%1).").arg(Printable(value)));
+                    Fail(QStringLiteral("The server sent an invalid Content-Length (%1).")
+                             .arg(Printable(value)));
                     return false;
                 }
                 lengths.append(length);
@@ -256,7 +258,8 @@ void HttpResponseParser::FeedChunked(QByteArrayView& input, const BodySink& sink
         case ChunkStep::Size: {
             const LineStep step = TakeLine(input, line, kMaxChunkLine);
             if (step == LineStep::TooLong)
-                Fail(QStringLiteral("The server's chunked body is malformed (a chunk size line is too long)."));
+                Fail(QStringLiteral(
+                    "The server's chunked body is malformed (a chunk size line is too long)."));
             if (step != LineStep::Line)
                 return;
             // chunk-size [; extensions]
@@ -335,7 +338,8 @@ HttpResponseParser::State HttpResponseParser::Feed(QByteArrayView input, const B
         QByteArray line;
         const LineStep step = TakeLine(input, line, kMaxHead - m_headSize);
         if (step == LineStep::TooLong)
-            return Fail(QStringLiteral("The server's header is too long (more than %1 bytes).").arg(kMaxHead));
+            return Fail(
+                QStringLiteral("The server's header is too long (more than %1 bytes).").arg(kMaxHead));
         if (step == LineStep::NeedMore)
             break;
         m_headSize += line.size() + 2;
@@ -351,8 +355,9 @@ HttpResponseParser::State HttpResponseParser::Close()
 {
     switch (m_state) {
     case State::Head:
-        return Fail(m_anyInput ? QStringLiteral("The connection closed before the server's answer was complete.")
-                               : QStringLiteral("The server closed the connection without answering."));
+        return Fail(m_anyInput
+                        ? QStringLiteral("The connection closed before the server's answer was complete.")
+                        : QStringLiteral("The server closed the connection without answering."));
     case State::Body:
         if (m_framing == Framing::UntilClose) {
             m_state = State::Done;

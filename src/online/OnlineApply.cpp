@@ -45,8 +45,8 @@ QString Quoted(const QString& text)
 
 Failure ValueRefused(const QString& prefix, int slot, const QString& value, const QString& rule)
 {
-    return Failure::Because(QStringLiteral("%1 (%2) %3")
-                                .arg(setting::SlotValue(prefix, slot), Quoted(value), rule));
+    return Failure::Because(
+        QStringLiteral("%1 (%2) %3").arg(setting::SlotValue(prefix, slot), Quoted(value), rule));
 }
 
 // A side of the texture: a whole number from 1 to 1024; -1 otherwise.
@@ -75,11 +75,12 @@ Result<TextureTarget> OnlineSlotTarget(const OnlineSlotSettings& slot, int slotI
                                  QStringLiteral("must be a folder below texture_library.")));
     for (const QString& folder : folders) {
         if (const QString problem = NameProblem(folder); !problem.isEmpty())
-            return Fail(ValueRefused(setting::kWebPath, slotIndex, slot.path,
-                                     QStringLiteral("must hold only plain folder names (it holds %1).")
-                                         .arg(problem)));
+            return Fail(ValueRefused(
+                setting::kWebPath, slotIndex, slot.path,
+                QStringLiteral("must hold only plain folder names (it holds %1).").arg(problem)));
     }
-    if (const QString problem = NameProblem(slot.file); !problem.isEmpty() || slot.file.contains(QLatin1Char('/')))
+    if (const QString problem = NameProblem(slot.file);
+        !problem.isEmpty() || slot.file.contains(QLatin1Char('/')))
         return Fail(ValueRefused(setting::kWebFile, slotIndex, slot.file,
                                  QStringLiteral("must be a plain file name (it holds %1).")
                                      .arg(problem.isEmpty() ? QStringLiteral("a \"/\"") : problem)));
@@ -98,12 +99,13 @@ Result<TextureTarget> OnlineSlotTarget(const OnlineSlotSettings& slot, int slotI
 Result<QString> ConfinedTextureFile(const QString& gameFolder, const TextureTarget& target)
 {
     if (gameFolder.isEmpty() || !QFileInfo(gameFolder).isDir())
-        return Fail(Failure::Because(gameFolder.isEmpty()
-                                         ? QStringLiteral("No game folder is set.")
-                                         : QStringLiteral("The game folder %1 does not exist.").arg(gameFolder)));
+        return Fail(Failure::Because(
+            gameFolder.isEmpty() ? QStringLiteral("No game folder is set.")
+                                 : QStringLiteral("The game folder %1 does not exist.").arg(gameFolder)));
     // The data folder as it is spelled in the game folder; made when the game has none yet.
     const QString spelled = SpelledEntry(gameFolder, QStringLiteral("data"));
-    const QString dataFolder = QDir(gameFolder).filePath(spelled.isEmpty() ? QStringLiteral("data") : spelled);
+    const QString dataFolder =
+        QDir(gameFolder).filePath(spelled.isEmpty() ? QStringLiteral("data") : spelled);
     if (!QFileInfo(dataFolder).isDir() && !QDir().mkdir(dataFolder))
         return Fail(Failure::Because(QStringLiteral("The folder %1 cannot be created.").arg(dataFolder)));
     // Resolved with the data folder as the root: no symlink below it may lead out.

@@ -109,8 +109,8 @@ Result<OnlineImport> ReadOnlineImport(QByteArrayView bytes, const OnlineSettings
 {
     const QByteArray utf8 = AsUtf8(bytes);
     if (!IsEditorFile(utf8))
-        return Fail(Failure::Because(QStringLiteral(
-            "The file is no registry file: it must begin with REGEDIT4 or Windows Registry Editor Version 5.00.")));
+        return Fail(Failure::Because(QStringLiteral("The file is no registry file: it must begin with "
+                                                    "REGEDIT4 or Windows Registry Editor Version 5.00.")));
     const RegistryText registry = RegistryText::Parse(utf8);
 
     // The file's values by their proper name.
@@ -133,7 +133,8 @@ Result<OnlineImport> ReadOnlineImport(QByteArrayView bytes, const OnlineSettings
             }
             const QString shown = value.name.isEmpty() ? QStringLiteral("(default)") : value.name.left(80);
             if (index < 0)
-                result.refused << QStringLiteral("%1 is not an online texture value; it was ignored.").arg(shown);
+                result.refused
+                    << QStringLiteral("%1 is not an online texture value; it was ignored.").arg(shown);
             else if (value.type != quint32(RegistryValueType::String) || !value.isText)
                 result.refused << QStringLiteral("%1 is not a text value; it was ignored.").arg(shown);
             else if (value.text.size() > kLongestValue)
@@ -156,14 +157,16 @@ Result<OnlineImport> ReadOnlineImport(QByteArrayView bytes, const OnlineSettings
                                slot.width.trimmed().isEmpty() && slot.height.trimmed().isEmpty();
         if (HasControlCharacters(slot.name)) {
             textureTaken = false;
-            result.refused << QStringLiteral("The texture of slot %1 was refused: %2 holds control characters.")
+            result.refused << QStringLiteral(
+                                  "The texture of slot %1 was refused: %2 holds control characters.")
                                   .arg(i)
                                   .arg(setting::SlotValue(setting::kWebName, i));
         } else if (!noTexture) {
             if (const Result<TextureTarget> target = OnlineSlotTarget(slot, i); !target) {
                 textureTaken = false;
-                result.refused
-                    << QStringLiteral("The texture of slot %1 was refused: %2").arg(i).arg(target.error().Reason());
+                result.refused << QStringLiteral("The texture of slot %1 was refused: %2")
+                                      .arg(i)
+                                      .arg(target.error().Reason());
             }
         }
         bool linkTaken = true;
@@ -195,6 +198,7 @@ Result<OnlineImport> ImportOnlineFile(const QString& file, SettingsStore& store)
     if (!import)
         return import;
     if (!store.WriteValues(import->values))
-        return Fail(Failure::Because(QStringLiteral("The settings file %1 cannot be written.").arg(store.FilePath())));
+        return Fail(Failure::Because(
+            QStringLiteral("The settings file %1 cannot be written.").arg(store.FilePath())));
     return import;
 }

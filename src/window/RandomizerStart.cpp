@@ -66,10 +66,10 @@ void RandomizerStart::ApplyBatch()
         return;
     rndTimeout->stop();
     // What the settings say now; failures are not shown in this mode.
-    TextureWriter writer(m_host, TextureWriterOptions::From(m_environment,
-                                                            TextureSettings::Load(m_store).textureCompression));
-    ApplyDownloads(m_host, writer, GameSettings::Load(m_store, m_prefix).cohPath, OnlineSettings::Load(m_store),
-                   m_batch->TakeStored());
+    TextureWriter writer(
+        m_host, TextureWriterOptions::From(m_environment, TextureSettings::Load(m_store).textureCompression));
+    ApplyDownloads(m_host, writer, GameSettings::Load(m_store, m_prefix).cohPath,
+                   OnlineSettings::Load(m_store), m_batch->TakeStored());
     WriteLastOnlineUpdate(m_store, TodayText(m_environment.Today()));
     End();
 }

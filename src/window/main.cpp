@@ -49,7 +49,8 @@ int main(int argc, char* argv[])
         WineLauncher launcher;
         RandomizerStart run(store, environment, prefix, host, &launcher);
         // The process ends once the daily update is applied or has gone silent.
-        run.SetEndCallback([] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); });
+        run.SetEndCallback(
+            [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); });
         if (!run.Run(arguments))
             return 0;
         return app.exec();

@@ -72,9 +72,9 @@ TEST_F(OnlineCliTest, UpdateSaysForEverySlotWhetherItWasApplied)
     server.Set("/good.png", Answer("200 OK", {"Content-Type: image/png"}, Png()));
     server.Set("/gone.png", Answer("404 Not Found", {"Content-Type: image/png"}, Png()));
     SettingsStore store = Store();
-    const QStringList links = {server.Url(QStringLiteral("/good.png")), server.Url(QStringLiteral("/gone.png")),
-                               QStringLiteral("ftp://pictures.example/a.png"), QString(),
-                               server.Url(QStringLiteral("/good.png"))};
+    const QStringList links = {
+        server.Url(QStringLiteral("/good.png")), server.Url(QStringLiteral("/gone.png")),
+        QStringLiteral("ftp://pictures.example/a.png"), QString(), server.Url(QStringLiteral("/good.png"))};
     for (int i = 0; i < kOnlineSlots; ++i) {
         if (i != 3)
             ASSERT_TRUE(SaveOnlinePick(store, i, QStringLiteral("T%1").arg(i), 100, 60,
@@ -82,7 +82,8 @@ TEST_F(OnlineCliTest, UpdateSaysForEverySlotWhetherItWasApplied)
         ASSERT_TRUE(store.WriteValues({{setting::SlotValue(setting::kWebLink, i), links[i]}}));
     }
     // Slot 4 names a texture outside the data folder.
-    ASSERT_TRUE(store.Write(setting::SlotValue(setting::kWebPath, 4), QStringLiteral("texture_library/../..")));
+    ASSERT_TRUE(
+        store.Write(setting::SlotValue(setting::kWebPath, 4), QStringLiteral("texture_library/../..")));
     const QStringList update = {QStringLiteral("online"), QStringLiteral("update"), QStringLiteral("--game"),
                                 Path(QStringLiteral("game"))};
     ProcessResult r = Cli(update);
@@ -111,7 +112,8 @@ TEST_F(OnlineCliTest, ExportAndImportRoundTripAndRefusals)
     SettingsStore store = Store();
     ASSERT_TRUE(SaveOnlinePick(store, 2, QStringLiteral("Sky (512x256)"), 512, 256,
                                QStringLiteral("texture_library/Sky"), QStringLiteral("sky")));
-    ASSERT_TRUE(store.Write(setting::SlotValue(setting::kWebLink, 2), QStringLiteral("https://a.example/s.png")));
+    ASSERT_TRUE(
+        store.Write(setting::SlotValue(setting::kWebLink, 2), QStringLiteral("https://a.example/s.png")));
     const QString file = Path(QStringLiteral("Lumivale Textures.reg"));
     ProcessResult r = Cli({QStringLiteral("online"), QStringLiteral("export"), file});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
@@ -134,7 +136,9 @@ TEST_F(OnlineCliTest, ExportAndImportRoundTripAndRefusals)
     const OnlineSettings after = OnlineSettings::Load(Store(QStringLiteral("other")));
     EXPECT_EQ(after.entries[2].path, QStringLiteral("texture_library/Sky"));
     EXPECT_EQ(after.entries[2].link, QStringLiteral("http://b.example/t.png"));
-    EXPECT_EQ(Cli({QStringLiteral("online"), QStringLiteral("import"), Path(QStringLiteral("none.reg"))}).exitCode, 1);
+    EXPECT_EQ(
+        Cli({QStringLiteral("online"), QStringLiteral("import"), Path(QStringLiteral("none.reg"))}).exitCode,
+        1);
 }
 
 } // namespace

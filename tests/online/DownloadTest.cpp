@@ -32,11 +32,13 @@ protected:
     static void SetUpTestSuite()
     {
         // Loopback downloads never go through a proxy of the machine the tests run on.
-        for (const char* name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "no_proxy"})
+        for (const char* name :
+             {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "no_proxy"})
             qunsetenv(name);
         s_certificates = new QTemporaryDir;
         s_trusted = MakeCertificate(s_certificates->path(), QStringLiteral("localhost"));
-        s_untrusted = MakeCertificate(s_certificates->path(), QStringLiteral("other"), QStringLiteral("DNS:localhost"));
+        s_untrusted =
+            MakeCertificate(s_certificates->path(), QStringLiteral("other"), QStringLiteral("DNS:localhost"));
     }
     static void TearDownTestSuite() { delete s_certificates; }
 
@@ -57,7 +59,8 @@ protected:
         bool finished = false;
         QObject::connect(&batch, &DownloadBatch::finished, [&finished] { finished = true; });
         for (const auto& [slot, address] : starts)
-            ASSERT_EQ(batch.StartDownload(slot, QStringLiteral("Texture"), address), SlotStart::Started) << slot;
+            ASSERT_EQ(batch.StartDownload(slot, QStringLiteral("Texture"), address), SlotStart::Started)
+                << slot;
         ASSERT_TRUE(WaitUntil([&] { return finished; }));
         EXPECT_FALSE(batch.AnyDownloading());
     }
@@ -81,7 +84,8 @@ TEST_F(DownloadTest, PicturesAreStoredByteForByteHoweverTheyArrive)
     // Header and body in one read, until the close, the type in capitals with blanks.
     server.Set("/one.png", Answer("200 OK", {"CONTENT-TYPE:    IMAGE/PNG"}, png));
     // Header lines split across reads, a CR LF split between two of them.
-    const QByteArray whole = "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\n" + Length(jpeg) + "\r\n\r\n" + jpeg;
+    const QByteArray whole =
+        "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\n" + Length(jpeg) + "\r\n\r\n" + jpeg;
     const qsizetype cr = whole.indexOf("\r\n") + 1;
     server.Set("/split.jpg", LoopbackReply{{whole.first(7), whole.mid(7, cr - 7), whole.mid(cr, 20),
                                             whole.mid(cr + 20, 40), whole.mid(cr + 60)},
@@ -101,7 +105,8 @@ TEST_F(DownloadTest, PicturesAreStoredByteForByteHoweverTheyArrive)
                      {2, server.Url(QStringLiteral("/chunked.png"))},
                      {4, server.Url(QStringLiteral("/open.gif"))}});
     const QStringList names = {QStringLiteral("lumivale.tmp0.png"), QStringLiteral("lumivale.tmp1.jpeg"),
-                               QStringLiteral("lumivale.tmp2.png"), QString(), QStringLiteral("lumivale.tmp4.gif")};
+                               QStringLiteral("lumivale.tmp2.png"), QString(),
+                               QStringLiteral("lumivale.tmp4.gif")};
     const QList<QByteArray> bodies = {png, jpeg, png, {}, png};
     for (int i : {0, 1, 2, 4}) {
         const DownloadSlot& slot = batch.Slot(i);
@@ -141,8 +146,9 @@ TEST_F(DownloadTest, OnlyACompleteSuccessfulPictureIsKept)
                      {2, server.Url(QStringLiteral("/param.jpg"))},
                      {3, server.Url(QStringLiteral("/short.png"))},
                      {4, server.Url(QStringLiteral("/huge.png"))}});
-    const QStringList reasons = {QStringLiteral("404"), QStringLiteral("text/html"), QStringLiteral("charset"),
-                                 QStringLiteral("cut short"), QStringLiteral("too large")};
+    const QStringList reasons = {QStringLiteral("404"), QStringLiteral("text/html"),
+                                 QStringLiteral("charset"), QStringLiteral("cut short"),
+                                 QStringLiteral("too large")};
     for (int i = 0; i < kOnlineSlots; ++i) {
         EXPECT_EQ(batch.Slot(i).CurrentState(), DownloadSlot::State::Failed) << i;
         EXPECT_TRUE(batch.Slot(i).Reason().contains(reasons[i])) << qPrintable(batch.Slot(i).Reason());
@@ -157,7 +163,8 @@ TEST_F(DownloadTest, OnlyACompleteSuccessfulPictureIsKept)
 
     // Addresses that cannot be downloaded start nothing.
     for (const char* refused : {"ftp://127.0.0.1/a.png", "http://127.0.0.1", "https//x/y"}) {
-        EXPECT_EQ(batch.StartDownload(0, QStringLiteral("T"), QString::fromLatin1(refused)), SlotStart::Refused);
+        EXPECT_EQ(batch.StartDownload(0, QStringLiteral("T"), QString::fromLatin1(refused)),
+                  SlotStart::Refused);
         EXPECT_FALSE(batch.Slot(0).Reason().isEmpty());
     }
     EXPECT_EQ(batch.StartDownload(0, QString(), server.Url(QStringLiteral("/page"))), SlotStart::NotInUse);
@@ -177,7 +184,8 @@ TEST_F(DownloadTest, RedirectsAreFollowedWithinLimits)
     plain.Set("/r3", Answer("307 Temporary", {"Location: " + plain.Url("/pic.png").toUtf8()}, {}));
     plain.Set("/pic.png", Answer("200 OK", {picture}, png));
     plain.Set("/loop", Answer("308 Permanent", {"Location: /loop"}, {}));
-    plain.Set("/up", Answer("303 See Other", {"Location: " + secure.Url("/pic.png", "localhost").toUtf8()}, {}));
+    plain.Set("/up",
+              Answer("303 See Other", {"Location: " + secure.Url("/pic.png", "localhost").toUtf8()}, {}));
     secure.Set("/pic.png", Answer("200 OK", {picture}, png));
     secure.Set("/down", Answer("302 Found", {"Location: " + plain.Url("/pic.png").toUtf8()}, {}));
 
@@ -205,7 +213,8 @@ TEST_F(DownloadTest, FailedConnectionsEndTheirSlotsAndTheBatchStillEnds)
     LoopbackServer server;
     server.Set("/pic.png", Answer("200 OK", {"Content-Type: image/png"}, png));
     server.Set("/silent", LoopbackReply{{}, 0, false});
-    server.Set("/stall.png", LoopbackReply{{"HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n\r\nabc"}, 0, false});
+    server.Set("/stall.png",
+               LoopbackReply{{"HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n\r\nabc"}, 0, false});
     quint16 closedPort = 0;
     {
         QTcpServer probe;
@@ -224,11 +233,13 @@ TEST_F(DownloadTest, FailedConnectionsEndTheirSlotsAndTheBatchStillEnds)
     EXPECT_EQ(ReadAll(batch.Slot(3).StoredFile()), png);
     for (int i : {0, 1, 2, 4})
         EXPECT_EQ(batch.Slot(i).CurrentState(), DownloadSlot::State::Failed) << i;
-    EXPECT_TRUE(batch.Slot(1).Reason().contains(QStringLiteral("refused"))) << qPrintable(batch.Slot(1).Reason());
+    EXPECT_TRUE(batch.Slot(1).Reason().contains(QStringLiteral("refused")))
+        << qPrintable(batch.Slot(1).Reason());
     EXPECT_TRUE(batch.Slot(2).Reason().contains(QStringLiteral("No data arrived")));
     // The stalled picture is not kept half-written.
     EXPECT_TRUE(batch.Slot(4).StoredFile().isEmpty());
-    EXPECT_FALSE(QFileInfo::exists(QFileInfo(batch.Slot(3).StoredFile()).path() + QStringLiteral("/lumivale.tmp4.png")));
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(batch.Slot(3).StoredFile()).path() +
+                                   QStringLiteral("/lumivale.tmp4.png")));
 }
 
 TEST_F(DownloadTest, SecureAddressesNeedATrustedCertificateForTheirHostName)
@@ -247,7 +258,8 @@ TEST_F(DownloadTest, SecureAddressesNeedATrustedCertificateForTheirHostName)
     EXPECT_EQ(ReadAll(batch.Slot(0).StoredFile()), png) << qPrintable(batch.Slot(0).Reason());
     for (int i : {1, 2}) {
         EXPECT_EQ(batch.Slot(i).CurrentState(), DownloadSlot::State::Failed) << i;
-        EXPECT_TRUE(batch.Slot(i).Reason().contains(QStringLiteral("secure connection"))) << qPrintable(batch.Slot(i).Reason());
+        EXPECT_TRUE(batch.Slot(i).Reason().contains(QStringLiteral("secure connection")))
+            << qPrintable(batch.Slot(i).Reason());
     }
 }
 
@@ -259,7 +271,8 @@ TEST_F(DownloadTest, AnUnwritableWorkFolderEndsTheSlot)
     DownloadBatch batch(Work(), Options());
     RunBatch(batch, {{0, server.Url(QStringLiteral("/pic.png"))}});
     EXPECT_EQ(batch.Slot(0).CurrentState(), DownloadSlot::State::Failed);
-    EXPECT_TRUE(batch.Slot(0).Reason().contains(QStringLiteral("cannot be created"))) << qPrintable(batch.Slot(0).Reason());
+    EXPECT_TRUE(batch.Slot(0).Reason().contains(QStringLiteral("cannot be created")))
+        << qPrintable(batch.Slot(0).Reason());
 }
 
 TEST_F(DownloadTest, ProxiesComeFromTheEnvironment)
@@ -284,7 +297,8 @@ TEST_F(DownloadTest, ProxiesComeFromTheEnvironment)
     EXPECT_EQ(batch.Slot(1).CurrentState(), DownloadSlot::State::Failed);
     const QList<QByteArray> requests = proxy.Requests();
     auto received = [&](const QByteArray& start) {
-        return std::any_of(requests.begin(), requests.end(), [&](const QByteArray& r) { return r.startsWith(start); });
+        return std::any_of(requests.begin(), requests.end(),
+                           [&](const QByteArray& r) { return r.startsWith(start); });
     };
     EXPECT_TRUE(received("GET http://pictures.example/pic.png HTTP/1.1\r\nHost: pictures.example\r\n"));
     EXPECT_TRUE(received("CONNECT pictures.example:443 "));

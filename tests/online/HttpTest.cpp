@@ -10,7 +10,8 @@ namespace {
 using State = HttpResponseParser::State;
 
 // A PNG signature holds CR LF and LF: bodies must come through byte for byte.
-const QByteArray kPngBody = QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + QByteArray(300, 'x') + "\r\n\r\n";
+const QByteArray kPngBody =
+    QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + QByteArray(300, 'x') + "\r\n\r\n";
 
 struct Parsed
 {
@@ -71,7 +72,8 @@ TEST(HttpResponseParser, EveryFramingGivesTheBodyWhereverTheBytesAreCut)
             EXPECT_EQ(p.status, 200);
         }
         for (qsizetype cut = 0; cut <= r.size(); ++cut) {
-            const Parsed p = Parse({QByteArrayView(r).first(cut), QByteArrayView(r).sliced(cut)}, c.needsClose);
+            const Parsed p =
+                Parse({QByteArrayView(r).first(cut), QByteArrayView(r).sliced(cut)}, c.needsClose);
             ASSERT_EQ(p.state, State::Done) << cut;
             ASSERT_EQ(p.body, kPngBody) << cut;
         }
@@ -109,7 +111,8 @@ TEST(HttpResponseParser, FramingAndSizeFaultsFail)
     EXPECT_EQ(Parse({head + "Transfer-Encoding: chunked\r\n\r\n3\r\nabcX\r\n"}, false).state, State::Failed);
     EXPECT_EQ(Parse({head + "Transfer-Encoding: chunked\r\n\r\nzz\r\n"}, false).state, State::Failed);
     // Chunked wins over a length; no body for 204; the header has a limit.
-    const Parsed both = Parse({head + "Content-Length: 1\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n"}, false);
+    const Parsed both =
+        Parse({head + "Content-Length: 1\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n"}, false);
     EXPECT_EQ(both.state, State::Done);
     EXPECT_EQ(both.body, "abc");
     EXPECT_EQ(Parse({"HTTP/1.1 204 No Content\r\n\r\n"}, false).state, State::Done);
@@ -123,8 +126,9 @@ TEST(HttpResponseParser, FramingAndSizeFaultsFail)
 TEST(HttpResponseParser, RandomBytesNeverBreakIt)
 {
     QRandomGenerator random(20261208);
-    const QByteArray valid = "HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nTransfer-Encoding: chunked\r\n\r\n" +
-                             Chunked(kPngBody);
+    const QByteArray valid =
+        "HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nTransfer-Encoding: chunked\r\n\r\n" +
+        Chunked(kPngBody);
     for (int round = 0; round < 3000; ++round) {
         QByteArray bytes;
         if (round % 2 == 0) {
@@ -199,9 +203,11 @@ TEST(HttpAddress, RequestBytesAndRedirects)
     EXPECT_TRUE(UserAgent().startsWith("Lumivale/"));
     EXPECT_TRUE(BuildRequest(*address, true, "Basic dTpw")
                     .startsWith("GET http://127.0.0.1:8080/dir/pic.png?s=1 HTTP/1.1\r\n"));
-    EXPECT_TRUE(BuildRequest(*address, true, "Basic dTpw").contains("\r\nProxy-Authorization: Basic dTpw\r\n"));
+    EXPECT_TRUE(
+        BuildRequest(*address, true, "Basic dTpw").contains("\r\nProxy-Authorization: Basic dTpw\r\n"));
 
-    EXPECT_EQ(RedirectTarget(*address, "other.png")->url.toString(), QStringLiteral("http://127.0.0.1:8080/dir/other.png"));
+    EXPECT_EQ(RedirectTarget(*address, "other.png")->url.toString(),
+              QStringLiteral("http://127.0.0.1:8080/dir/other.png"));
     EXPECT_EQ(RedirectTarget(*address, "/top.png")->target, "/top.png");
     EXPECT_TRUE(RedirectTarget(*address, "https://secure.example/x")->secure);
     EXPECT_FALSE(RedirectTarget(*address, "ftp://h/x"));

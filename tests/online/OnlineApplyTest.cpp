@@ -1,6 +1,7 @@
+#include "online/OnlineApply.h"
+
 #include "RecordingBusyHost.h"
 #include "TestTools.h"
-#include "online/OnlineApply.h"
 #include "texture/TextureWriter.h"
 
 #include <QDir>
@@ -44,7 +45,8 @@ protected:
         return file;
     }
 
-    QList<AppliedSlot> Apply(const OnlineSettings& settings, const std::array<QString, kOnlineSlots>& pictures)
+    QList<AppliedSlot> Apply(const OnlineSettings& settings,
+                             const std::array<QString, kOnlineSlots>& pictures)
     {
         TextureWriterOptions options;
         options.workFolder = Path(QStringLiteral("work"));
@@ -70,10 +72,10 @@ protected:
 TEST_F(OnlineApplyTest, EachStoredPictureBecomesItsTextureAtThePowersOfTwo)
 {
     OnlineSettings settings;
-    settings.entries[1] = Slot(QStringLiteral("texture_library/GUI/Sky"), QStringLiteral("sky"), QStringLiteral(" 300"),
-                               QStringLiteral(" 200"));
-    settings.entries[3] = Slot(QStringLiteral("Texture_Library/World"), QStringLiteral("rock"), QStringLiteral("64"),
-                               QStringLiteral(" 64 "));
+    settings.entries[1] = Slot(QStringLiteral("texture_library/GUI/Sky"), QStringLiteral("sky"),
+                               QStringLiteral(" 300"), QStringLiteral(" 200"));
+    settings.entries[3] = Slot(QStringLiteral("Texture_Library/World"), QStringLiteral("rock"),
+                               QStringLiteral("64"), QStringLiteral(" 64 "));
     // The game spells its folder differently: the existing one is used.
     ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("game/data/texture_library/world"))));
     const QString sky = Picture(1, Qt::red);
@@ -102,7 +104,8 @@ TEST_F(OnlineApplyTest, SettingsThatLeadOutsideDataWriteNothing)
 {
     // Symlinks inside the game's data folder: one out of the game, one to the game folder itself.
     ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("game/data/texture_library"))));
-    ASSERT_TRUE(QFile::link(Path(QStringLiteral("outside")), Path(QStringLiteral("game/data/texture_library/out"))));
+    ASSERT_TRUE(
+        QFile::link(Path(QStringLiteral("outside")), Path(QStringLiteral("game/data/texture_library/out"))));
     ASSERT_TRUE(QFile::link(Game(), Path(QStringLiteral("game/data/texture_library/up"))));
     const QString ok = QStringLiteral("texture_library/GUI");
     const struct
@@ -110,13 +113,26 @@ TEST_F(OnlineApplyTest, SettingsThatLeadOutsideDataWriteNothing)
         OnlineSlotSettings slot;
         const char* named; // the value the reason names
     } cases[] = {
-        {Slot(QStringLiteral("texture_library/../../x"), QStringLiteral("f"), QStringLiteral("64"), QStringLiteral("64")), "webPath"},
-        {Slot(QStringLiteral("../texture_library"), QStringLiteral("f"), QStringLiteral("64"), QStringLiteral("64")), "webPath"},
-        {Slot(Path(QStringLiteral("outside")), QStringLiteral("f"), QStringLiteral("64"), QStringLiteral("64")), "webPath"},
-        {Slot(QStringLiteral("C:/texture_library"), QStringLiteral("f"), QStringLiteral("64"), QStringLiteral("64")), "webPath"},
-        {Slot(QStringLiteral("texture_library\\..\\..\\x"), QStringLiteral("f"), QStringLiteral("64"), QStringLiteral("64")), "webPath"},
-        {Slot(QStringLiteral("texture_library//GUI"), QStringLiteral("f"), QStringLiteral("64"), QStringLiteral("64")), "webPath"},
-        {Slot(QStringLiteral("sound/Ogg"), QStringLiteral("f"), QStringLiteral("64"), QStringLiteral("64")), "webPath"},
+        {Slot(QStringLiteral("texture_library/../../x"), QStringLiteral("f"), QStringLiteral("64"),
+              QStringLiteral("64")),
+         "webPath"},
+        {Slot(QStringLiteral("../texture_library"), QStringLiteral("f"), QStringLiteral("64"),
+              QStringLiteral("64")),
+         "webPath"},
+        {Slot(Path(QStringLiteral("outside")), QStringLiteral("f"), QStringLiteral("64"),
+              QStringLiteral("64")),
+         "webPath"},
+        {Slot(QStringLiteral("C:/texture_library"), QStringLiteral("f"), QStringLiteral("64"),
+              QStringLiteral("64")),
+         "webPath"},
+        {Slot(QStringLiteral("texture_library\\..\\..\\x"), QStringLiteral("f"), QStringLiteral("64"),
+              QStringLiteral("64")),
+         "webPath"},
+        {Slot(QStringLiteral("texture_library//GUI"), QStringLiteral("f"), QStringLiteral("64"),
+              QStringLiteral("64")),
+         "webPath"},
+        {Slot(QStringLiteral("sound/Ogg"), QStringLiteral("f"), QStringLiteral("64"), QStringLiteral("64")),
+         "webPath"},
         {Slot(QString(), QStringLiteral("f"), QStringLiteral("64"), QStringLiteral("64")), "webPath"},
         {Slot(ok, QStringLiteral("../f"), QStringLiteral("64"), QStringLiteral("64")), "webFile"},
         {Slot(ok, QStringLiteral(".."), QStringLiteral("64"), QStringLiteral("64")), "webFile"},
@@ -126,16 +142,24 @@ TEST_F(OnlineApplyTest, SettingsThatLeadOutsideDataWriteNothing)
         {Slot(ok, QStringLiteral("f"), QStringLiteral("2048"), QStringLiteral("64")), "webWidth"},
         {Slot(ok, QStringLiteral("f"), QStringLiteral("64"), QStringLiteral("-5")), "webHeight"},
         {Slot(ok, QStringLiteral("f"), QStringLiteral("64"), QString()), "webHeight"},
-        {Slot(QStringLiteral("texture_library/out"), QStringLiteral("f"), QStringLiteral("64"), QStringLiteral("64")), nullptr},
-        {Slot(QStringLiteral("texture_library/up"), QStringLiteral("f"), QStringLiteral("64"), QStringLiteral("64")), nullptr},
-        {Slot(QStringLiteral("texture_library/up/data"), QStringLiteral("f"), QStringLiteral("64"), QStringLiteral("64")), nullptr},
+        {Slot(QStringLiteral("texture_library/out"), QStringLiteral("f"), QStringLiteral("64"),
+              QStringLiteral("64")),
+         nullptr},
+        {Slot(QStringLiteral("texture_library/up"), QStringLiteral("f"), QStringLiteral("64"),
+              QStringLiteral("64")),
+         nullptr},
+        {Slot(QStringLiteral("texture_library/up/data"), QStringLiteral("f"), QStringLiteral("64"),
+              QStringLiteral("64")),
+         nullptr},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(qPrintable(c.slot.path + QLatin1Char('|') + c.slot.file + QLatin1Char('|') + c.slot.width));
+        SCOPED_TRACE(
+            qPrintable(c.slot.path + QLatin1Char('|') + c.slot.file + QLatin1Char('|') + c.slot.width));
         OnlineSettings settings;
         settings.entries[2] = c.slot;
         const QString picture = Picture(2, Qt::green);
-        const QList<AppliedSlot> applied = Apply(settings, {QString(), QString(), picture, QString(), QString()});
+        const QList<AppliedSlot> applied =
+            Apply(settings, {QString(), QString(), picture, QString(), QString()});
         ASSERT_EQ(applied.size(), 1);
         ASSERT_FALSE(applied[0].written);
         const QString text = applied[0].written.error().Text();

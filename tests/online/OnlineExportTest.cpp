@@ -1,5 +1,6 @@
-#include "TestTools.h"
 #include "online/OnlineExport.h"
+
+#include "TestTools.h"
 
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -27,8 +28,9 @@ OnlineSettings Assigned()
 
 std::array<QString, kOnlineSlots> Links()
 {
-    return {QString(), QStringLiteral("http://a.example/x.png"), QStringLiteral("https://b.example/s.jpg?a=\"1\""),
-            QString(), QStringLiteral("HTTP://c.example/r.gif")};
+    return {QString(), QStringLiteral("http://a.example/x.png"),
+            QStringLiteral("https://b.example/s.jpg?a=\"1\""), QString(),
+            QStringLiteral("HTTP://c.example/r.gif")};
 }
 
 OnlineSettings WithLinks(OnlineSettings settings, const std::array<QString, kOnlineSlots>& links)
@@ -42,7 +44,8 @@ void ExpectSame(const OnlineSettings& a, const OnlineSettings& b)
 {
     for (int i = 0; i < kOnlineSlots; ++i) {
         for (const QString& prefix : OnlineValuePrefixes())
-            EXPECT_EQ(SlotValueText(a.entries[std::size_t(i)], prefix), SlotValueText(b.entries[std::size_t(i)], prefix))
+            EXPECT_EQ(SlotValueText(a.entries[std::size_t(i)], prefix),
+                      SlotValueText(b.entries[std::size_t(i)], prefix))
                 << qPrintable(setting::SlotValue(prefix, i));
     }
 }
@@ -101,11 +104,14 @@ TEST_F(OnlineExportTest, ImportTakesBackWhatTheExportWrote)
     ExpectSame(OnlineSettings::Load(store), exported);
 
     // The same values as a registry editor 5 file in UTF-16LE with LF line ends.
-    QString five = QStringLiteral("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\CohLumivale]\n");
+    QString five = QStringLiteral(
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\CohLumivale]\n");
     for (const QString& name : OnlineValueNames()) {
-        const QString value = SlotValueText(exported.entries[std::size_t(name.back().digitValue())], name.chopped(1));
+        const QString value =
+            SlotValueText(exported.entries[std::size_t(name.back().digitValue())], name.chopped(1));
         five += QStringLiteral("\"%1\"=\"%2\"\n")
-                    .arg(name, QString(value).replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+                    .arg(name, QString(value)
+                                   .replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
                                    .replace(QLatin1Char('"'), QStringLiteral("\\\"")));
     }
     QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
@@ -117,28 +123,31 @@ TEST_F(OnlineExportTest, ImportTakesBackWhatTheExportWrote)
     ExpectSame(OnlineSettings::Load(fresh), exported);
 
     // An ANSI file (Windows-1252 é) and a UTF-8 one with its mark.
-    const QByteArray ansi = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\CohLumivale]\r\n\"webName1\"=\"Caf\xE9\"\r\n";
+    const QByteArray ansi =
+        "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\CohLumivale]\r\n\"webName1\"=\"Caf\xE9\"\r\n";
     EXPECT_EQ(ReadOnlineImport(ansi, {})->values.value(0).second, QStringLiteral("Café"));
-    const QByteArray marked = "\xEF\xBB\xBFREGEDIT4\n[HKEY_CURRENT_USER\\Software\\CohLumivale]\n\"webName1\"=\"Caf\xC3\xA9\"\n";
+    const QByteArray marked =
+        "\xEF\xBB\xBFREGEDIT4\n[HKEY_CURRENT_USER\\Software\\CohLumivale]\n\"webName1\"=\"Caf\xC3\xA9\"\n";
     EXPECT_EQ(ReadOnlineImport(marked, {})->values.value(0).second, QStringLiteral("Café"));
 }
 
 TEST_F(OnlineExportTest, HostileFilesAreRefusedValueByValue)
 {
-    const QByteArray file = "REGEDIT4\r\n"
-                            "[HKEY_CURRENT_USER\\Software\\CohLumivale]\r\n"
-                            "\"webName0\"=\"Evil\"\r\n\"webPath0\"=\"texture_library/../../..\"\r\n"
-                            "\"webFile0\"=\"x\"\r\n\"webWidth0\"=\"64\"\r\n\"webHeight0\"=\"64\"\r\n"
-                            "\"webPath1\"=\"/etc/texture_library\"\r\n\"webFile1\"=\"x\"\r\n"
-                            "\"webWidth1\"=\"64\"\r\n\"webHeight1\"=\"64\"\r\n"
-                            "\"webPath2\"=\"texture_library/A\"\r\n\"webFile2\"=\"x\"\r\n"
-                            "\"webWidth2\"=\"0\"\r\n\"webHeight2\"=\"64\"\r\n"
-                            "\"webPath3\"=\"texture_library/A\"\r\n\"webFile3\"=\"x\"\r\n"
-                            "\"webWidth3\"=\"64\"\r\n\"webHeight3\"=\"abc\"\r\n\"webLink3\"=\"http://ok.example/p.png\"\r\n"
-                            "\"webLink4\"=\"file:///etc/passwd\"\r\n"
-                            "\"CohPath\"=\"/tmp/elsewhere\"\r\n"
-                            "\"webWidth4\"=dword:00000040\r\n"
-                            "[HKEY_LOCAL_MACHINE\\Software\\CohLumivale]\r\n\"webName4\"=\"x\"\r\n";
+    const QByteArray file =
+        "REGEDIT4\r\n"
+        "[HKEY_CURRENT_USER\\Software\\CohLumivale]\r\n"
+        "\"webName0\"=\"Evil\"\r\n\"webPath0\"=\"texture_library/../../..\"\r\n"
+        "\"webFile0\"=\"x\"\r\n\"webWidth0\"=\"64\"\r\n\"webHeight0\"=\"64\"\r\n"
+        "\"webPath1\"=\"/etc/texture_library\"\r\n\"webFile1\"=\"x\"\r\n"
+        "\"webWidth1\"=\"64\"\r\n\"webHeight1\"=\"64\"\r\n"
+        "\"webPath2\"=\"texture_library/A\"\r\n\"webFile2\"=\"x\"\r\n"
+        "\"webWidth2\"=\"0\"\r\n\"webHeight2\"=\"64\"\r\n"
+        "\"webPath3\"=\"texture_library/A\"\r\n\"webFile3\"=\"x\"\r\n"
+        "\"webWidth3\"=\"64\"\r\n\"webHeight3\"=\"abc\"\r\n\"webLink3\"=\"http://ok.example/p.png\"\r\n"
+        "\"webLink4\"=\"file:///etc/passwd\"\r\n"
+        "\"CohPath\"=\"/tmp/elsewhere\"\r\n"
+        "\"webWidth4\"=dword:00000040\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\CohLumivale]\r\n\"webName4\"=\"x\"\r\n";
     OnlineSettings current;
     current.entries[0].path = QStringLiteral("texture_library/Kept");
     const auto import = ReadOnlineImport(file, current);
@@ -147,12 +156,13 @@ TEST_F(OnlineExportTest, HostileFilesAreRefusedValueByValue)
     ASSERT_EQ(import->values.size(), 1);
     EXPECT_EQ(import->values[0].first, QStringLiteral("webLink3"));
     const QString refused = import->refused.join(QLatin1Char('\n'));
-    for (const char* reason : {"slot 0", "webPath0", "slot 1", "webWidth2", "webHeight3", "webLink4", "CohPath",
-                               "webWidth4 is not a text value", "HKEY_LOCAL_MACHINE"})
+    for (const char* reason : {"slot 0", "webPath0", "slot 1", "webWidth2", "webHeight3", "webLink4",
+                               "CohPath", "webWidth4 is not a text value", "HKEY_LOCAL_MACHINE"})
         EXPECT_TRUE(refused.contains(QLatin1String(reason))) << reason << '\n' << qPrintable(refused);
 
     // Not a registry editor file at all: nothing is taken.
-    EXPECT_FALSE(ReadOnlineImport("WINE REGISTRY Version 2\n[Software\\\\CohLumivale]\n\"webName0\"=\"x\"\n", {}));
+    EXPECT_FALSE(
+        ReadOnlineImport("WINE REGISTRY Version 2\n[Software\\\\CohLumivale]\n\"webName0\"=\"x\"\n", {}));
     EXPECT_FALSE(ReadOnlineImport(QByteArray("\x89PNG\r\n\x1a\n", 8), {}));
     SettingsStore store(Path(QStringLiteral("config/Lumivale.ini")));
     EXPECT_FALSE(ImportOnlineFile(Path(QStringLiteral("missing.reg")), store));

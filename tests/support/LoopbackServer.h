@@ -57,8 +57,9 @@ struct TestCertificate
     QSslKey key;
 };
 
-inline std::optional<TestCertificate> MakeCertificate(const QString& folder, const QString& name,
-                                                      const QString& altNames = QStringLiteral("DNS:localhost"))
+inline std::optional<TestCertificate>
+MakeCertificate(const QString& folder, const QString& name,
+                const QString& altNames = QStringLiteral("DNS:localhost"))
 {
     const QString key = QDir(folder).filePath(name + QStringLiteral(".key"));
     const QString cert = QDir(folder).filePath(name + QStringLiteral(".pem"));
@@ -66,9 +67,9 @@ inline std::optional<TestCertificate> MakeCertificate(const QString& folder, con
         QStringLiteral("openssl"),
         {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
          QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-         QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert, QStringLiteral("-days"), QStringLiteral("2"),
-         QStringLiteral("-subj"), QStringLiteral("/CN=") + name, QStringLiteral("-addext"),
-         QStringLiteral("subjectAltName=") + altNames});
+         QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert, QStringLiteral("-days"),
+         QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=") + name,
+         QStringLiteral("-addext"), QStringLiteral("subjectAltName=") + altNames});
     if (made.exitCode != 0)
         return std::nullopt;
     const QList<QSslCertificate> certificates = QSslCertificate::fromPath(cert);
@@ -164,9 +165,8 @@ private:
                 if (answered || end < 0)
                     return;
                 const QByteArray head = received->first(end);
-                const QList<QByteArray> words = head.first(head.indexOf("\r\n") < 0 ? head.size()
-                                                                                    : head.indexOf("\r\n"))
-                                                    .split(' ');
+                const QList<QByteArray> words =
+                    head.first(head.indexOf("\r\n") < 0 ? head.size() : head.indexOf("\r\n")).split(' ');
                 const QByteArray target = words.size() > 1 ? words[1] : QByteArray();
                 LoopbackReply reply = Answer("404 Not Found", {"Content-Length: 0"}, {});
                 {
@@ -186,7 +186,8 @@ private:
                 socket->write(reply->pieces[piece]);
                 if (reply->pauseMs > 0 && piece + 1 < reply->pieces.size()) {
                     socket->flush();
-                    QTimer::singleShot(reply->pauseMs, socket, [socket, reply, piece] { Send(socket, reply, piece + 1); });
+                    QTimer::singleShot(reply->pauseMs, socket,
+                                       [socket, reply, piece] { Send(socket, reply, piece + 1); });
                     return;
                 }
             }

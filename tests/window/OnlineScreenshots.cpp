@@ -36,7 +36,8 @@ protected:
 TEST_F(OnlineScreenshots, PickerDownloadsAndARedSlot)
 {
     LoopbackServer server;
-    server.Set("/silent.png", LoopbackReply{{"HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n\r\n"}, 0, false});
+    server.Set("/silent.png",
+               LoopbackReply{{"HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n\r\n"}, 0, false});
     m_store->Write("CohPath", Path("game"));
     SaveOnlinePick(*m_store, 0, "Zone loading screen: Atlas Park (1024x768)", 1024, 768,
                    "texture_library/loading_screens/City_Zones", "City_01_01");

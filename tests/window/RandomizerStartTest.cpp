@@ -35,8 +35,8 @@ protected:
         auto store = std::make_unique<SettingsStore>(Path(QStringLiteral("config/Lumivale.ini")));
         EXPECT_TRUE(QDir().mkpath(Path(QStringLiteral("game/data"))));
         EXPECT_TRUE(store->Write(setting::kCohPath, Path(QStringLiteral("game"))));
-        EXPECT_TRUE(SaveOnlinePick(*store, 1, QStringLiteral("Sky (64x32)"), 64, 32, QStringLiteral("texture_library/Sky"),
-                                   QStringLiteral("sky")));
+        EXPECT_TRUE(SaveOnlinePick(*store, 1, QStringLiteral("Sky (64x32)"), 64, 32,
+                                   QStringLiteral("texture_library/Sky"), QStringLiteral("sky")));
         EXPECT_TRUE(store->Write(setting::SlotValue(setting::kWebLink, 1), address));
         EXPECT_TRUE(WriteLastOnlineUpdate(*store, TodayText(m_now.date().addDays(-1))));
         return store;
@@ -132,7 +132,8 @@ TEST_F(RandomizerStartTest, NoSlotStartedEndsAtOnceAndKeepsTheDate)
 TEST_F(RandomizerStartTest, ThirtySecondsWithoutDataEndWithoutRecordingTheDate)
 {
     LoopbackServer server;
-    server.Set("/silent.png", LoopbackReply{{"HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n\r\nabc"}, 0, false});
+    server.Set("/silent.png",
+               LoopbackReply{{"HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n\r\nabc"}, 0, false});
     const auto store = UpdateDue(server.Url(QStringLiteral("/silent.png")));
     const QString before = ReadLastOnlineUpdate(*store);
     const Environment environment = TestEnvironment();

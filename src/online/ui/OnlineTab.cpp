@@ -36,10 +36,10 @@ QString Indexed(const char* name, int index)
 
 } // namespace
 
-OnlineTab::OnlineTab(BusyHost& host, SettingsStore& store, const Environment& environment, OnlineContext context,
-                     QWidget* parent)
-    : QWidget(parent), m_host(host), m_store(store), m_environment(environment), m_context(std::move(context)),
-      m_openFile(&ShowOpenFileDialog), m_saveFile(&ShowSaveFileDialog)
+OnlineTab::OnlineTab(BusyHost& host, SettingsStore& store, const Environment& environment,
+                     OnlineContext context, QWidget* parent)
+    : QWidget(parent), m_host(host), m_store(store), m_environment(environment),
+      m_context(std::move(context)), m_openFile(&ShowOpenFileDialog), m_saveFile(&ShowSaveFileDialog)
 {
     setObjectName(QStringLiteral("OnlineTab"));
 
@@ -103,18 +103,20 @@ OnlineTab::OnlineTab(BusyHost& host, SettingsStore& store, const Environment& en
     connect(m_catalogue.get(), &CatalogueLists::loaded, this, updatePickButton);
 
     auto* operations = Named<XPFrame>(QStringLiteral("webOperationsFrame"), tr("Web Operations"));
-    auto* note = new QLabel(tr("The textures on this tab are downloaded and applied once a day when the game is "
-                               "started through the Randomizer's game shortcut. The buttons apply them at once, "
-                               "export them to a file for someone else, or import such a file."));
+    auto* note =
+        new QLabel(tr("The textures on this tab are downloaded and applied once a day when the game is "
+                      "started through the Randomizer's game shortcut. The buttons apply them at once, "
+                      "export them to a file for someone else, or import such a file."));
     note->setWordWrap(true);
     webRegFile = Named<QPushButton>(QStringLiteral("webRegFile"), tr("Export Online Textures to a file "));
-    webRegImport = Named<QPushButton>(QStringLiteral("webRegImport"), tr("Import Online Textures from a file"));
+    webRegImport =
+        Named<QPushButton>(QStringLiteral("webRegImport"), tr("Import Online Textures from a file"));
     webDownload = Named<QPushButton>(QStringLiteral("webDownload"), kDownloadCaption);
     // Wide enough for either caption, so the button keeps its size while downloads run.
-    webDownload->setMinimumWidth(
-        std::max(webDownload->sizeHint().width(),
-                 webDownload->fontMetrics().horizontalAdvance(kAbortCaption) + webDownload->sizeHint().width() -
-                     webDownload->fontMetrics().horizontalAdvance(kDownloadCaption)));
+    webDownload->setMinimumWidth(std::max(
+        webDownload->sizeHint().width(), webDownload->fontMetrics().horizontalAdvance(kAbortCaption) +
+                                             webDownload->sizeHint().width() -
+                                             webDownload->fontMetrics().horizontalAdvance(kDownloadCaption)));
     auto* operationButtons = new QVBoxLayout;
     operationButtons->addWidget(webDownload);
     operationButtons->addWidget(webRegFile);
@@ -201,8 +203,8 @@ void OnlineTab::PickTexture()
     stored.width = CheckValueToText(entry->width);
     stored.height = CheckValueToText(entry->height);
     if (!SaveOnlinePick(m_store, slot, text, entry->width, entry->height, entry->gamePath, entry->fileName))
-        m_host.ShowMessage(Message{tr("The texture could not be stored in the settings."), MessageIcon::Exclamation,
-                                   m_store.FilePath()});
+        m_host.ShowMessage(Message{tr("The texture could not be stored in the settings."),
+                                   MessageIcon::Exclamation, m_store.FilePath()});
     CloseTexturePicker();
 }
 
@@ -223,14 +225,15 @@ void OnlineTab::ClearTexture()
 
 void OnlineTab::ExportFile()
 {
-    const QString file = m_saveFile(this, OpenFileRequest{tr("Export Online Textures"), QString(),
-                                                          kExportFileName, kExportFilter});
+    const QString file = m_saveFile(
+        this, OpenFileRequest{tr("Export Online Textures"), QString(), kExportFileName, kExportFilter});
     if (file.isEmpty())
         return; // cancelled: nothing is written
     std::array<QString, kSlots> links;
     for (int i = 0; i < kSlots; ++i)
         links[std::size_t(i)] = webURL[i]->text();
-    if (const Result<> written = WriteOnlineExport(file, OnlineExportText(OnlineSettings::Load(m_store), links));
+    if (const Result<> written =
+            WriteOnlineExport(file, OnlineExportText(OnlineSettings::Load(m_store), links));
         !written)
         m_host.ShowMessage(Message{tr("The online textures could not be exported to %1.").arg(file),
                                    MessageIcon::Exclamation, written.error().Reason()});
@@ -265,8 +268,8 @@ void OnlineTab::ImportFile()
         }
     }
     if (!imported->refused.isEmpty())
-        m_host.ShowMessage(Message{tr("Some values of %1 were not imported:").arg(file), MessageIcon::Exclamation,
-                                   imported->refused.join(QLatin1Char('\n'))});
+        m_host.ShowMessage(Message{tr("Some values of %1 were not imported:").arg(file),
+                                   MessageIcon::Exclamation, imported->refused.join(QLatin1Char('\n'))});
 }
 
 bool OnlineTab::Downloading() const
@@ -316,7 +319,8 @@ void OnlineTab::ApplyBatch()
         BusyScope busy(m_host, false, 0, tr("Applying online textures..."));
         TextureWriter writer(m_host, TextureWriterOptions::From(m_environment, m_context.compress()));
         // The textures the settings name now, whatever the window shows.
-        applied = ApplyDownloads(m_host, writer, m_context.gameFolder(), OnlineSettings::Load(m_store), pictures);
+        applied =
+            ApplyDownloads(m_host, writer, m_context.gameFolder(), OnlineSettings::Load(m_store), pictures);
     }
     SetDownloadCaption(false);
     for (const AppliedSlot& slot : std::as_const(applied)) {

@@ -1,9 +1,10 @@
+#include "online/ui/OnlineTab.h"
+
 #include "LoopbackServer.h"
 #include "RecordingBusyHost.h"
 #include "controls/XPFrame.h"
 #include "online/DownloadBatch.h"
 #include "online/OnlineExport.h"
-#include "online/ui/OnlineTab.h"
 
 #include <QBuffer>
 #include <QComboBox>
@@ -123,7 +124,8 @@ TEST_F(OnlineTabTest, PickerStoresTheEntryClearKeepsTheAddressCancelStoresNothin
     EXPECT_TRUE(m_tab->webFileFrame->isEnabled());
 
     // Clear: the five texture values go, the address stays; the slot is then not in use.
-    ASSERT_TRUE(m_store->Write(setting::SlotValue(setting::kWebLink, 2), QStringLiteral("http://a.example/s.png")));
+    ASSERT_TRUE(
+        m_store->Write(setting::SlotValue(setting::kWebLink, 2), QStringLiteral("http://a.example/s.png")));
     m_tab->webURL[2]->setText(QStringLiteral("http://a.example/s.png"));
     m_tab->webPick[2]->click();
     m_tab->webClear->click();
@@ -152,7 +154,8 @@ TEST_F(OnlineTabTest, OnlyCompleteSlotsDownloadAndAreAppliedWhenTheLastEnds)
 {
     LoopbackServer server;
     server.Set("/one.png", Answer("200 OK", {"Content-Type: image/png"}, Png(Qt::red)));
-    server.Set("/three.png", LoopbackReply{{"HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n\r\n", Png(Qt::blue)}, 300});
+    server.Set("/three.png",
+               LoopbackReply{{"HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n\r\n", Png(Qt::blue)}, 300});
     server.Set("/gone.png", Answer("404 Not Found", {"Content-Type: image/gif"}, Png(Qt::green)));
     Assign(1, 0, server.Url(QStringLiteral("/one.png")));
     Assign(3, 1, server.Url(QStringLiteral("/three.png")));
@@ -169,8 +172,10 @@ TEST_F(OnlineTabTest, OnlyCompleteSlotsDownloadAndAreAppliedWhenTheLastEnds)
     ASSERT_TRUE(WaitUntil([&] { return m_applied == 1; }));
     EXPECT_EQ(m_tab->webDownload->text(), QStringLiteral("Download and Apply now"));
     EXPECT_TRUE(m_tab->webURL[3]->isEnabled());
-    EXPECT_TRUE(QFileInfo::exists(Path(QStringLiteral("game/data/texture_library/World/Sky/sky_day.texture"))));
-    EXPECT_TRUE(QFileInfo::exists(Path(QStringLiteral("game/data/texture_library/World/Sky/clouds.texture"))));
+    EXPECT_TRUE(
+        QFileInfo::exists(Path(QStringLiteral("game/data/texture_library/World/Sky/sky_day.texture"))));
+    EXPECT_TRUE(
+        QFileInfo::exists(Path(QStringLiteral("game/data/texture_library/World/Sky/clouds.texture"))));
     EXPECT_EQ(server.Requests().size(), 3);
     // The 404 picture is not applied: its slot is red with the reason.
     EXPECT_TRUE(Red(2));
@@ -188,7 +193,8 @@ TEST_F(OnlineTabTest, ASecondPressAbortsAndDeletesTheStoredPictures)
 {
     LoopbackServer server;
     server.Set("/fast.png", Answer("200 OK", {"Content-Type: image/png"}, Png(Qt::red)));
-    server.Set("/slow.png", LoopbackReply{{"HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n\r\nabc"}, 0, false});
+    server.Set("/slow.png",
+               LoopbackReply{{"HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n\r\nabc"}, 0, false});
     Assign(1, 0, server.Url(QStringLiteral("/fast.png")));
     Assign(3, 0, server.Url(QStringLiteral("/slow.png")));
     m_tab->webDownload->click();
@@ -200,7 +206,8 @@ TEST_F(OnlineTabTest, ASecondPressAbortsAndDeletesTheStoredPictures)
     EXPECT_TRUE(m_tab->webURL[3]->isEnabled());
     EXPECT_TRUE(WorkFiles().isEmpty()) << qPrintable(WorkFiles().join(QLatin1Char(' ')));
     EXPECT_FALSE(WaitUntil([&] { return m_applied > 0; }, 300));
-    EXPECT_FALSE(QFileInfo::exists(Path(QStringLiteral("game/data/texture_library/World/Sky/sky_day.texture"))));
+    EXPECT_FALSE(
+        QFileInfo::exists(Path(QStringLiteral("game/data/texture_library/World/Sky/sky_day.texture"))));
 }
 
 TEST_F(OnlineTabTest, ExportWritesTheBoxesAddressesAndImportShowsAtOnce)
@@ -221,11 +228,12 @@ TEST_F(OnlineTabTest, ExportWritesTheBoxesAddressesAndImportShowsAtOnce)
     EXPECT_FALSE(m_host.Messages()[0].detail.isEmpty());
     m_host.ClearMessages();
 
-    ASSERT_TRUE(WriteBytes(Path(QStringLiteral("in.reg")),
-                           "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\CohLumivale]\r\n"
-                           "\"webName3\"=\"Rock (128x128)\"\r\n\"webPath3\"=\"texture_library/World/Rock\"\r\n"
-                           "\"webFile3\"=\"rock\"\r\n\"webWidth3\"=\" 128\"\r\n\"webHeight3\"=\" 128\"\r\n"
-                           "\"webLink3\"=\"https://b.example/rock.png\"\r\n\"webLink4\"=\"ftp://c.example/x\"\r\n"));
+    ASSERT_TRUE(
+        WriteBytes(Path(QStringLiteral("in.reg")),
+                   "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\CohLumivale]\r\n"
+                   "\"webName3\"=\"Rock (128x128)\"\r\n\"webPath3\"=\"texture_library/World/Rock\"\r\n"
+                   "\"webFile3\"=\"rock\"\r\n\"webWidth3\"=\" 128\"\r\n\"webHeight3\"=\" 128\"\r\n"
+                   "\"webLink3\"=\"https://b.example/rock.png\"\r\n\"webLink4\"=\"ftp://c.example/x\"\r\n"));
     m_tab->webURL[0]->setText(QStringLiteral("http://typed.example/keep.png"));
     m_answer = Path(QStringLiteral("in.reg"));
     m_tab->webRegImport->click();
