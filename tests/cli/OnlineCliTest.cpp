@@ -76,9 +76,10 @@ TEST_F(OnlineCliTest, UpdateSaysForEverySlotWhetherItWasApplied)
         server.Url(QStringLiteral("/good.png")), server.Url(QStringLiteral("/gone.png")),
         QStringLiteral("ftp://pictures.example/a.png"), QString(), server.Url(QStringLiteral("/good.png"))};
     for (int i = 0; i < kOnlineSlots; ++i) {
-        if (i != 3)
+        if (i != 3) {
             ASSERT_TRUE(SaveOnlinePick(store, i, QStringLiteral("T%1").arg(i), 100, 60,
                                        QStringLiteral("texture_library/T%1").arg(i), QStringLiteral("t")));
+        }
         ASSERT_TRUE(store.WriteValues({{setting::SlotValue(setting::kWebLink, i), links[i]}}));
     }
     // Slot 4 names a texture outside the data folder.
