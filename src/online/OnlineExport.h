@@ -13,7 +13,7 @@
 #include <array>
 
 inline const QString kExportFileName = QStringLiteral("Lumivale Textures.reg");
-inline const QString kExportFilter = QStringLiteral("Windows Registry files (*.reg)");
+inline const QString kExportFilter = QStringLiteral("Windows Registry files (*.reg *.REG)");
 // The key the export names and the import reads.
 inline const QString kExportKey = QStringLiteral("HKEY_CURRENT_USER\\Software\\CohLumivale");
 

@@ -150,9 +150,14 @@ TEST_F(OnlineTabTest, PickerStoresTheEntryClearKeepsTheAddressCancelStoresNothin
     EXPECT_TRUE(m_host.Messages().isEmpty());
 }
 
-TEST_F(OnlineTabTest, OnlyCompleteSlotsDownloadAndAreAppliedWhenTheLastEnds)
+TEST_F(OnlineTabTest, CompleteSlotsDownloadAndAreAppliedWhenTheLastEndsInAnyWay)
 {
+    DownloadOptions options;
+    options.systemProxy = false;
+    options.silenceLimitMs = 1500;
+    m_tab->SetDownloadOptions(options);
     LoopbackServer server;
+    server.Set("/silent.png", LoopbackReply{{}, 0, false});
     server.Set("/one.png", Answer("200 OK", {"Content-Type: image/png"}, Png(Qt::red)));
     server.Set("/three.png",
                LoopbackReply{{"HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n\r\n", Png(Qt::blue)}, 300});
@@ -161,12 +166,12 @@ TEST_F(OnlineTabTest, OnlyCompleteSlotsDownloadAndAreAppliedWhenTheLastEnds)
     Assign(3, 1, server.Url(QStringLiteral("/three.png")));
     Assign(4, 0, QStringLiteral("ftp://pictures.example/a.png"));
     Assign(2, 1, server.Url(QStringLiteral("/gone.png")));
-    m_tab->webURL[0]->setText(server.Url(QStringLiteral("/one.png"))); // an address without a texture
+    Assign(0, 1, server.Url(QStringLiteral("/silent.png")));
     m_tab->webDownload->click();
     EXPECT_EQ(m_tab->webDownload->text(), QStringLiteral("Abort Downloads"));
     EXPECT_FALSE(m_tab->webURL[3]->isEnabled());
     EXPECT_FALSE(m_tab->webPick[3]->isEnabled());
-    EXPECT_TRUE(m_tab->webURL[0]->isEnabled());
+    EXPECT_TRUE(m_tab->webURL[4]->isEnabled());
     EXPECT_TRUE(Red(4));
     EXPECT_TRUE(m_tab->webURL[4]->toolTip().contains(QStringLiteral("ftp")));
     ASSERT_TRUE(WaitUntil([&] { return m_applied == 1; }));
@@ -176,10 +181,12 @@ TEST_F(OnlineTabTest, OnlyCompleteSlotsDownloadAndAreAppliedWhenTheLastEnds)
         QFileInfo::exists(Path(QStringLiteral("game/data/texture_library/World/Sky/sky_day.texture"))));
     EXPECT_TRUE(
         QFileInfo::exists(Path(QStringLiteral("game/data/texture_library/World/Sky/clouds.texture"))));
-    EXPECT_EQ(server.Requests().size(), 3);
-    // The 404 picture is not applied: its slot is red with the reason.
+    EXPECT_EQ(server.Requests().size(), 4);
+    // The 404 picture is not applied, the silent server's slot ended: both red with the reason.
     EXPECT_TRUE(Red(2));
     EXPECT_TRUE(m_tab->webLabel[2]->toolTip().contains(QStringLiteral("404")));
+    EXPECT_TRUE(Red(0));
+    EXPECT_TRUE(m_tab->webURL[0]->toolTip().contains(QStringLiteral("No data arrived")));
     EXPECT_FALSE(Red(1));
     EXPECT_TRUE(WorkFiles().isEmpty());
     EXPECT_TRUE(m_host.Messages().isEmpty());
