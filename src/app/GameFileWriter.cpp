@@ -440,6 +440,19 @@ Result<QString> WriteGameFile(const QString& gameFolder, const QString& relative
     return written;
 }
 
+GameFileOwner OwnerOfGameFile(const QString& gameFolder, const QString& relative)
+{
+    const Result<QString> target = Resolve(gameFolder, relative, false);
+    struct stat info = {};
+    if (!target || ::lstat(QFile::encodeName(*target).constData(), &info) != 0)
+        return GameFileOwner::None;
+    const QString recordPath = QFileInfo(gameFolder).canonicalFilePath() + QLatin1Char('/') + kBackupFolder +
+                               RecordKey(relative) + kRecordSuffix;
+    const std::optional<Record> record =
+        BelowData(RecordKey(relative)) ? ReadRecord(recordPath) : std::nullopt;
+    return record && HoldsRecorded(*target, *record) ? GameFileOwner::Program : GameFileOwner::Other;
+}
+
 Result<RestoreOutcome> RestoreGameFile(const QString& gameFolder, const QString& relative)
 {
     const QString key = RecordKey(relative);
