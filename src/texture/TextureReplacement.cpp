@@ -18,17 +18,23 @@ Result<SourcePicture> SourcePicture::Load(BusyHost& host, const QString& file)
     return source;
 }
 
+DibRef SourcePicture::Resampled(qint32 width, qint32 height)
+{
+    if (!m_resampled || m_resampled->Width() != width || m_resampled->Height() != height)
+        m_resampled = cDIBSection::ResamplePicture(m_picture, height, width);
+    return m_resampled;
+}
+
 Result<DibRef> SourcePicture::At(BusyHost& host, qint32 width, qint32 height)
 {
-    if (m_resampled && m_resampled->Width() == width && m_resampled->Height() == height)
-        return m_resampled;
-    BusyScope busy(host, false, 10,
-                   QStringLiteral("Resampling ") + BareFileName(m_file) + QStringLiteral("..."));
-    DibRef resampled = cDIBSection::ResamplePicture(m_picture, height, width);
+    std::optional<BusyScope> busy;
+    if (!m_resampled || m_resampled->Width() != width || m_resampled->Height() != height)
+        busy.emplace(host, false, 10,
+                     QStringLiteral("Resampling ") + BareFileName(m_file) + QStringLiteral("..."));
+    DibRef resampled = Resampled(width, height);
     if (!resampled)
         return Fail(kImageLoadError, MessageIcon::Exclamation,
                     QStringLiteral("A %1 x %2 picture cannot be made.").arg(width).arg(height));
-    m_resampled = resampled;
     return resampled;
 }
 
@@ -86,10 +92,14 @@ QList<Result<RestoreOutcome>> RestoreTextures(const QString& gameFolder, const Q
 {
     QList<Result<RestoreOutcome>> outcomes;
     for (const CatalogueEntry& entry : entries) {
-        if (gameFolder.isEmpty())
+        if (gameFolder.isEmpty()) {
             outcomes.append(RestoreOutcome{});
-        else
-            outcomes.append(RestoreGameFile(gameFolder, TextureFilePath(entry.Target())));
+            continue;
+        }
+        Result<RestoreOutcome> outcome = RestoreGameFile(gameFolder, TextureFilePath(entry.Target()));
+        if (!outcome)
+            outcome.error().Retitle(kRestoreErrorMessage, MessageIcon::Exclamation);
+        outcomes.append(std::move(outcome));
     }
     return outcomes;
 }

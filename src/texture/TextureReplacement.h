@@ -24,6 +24,8 @@ public:
 
     // The picture at width x height ("Resampling <name>...").
     Result<DibRef> At(BusyHost& host, qint32 width, qint32 height);
+    // The same without a busy scope (for a preview); null when it cannot be made.
+    DibRef Resampled(qint32 width, qint32 height);
     const QString& File() const { return m_file; }
     QSize Size() const { return m_picture.size(); }
 
@@ -61,9 +63,12 @@ ReplaceTextures(BusyHost& host, const Environment& environment, const Replacemen
 // its own texture), the program's, or a loose file of something else.
 GameFileOwner ReplacementOwner(const QString& gameFolder, const CatalogueEntry& entry);
 
+// A restore that could not delete or put back a file (with the reason).
+inline const QString kRestoreErrorMessage = QStringLiteral("The default texture could not be restored.");
+
 // Restores each entry: the program's replacement is deleted, or the loose file
 // it replaced is put back; a file the program did not write, or one changed
-// since, is left alone (RestoreOutcome::LeftAlone).
+// since, is left alone (RestoreOutcome::LeftAlone). Nothing is there without a game folder.
 QList<Result<RestoreOutcome>> RestoreTextures(const QString& gameFolder,
                                               const QList<CatalogueEntry>& entries);
 
