@@ -1,11 +1,10 @@
 // Pictures of the Textures tab for looking at, not assertions: written only
 // when LUMIVALE_SCREENSHOTS names a folder. Run:
 //   LUMIVALE_SCREENSHOTS=/tmp/shots build/bin/tests_window --gtest_filter='TexturesScreenshots*'
-#include "WindowFixture.h"
+#include "ScreenshotFixture.h"
 #include "texture/ui/CatalogueLists.h"
 #include "texture/ui/TexturesTab.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
@@ -16,24 +15,9 @@
 
 namespace {
 
-class TexturesScreenshots : public WindowFixture
+class TexturesScreenshots : public ScreenshotFixture
 {
 protected:
-    void SetUp() override
-    {
-        m_folder = qEnvironmentVariable("LUMIVALE_SCREENSHOTS");
-        if (m_folder.isEmpty())
-            GTEST_SKIP() << "LUMIVALE_SCREENSHOTS is not set";
-        WindowFixture::SetUp();
-        QDir().mkpath(m_folder);
-    }
-
-    void Shoot(const char* name)
-    {
-        QApplication::processEvents();
-        m_window->grab().toImage().save(QDir(m_folder).filePath(QString::fromLatin1(name) + ".png"));
-    }
-
     void Select(const QString& category, const QString& fileName)
     {
         TexturesTab* tab = m_window->texturesTab;
@@ -42,25 +26,12 @@ protected:
             if (tab->Lists().Entries()[i].fileName == fileName)
                 tab->texTexture->setCurrentIndex(i);
     }
-
-    QString m_folder;
 };
 
 // A sunset with a bright disc, and a mask that keeps a disc opaque in a soft ring.
 void MakePictures(const QString& picture, const QString& mask)
 {
-    QImage image(1600, 1000, QImage::Format_RGB32);
-    QPainter p(&image);
-    QLinearGradient sky(0, 0, 0, 1000);
-    sky.setColorAt(0, QColor(20, 30, 90));
-    sky.setColorAt(0.6, QColor(230, 120, 60));
-    sky.setColorAt(1, QColor(40, 20, 20));
-    p.fillRect(image.rect(), sky);
-    p.setBrush(QColor(250, 220, 120));
-    p.setPen(Qt::NoPen);
-    p.drawEllipse(QPoint(1000, 600), 180, 180);
-    p.end();
-    image.save(picture);
+    MakePicture(picture, {1600, 1000});
 
     QImage alpha(400, 400, QImage::Format_Grayscale8);
     alpha.fill(0);
