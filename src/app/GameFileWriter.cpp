@@ -398,6 +398,56 @@ Result<> CopyInto(QIODevice& out, const QString& sourcePath)
     }
 }
 
+// Whether something is at path (a file, a symlink, anything), symlinks not followed.
+bool Present(const QString& path)
+{
+    struct stat info = {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+// The text of the symlink at path; nothing when path is no symlink.
+std::optional<QByteArray> LinkText(const QString& path)
+{
+    struct stat info = {};
+    const QByteArray name = QFile::encodeName(path);
+    if (::lstat(name.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return std::nullopt;
+    QByteArray text(qsizetype(info.st_size) + 1, '\0');
+    const ssize_t length = ::readlink(name.constData(), text.data(), size_t(text.size()));
+    if (length < 0 || length >= text.size())
+        return std::nullopt;
+    text.truncate(length);
+    return text;
+}
+
+// A symlink with linkText at relative below root, the way WriteFileAtomically
+// puts a file there: made beside under a temporary name, renamed into place.
+Result<QString> PlaceLink(const QString& root, const QString& relative, const QByteArray& linkText)
+{
+    const Result<QString> target = ResolveWriteTarget(root, relative);
+    if (!target)
+        return target;
+    const QFileInfo info(*target);
+    const QByteArray temporary = QFile::encodeName(QStringLiteral("%1/.%2.lumivale-%3-%4.tmp")
+                                                       .arg(info.path(), info.fileName())
+                                                       .arg(qint64(::getpid()))
+                                                       .arg(NextSequence()));
+    if (::symlink(linkText.constData(), temporary.constData()) != 0)
+        return Fail(Failure::Because(SystemErrorText(errno)));
+    if (::rename(temporary.constData(), QFile::encodeName(*target).constData()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.constData());
+        return Fail(Failure::Because(SystemErrorText(error)));
+    }
+    return target;
+}
+
+// Where the program keeps the record of what it wrote at the game path key.
+QString RecordPathOf(const QString& gameFolder, const QString& key)
+{
+    return QFileInfo(gameFolder).canonicalFilePath() + QLatin1Char('/') + kBackupFolder + key + kRecordSuffix;
+}
+
 } // namespace
 
 Result<QString> WriteGameFile(const QString& gameFolder, const QString& relative, const WriteBody& body)
@@ -409,15 +459,18 @@ Result<QString> WriteGameFile(const QString& gameFolder, const QString& relative
     if (!target)
         return target;
     const QString backup = kBackupFolder + key;
-    const QString recordPath =
-        QFileInfo(gameFolder).canonicalFilePath() + QLatin1Char('/') + backup + kRecordSuffix;
+    const QString recordPath = RecordPathOf(gameFolder, key);
 
-    // A loose file the program did not write is kept before it is replaced.
-    if (StampOf(*target)) {
+    // A loose file the program did not write is kept before it is replaced; a
+    // symlink (a mod linked in from elsewhere) is kept as the link itself.
+    const std::optional<QByteArray> link = LinkText(*target);
+    if (link || StampOf(*target)) {
         const std::optional<Record> record = ReadRecord(recordPath);
         if (!record || !HoldsRecorded(*target, *record)) {
-            const Result<QString> kept = WriteFileAtomically(
-                gameFolder, backup, [&](QIODevice& out) { return CopyInto(out, *target); });
+            const Result<QString> kept = link ? PlaceLink(gameFolder, backup, *link)
+                                              : WriteFileAtomically(gameFolder, backup, [&](QIODevice& out) {
+                                                    return CopyInto(out, *target);
+                                                });
             if (!kept)
                 return Fail(Failure::Because(QStringLiteral("%1 could not be kept before it is replaced: %2")
                                                  .arg(*target, kept.error().Reason())));
@@ -440,31 +493,44 @@ Result<QString> WriteGameFile(const QString& gameFolder, const QString& relative
     return written;
 }
 
+GameFileOwner OwnerOfGameFile(const QString& gameFolder, const QString& relative)
+{
+    const Result<QString> target = Resolve(gameFolder, relative, false);
+    if (!target || !Present(*target))
+        return GameFileOwner::None;
+    const QString key = RecordKey(relative);
+    const std::optional<Record> record =
+        BelowData(key) ? ReadRecord(RecordPathOf(gameFolder, key)) : std::nullopt;
+    return record && HoldsRecorded(*target, *record) ? GameFileOwner::Program : GameFileOwner::Other;
+}
+
 Result<RestoreOutcome> RestoreGameFile(const QString& gameFolder, const QString& relative)
 {
     const QString key = RecordKey(relative);
     RestoreOutcome outcome;
     const Result<QString> target = Resolve(gameFolder, relative, false);
-    if (!target || !StampOf(*target)) {
+    if (!target || !Present(*target)) {
         outcome.kind = RestoreOutcome::NotThere;
         outcome.path = target.value_or(QString());
         return outcome;
     }
     outcome.path = *target;
-    const QString root = QFileInfo(gameFolder).canonicalFilePath() + QLatin1Char('/');
-    const QString backup = root + kBackupFolder + key;
-    const QString recordPath = backup + kRecordSuffix;
+    const QString recordPath = RecordPathOf(gameFolder, key);
+    const QString backup = recordPath.chopped(kRecordSuffix.size());
     const std::optional<Record> record = ReadRecord(recordPath);
     if (!record || !HoldsRecorded(*target, *record)) {
         outcome.kind = RestoreOutcome::LeftAlone;
         return outcome;
     }
-    if (StampOf(backup)) {
+    if (StampOf(backup) || LinkText(backup)) {
         const QByteArray from = QFile::encodeName(backup), to = QFile::encodeName(*target);
         if (::rename(from.constData(), to.constData()) != 0) {
-            // Another file system: copy it back, then let it go.
-            const Result<QString> copied = WriteFileAtomically(
-                gameFolder, relative, [&](QIODevice& out) { return CopyInto(out, backup); });
+            // Another file system: copy it back (a link as a link), then let it go.
+            const std::optional<QByteArray> link = LinkText(backup);
+            const Result<QString> copied =
+                link ? PlaceLink(gameFolder, relative, *link)
+                     : WriteFileAtomically(gameFolder, relative,
+                                           [&](QIODevice& out) { return CopyInto(out, backup); });
             if (!copied)
                 return Fail(copied.error());
             QFile::remove(backup);

@@ -55,6 +55,17 @@ struct RestoreOutcome
 // deleted. A file changed since by something else is left alone.
 Result<RestoreOutcome> RestoreGameFile(const QString& gameFolder, const QString& relative);
 
+// Who wrote the game file at relative: nothing is there, the program (the
+// file still holds what it wrote), or something else (the file of another
+// mod, or the program's file changed since). Nothing is created.
+enum class GameFileOwner
+{
+    None,
+    Program,
+    Other,
+};
+GameFileOwner OwnerOfGameFile(const QString& gameFolder, const QString& relative);
+
 // The path root + relative resolves to, with the folders it needs created,
 // under the rules above. Nothing is written.
 Result<QString> ResolveWriteTarget(const QString& root, const QString& relative);

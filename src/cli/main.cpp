@@ -5,6 +5,7 @@
 #include "cli/RandomizerCommands.h"
 #include "cli/ScreenCommand.h"
 #include "cli/Subcommand.h"
+#include "cli/TextureCommand.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -30,6 +31,13 @@ const Subcommand kSubcommands[] = {
      "  shortcut --game DIR\n"
      "      Writes a desktop shortcut that starts the game with random backgrounds.\n",
      RunShortcutCommand},
+    {"texture",
+     "  texture list\n"
+     "  texture set FILE_NAME|--category NAME PICTURE --game DIR [--mask FILE] [--compress]\n"
+     "  texture restore FILE_NAME|--category NAME --game DIR\n"
+     "      Lists the texture catalogue, replaces a catalogued texture (or every texture of a category)\n"
+     "      with PICTURE, or restores the game's own (without asking).\n",
+     RunTextureCommand},
     {"online",
      "  online update --game DIR [--compress] | online export FILE | online import FILE\n"
      "      Downloads and applies the online textures; writes or reads them as a registry file.\n",

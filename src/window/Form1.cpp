@@ -15,6 +15,7 @@
 #include "randomizer/RandomizerSettings.h"
 #include "randomizer/ui/RandomizerTab.h"
 #include "texture/TextureSettings.h"
+#include "texture/ui/TexturesTab.h"
 #include "window/WidgetBusyHost.h"
 
 #include <QCheckBox>
@@ -72,8 +73,10 @@ Form1::Form1(SettingsStore& store, const Environment& environment, WinePrefix pr
     randomizer.usePicture = [this](const QString& file) { screensTab->UsePicture(file); };
     randomizerTab = new RandomizerTab(*m_host, m_environment, randomizer);
     musicTab = new MusicTab;
-    texturesTab = new QWidget;
-    texturesTab->setObjectName(QStringLiteral("TexturesTab"));
+    TexturesContext textures;
+    textures.gameFolder = [this] { return settingsTab->setCohPath->text(); };
+    textures.compress = [this] { return settingsTab->setCompression->isChecked(); };
+    texturesTab = new TexturesTab(*m_host, m_store, m_environment, textures, openFile);
     OnlineContext online;
     online.gameFolder = [this] { return settingsTab->setCohPath->text(); };
     online.compress = [this] { return settingsTab->setCompression->isChecked(); };
@@ -97,6 +100,9 @@ Form1::Form1(SettingsStore& store, const Environment& environment, WinePrefix pr
     page->addLayout(bottom);
 
     connect(Quit, &QPushButton::clicked, this, &Form1::OnQuitClicked);
+    connect(SSTab1, &QTabWidget::currentChanged, this,
+            [this](int index) { texturesTab->TabChanged(SSTab1->widget(index) == texturesTab); });
+    connect(texturesTab, &TexturesTab::catalogueTaken, this, &Form1::textureCatalogueTaken);
     connect(settingsTab, &SettingsTab::gameFolderChosen, this, &Form1::UpdateEnabledControls);
     connect(randomizerTab->rndBrowse, &QPushButton::clicked, screensTab, &ScreensTab::Browse);
     connect(screensTab, &ScreensTab::pictureChosen, this, [this](const QString& path) {
@@ -111,6 +117,7 @@ void Form1::SetOpenFileFunction(const OpenFileFunction& openFile)
 {
     settingsTab->SetOpenFileFunction(openFile);
     screensTab->SetOpenFileFunction(openFile);
+    texturesTab->SetOpenFileFunction(openFile);
     onlineTab->SetOpenFileFunction(openFile);
 }
 

@@ -17,6 +17,7 @@ class QTabWidget;
 class RandomizerTab;
 class ScreensTab;
 class SettingsTab;
+class TexturesTab;
 class WidgetBusyHost;
 class XPProgressBar;
 
@@ -46,10 +47,16 @@ public:
     ScreensTab* screensTab;
     RandomizerTab* randomizerTab;
     MusicTab* musicTab;
-    QWidget* texturesTab;
+    TexturesTab* texturesTab;
     OnlineTab* onlineTab;
     SettingsTab* settingsTab;
     CreditsTab* creditsTab;
+
+signals:
+    // The Textures tab took the texture catalogue (entering it reloads the
+    // catalogue): the Online tab's texture picker closes without storing a
+    // pick. Connect OnlineTab::CloseTexturePicker to this.
+    void textureCatalogueTaken();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -201,6 +201,23 @@ TEST_F(GameFileWriterTest, ForeignFilesAreKeptAndPutBack)
     ASSERT_TRUE(restored);
     EXPECT_EQ(restored->kind, RestoreOutcome::LeftAlone);
     EXPECT_EQ(ReadAll(file), foreign);
+
+    // A mod linked in from elsewhere is kept as the link itself and linked in again by restore.
+    const QString linked = QStringLiteral("data/texture_library/GUI/linked.texture");
+    ASSERT_TRUE(WriteBytes(outside + QStringLiteral("/mod.texture"), "mod"));
+    ASSERT_TRUE(
+        QFile::link(QStringLiteral("../../../../outside/mod.texture"), game + QLatin1Char('/') + linked));
+    EXPECT_EQ(OwnerOfGameFile(game, linked), GameFileOwner::Other);
+    ASSERT_TRUE(WriteGameFile(game, linked, Bytes("ours")));
+    EXPECT_EQ(OwnerOfGameFile(game, linked), GameFileOwner::Program);
+    EXPECT_FALSE(QFileInfo(game + QLatin1Char('/') + linked).isSymLink());
+    EXPECT_EQ(ReadAll(outside + QStringLiteral("/mod.texture")), QByteArray("mod"));
+    restored = RestoreGameFile(game, linked);
+    ASSERT_TRUE(restored);
+    EXPECT_EQ(restored->kind, RestoreOutcome::BackupPutBack);
+    EXPECT_TRUE(QFileInfo(game + QLatin1Char('/') + linked).isSymLink());
+    EXPECT_EQ(ReadAll(game + QLatin1Char('/') + linked), QByteArray("mod"));
+    EXPECT_EQ(RestoreGameFile(game, linked)->kind, RestoreOutcome::LeftAlone);
 }
 
 TEST_F(GameFileWriterTest, RestoreTouchesOnlyWhatTheProgramWrote)

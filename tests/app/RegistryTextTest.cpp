@@ -1,5 +1,7 @@
 #include "app/RegistryText.h"
 
+#include "TestTools.h"
+
 #include <gtest/gtest.h>
 #include <random>
 
@@ -164,23 +166,8 @@ TEST(RegistryTextTest, SurvivesRandomAndTruncatedInput)
     }
 
     // Mutations of the valid file: flip, drop or duplicate bytes.
-    for (int iteration = 0; iteration < 2000; ++iteration) {
-        QByteArray bytes = kUserReg;
-        for (int edits = 0; edits < 5; ++edits) {
-            const qsizetype at = qsizetype(random() % bytes.size());
-            switch (random() % 3) {
-            case 0:
-                bytes[at] = char(random() & 0xff);
-                break;
-            case 1:
-                bytes.remove(at, 1);
-                break;
-            default:
-                bytes.insert(at, bytes[at]);
-            }
-        }
-        (void)RegistryText::Parse(bytes);
-    }
+    for (int iteration = 0; iteration < 2000; ++iteration)
+        (void)RegistryText::Parse(Mutated(kUserReg, random, 5));
 }
 
 } // namespace

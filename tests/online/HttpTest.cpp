@@ -1,8 +1,8 @@
+#include "TestTools.h"
 #include "online/DownloadSlot.h"
 #include "online/HttpRequest.h"
 #include "online/HttpResponseParser.h"
 
-#include <QRandomGenerator>
 #include <gtest/gtest.h>
 
 namespace {
@@ -125,28 +125,27 @@ TEST(HttpResponseParser, FramingAndSizeFaultsFail)
 
 TEST(HttpResponseParser, RandomBytesNeverBreakIt)
 {
-    QRandomGenerator random(20261208);
+    std::mt19937 random(20261208);
+    auto below = [&random](qsizetype n) { return qsizetype(random() % std::uint32_t(n)); };
     const QByteArray valid =
         "HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nTransfer-Encoding: chunked\r\n\r\n" +
         Chunked(kPngBody);
     for (int round = 0; round < 3000; ++round) {
         QByteArray bytes;
         if (round % 2 == 0) {
-            bytes.resize(random.bounded(1, 600));
+            bytes.resize(1 + below(600));
             for (char& c : bytes)
-                c = char(random.bounded(256));
+                c = char(random());
             if (round % 4 == 0)
                 bytes.prepend("HTTP/1.1 200 OK\r\n");
         } else {
-            // A valid response with a few bytes changed.
-            bytes = valid;
-            for (int flips = random.bounded(1, 6); flips > 0; --flips)
-                bytes[random.bounded(bytes.size())] = char(random.bounded(256));
+            // A valid response with a few bytes changed, dropped or doubled.
+            bytes = Mutated(valid, random, 1 + int(below(5)));
         }
         HttpResponseParser parser(1000);
         QByteArray body;
         for (qsizetype at = 0; at < bytes.size();) {
-            const qsizetype n = std::min<qsizetype>(random.bounded(1, 40), bytes.size() - at);
+            const qsizetype n = std::min<qsizetype>(1 + below(40), bytes.size() - at);
             parser.Feed(QByteArrayView(bytes).sliced(at, n), body);
             at += n;
         }

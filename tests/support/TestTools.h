@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <random>
 
 // Files, bytes and outside programs, for the tests of every subsystem.
 
@@ -70,4 +71,24 @@ inline QByteArray DecodeRgba(const QString& path)
         RunTool(QStringLiteral("convert"),
                 {path, QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("rgba:-")});
     return r.exitCode == 0 ? r.out : QByteArray();
+}
+
+// bytes with `edits` random changes, each a byte replaced, dropped or doubled
+// (for parser fuzzing).
+inline QByteArray Mutated(QByteArray bytes, std::mt19937& random, int edits)
+{
+    for (int edit = 0; edit < edits && !bytes.isEmpty(); ++edit) {
+        const qsizetype at = qsizetype(random() % bytes.size());
+        switch (random() % 3) {
+        case 0:
+            bytes[at] = char(random() & 0xff);
+            break;
+        case 1:
+            bytes.remove(at, 1);
+            break;
+        default:
+            bytes.insert(at, bytes[at]);
+        }
+    }
+    return bytes;
 }

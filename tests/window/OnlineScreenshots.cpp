@@ -2,11 +2,10 @@
 // LUMIVALE_SCREENSHOTS names a folder. Run:
 //   LUMIVALE_SCREENSHOTS=/tmp/shots build/bin/tests_window --gtest_filter='OnlineScreenshots*'
 #include "LoopbackServer.h"
-#include "WindowFixture.h"
+#include "ScreenshotFixture.h"
 #include "online/OnlineSettings.h"
 #include "online/ui/OnlineTab.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,24 +13,7 @@
 
 namespace {
 
-class OnlineScreenshots : public WindowFixture
-{
-protected:
-    void SetUp() override
-    {
-        m_folder = qEnvironmentVariable("LUMIVALE_SCREENSHOTS");
-        if (m_folder.isEmpty())
-            GTEST_SKIP() << "LUMIVALE_SCREENSHOTS is not set";
-        WindowFixture::SetUp();
-        QDir().mkpath(m_folder);
-    }
-    void Shoot(const char* name)
-    {
-        QApplication::processEvents();
-        m_window->grab().toImage().save(QDir(m_folder).filePath(QString::fromLatin1(name) + ".png"));
-    }
-    QString m_folder;
-};
+using OnlineScreenshots = ScreenshotFixture;
 
 TEST_F(OnlineScreenshots, PickerDownloadsAndARedSlot)
 {

@@ -1,7 +1,7 @@
 // Pictures of the window for looking at, not assertions: written only when
 // LUMIVALE_SCREENSHOTS names a folder. Run:
 //   LUMIVALE_SCREENSHOTS=/tmp/shots build/bin/tests_window --gtest_filter='Screenshots*'
-#include "WindowFixture.h"
+#include "ScreenshotFixture.h"
 #include "app/ui/SettingsTab.h"
 #include "controls/XPFrame.h"
 #include "image/ui/PreviewBox.h"
@@ -21,45 +21,7 @@
 
 namespace {
 
-class Screenshots : public WindowFixture
-{
-protected:
-    void SetUp() override
-    {
-        m_folder = qEnvironmentVariable("LUMIVALE_SCREENSHOTS");
-        if (m_folder.isEmpty())
-            GTEST_SKIP() << "LUMIVALE_SCREENSHOTS is not set";
-        WindowFixture::SetUp();
-        QDir().mkpath(m_folder);
-    }
-
-    void Shoot(const char* name)
-    {
-        QApplication::processEvents();
-        const qreal ratio = m_window->devicePixelRatioF();
-        m_window->grab().toImage().save(QDir(m_folder).filePath(QString::fromLatin1(name) + ".png"));
-        Q_UNUSED(ratio);
-    }
-
-    QString m_folder;
-};
-
-QString MakePicture(const QString& path, QSize size)
-{
-    QImage image(size, QImage::Format_RGB32);
-    QPainter p(&image);
-    QLinearGradient sky(0, 0, 0, size.height());
-    sky.setColorAt(0, QColor(20, 30, 90));
-    sky.setColorAt(0.6, QColor(230, 120, 60));
-    sky.setColorAt(1, QColor(40, 20, 20));
-    p.fillRect(image.rect(), sky);
-    p.setBrush(QColor(250, 220, 120));
-    p.setPen(Qt::NoPen);
-    p.drawEllipse(QPoint(size.width() * 2 / 3, size.height() * 3 / 5), size.height() / 8, size.height() / 8);
-    p.end();
-    image.save(path);
-    return path;
-}
+using Screenshots = ScreenshotFixture;
 
 QString MakeFrame(const QString& path)
 {

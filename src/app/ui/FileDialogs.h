@@ -15,6 +15,11 @@ struct OpenFileRequest
     QString filter;
 };
 
+// The filter of every picture dialog.
+inline const QString kImageFilesFilter =
+    QStringLiteral("Image files (bmp,jpg,jpeg,png,gif,tga) (*.bmp *.jpg *.jpeg *.png *.gif *.tga "
+                   "*.BMP *.JPG *.JPEG *.PNG *.GIF *.TGA)");
+
 // Returns the chosen file, or an empty text when the dialog was cancelled.
 using OpenFileFunction = std::function<QString(QWidget* parent, const OpenFileRequest& request)>;
 

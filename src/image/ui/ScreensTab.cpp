@@ -216,9 +216,7 @@ void ScreensTab::Browse()
     OpenFileRequest request;
     request.title = tr("Choose a picture");
     request.initialFolder = ReadLastImageDir(m_store);
-    request.filter =
-        QStringLiteral("Image files (bmp,jpg,jpeg,png,gif,tga) (*.bmp *.jpg *.jpeg *.png *.gif *.tga "
-                       "*.BMP *.JPG *.JPEG *.PNG *.GIF *.TGA)");
+    request.filter = kImageFilesFilter;
     const QString chosen = m_openFile ? m_openFile(this, request) : QString();
     if (chosen.isEmpty())
         return;

@@ -1,0 +1,116 @@
+#include "texture/TextureReplacement.h"
+
+#include "image/ImageLoader.h"
+#include "image/PictureDecoder.h"
+#include "texture/TextureWriter.h"
+
+#include <optional>
+
+Result<SourcePicture> SourcePicture::Load(BusyHost& host, const QString& file)
+{
+    BusyScope busy(host, false, 10, QStringLiteral("Loading ") + BareFileName(file) + QStringLiteral("..."));
+    Result<QImage> decoded = DecodePicture(file);
+    if (!decoded)
+        return Fail(decoded.error());
+    SourcePicture source;
+    source.m_file = file;
+    source.m_picture = std::move(*decoded);
+    return source;
+}
+
+DibRef SourcePicture::Resampled(qint32 width, qint32 height)
+{
+    if (!m_resampled || m_resampled->Width() != width || m_resampled->Height() != height)
+        m_resampled = cDIBSection::ResamplePicture(m_picture, height, width);
+    return m_resampled;
+}
+
+Result<DibRef> SourcePicture::At(BusyHost& host, qint32 width, qint32 height)
+{
+    std::optional<BusyScope> busy;
+    if (!m_resampled || m_resampled->Width() != width || m_resampled->Height() != height)
+        busy.emplace(host, false, 10,
+                     QStringLiteral("Resampling ") + BareFileName(m_file) + QStringLiteral("..."));
+    DibRef resampled = Resampled(width, height);
+    if (!resampled)
+        return Fail(kImageLoadError, MessageIcon::Exclamation,
+                    QStringLiteral("A %1 x %2 picture cannot be made.").arg(width).arg(height));
+    return resampled;
+}
+
+QList<Result<QString>>
+ReplaceTextures(BusyHost& host, const Environment& environment, const ReplacementJob& job,
+                const QList<CatalogueEntry>& entries,
+                const std::function<void(const CatalogueEntry&, const Result<QString>&)>& onEntry)
+{
+    QList<Result<QString>> results;
+    if (entries.isEmpty())
+        return results;
+    BusyScope batch(host, true, qint32(entries.size()), QString());
+    Result<SourcePicture> picture = SourcePicture::Load(host, job.picture);
+    std::optional<Result<SourcePicture>> mask;
+    if (!job.mask.isEmpty() && picture)
+        mask = SourcePicture::Load(host, job.mask);
+    TextureWriter writer(host, TextureWriterOptions::From(environment, job.compress));
+
+    for (const CatalogueEntry& entry : entries) {
+        const Result<QString> result = [&]() -> Result<QString> {
+            if (batch.Cancelled())
+                return Fail(Failure::Cancelled());
+            if (!picture)
+                return Fail(picture.error());
+            const Result<DibRef> sized = picture->At(host, entry.width, entry.height);
+            if (!sized)
+                return Fail(sized.error());
+            DibRef alpha;
+            if (mask) {
+                if (!*mask)
+                    return Fail(mask->error());
+                const Result<DibRef> sizedMask = (*mask)->At(host, entry.width, entry.height);
+                if (!sizedMask)
+                    return Fail(sizedMask.error());
+                alpha = *sizedMask;
+            }
+            return WriteTextureTarget(writer, job.gameFolder, entry.Target(), **sized, alpha.get());
+        }();
+        results.append(result);
+        if (onEntry)
+            onEntry(entry, result);
+        batch.Step(qint32(results.size()));
+    }
+    return results;
+}
+
+GameFileOwner ReplacementOwner(const QString& gameFolder, const CatalogueEntry& entry)
+{
+    if (gameFolder.isEmpty())
+        return GameFileOwner::None;
+    return OwnerOfGameFile(gameFolder, TextureFilePath(entry.Target()));
+}
+
+QList<Result<RestoreOutcome>> RestoreTextures(const QString& gameFolder, const QList<CatalogueEntry>& entries)
+{
+    QList<Result<RestoreOutcome>> outcomes;
+    for (const CatalogueEntry& entry : entries) {
+        if (gameFolder.isEmpty()) {
+            outcomes.append(RestoreOutcome{});
+            continue;
+        }
+        Result<RestoreOutcome> outcome = RestoreGameFile(gameFolder, TextureFilePath(entry.Target()));
+        if (!outcome)
+            outcome.error().Retitle(kRestoreErrorMessage, MessageIcon::Exclamation);
+        outcomes.append(std::move(outcome));
+    }
+    return outcomes;
+}
+
+Message LeftAloneMessage(const QStringList& paths)
+{
+    const QString text =
+        paths.size() == 1
+            ? QStringLiteral(
+                  "This file was left as it is: Lumivale did not write it, or it was changed since.")
+            : QStringLiteral("These files were left as they are: Lumivale did not write them, or they were "
+                             "changed since.");
+    return Message{text, MessageIcon::Exclamation, paths.join(QLatin1Char('\n'))};
+}

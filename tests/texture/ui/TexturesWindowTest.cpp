@@ -1,0 +1,42 @@
+// The Textures tab inside the real main window, over the shipped catalogue.
+#include "WindowFixture.h"
+#include "texture/ui/TexturesTab.h"
+
+#include <QComboBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+
+namespace {
+
+using TexturesWindowTest = WindowFixture;
+
+TEST_F(TexturesWindowTest, EnteringTheTabTakesTheCatalogue)
+{
+    Start();
+    int taken = 0;
+    QObject::connect(m_window.get(), &Form1::textureCatalogueTaken, [&] { ++taken; });
+    TexturesTab* tab = m_window->texturesTab;
+    EXPECT_EQ(tab->texCategory->count(), 0); // loaded on entering, not before
+    m_window->SSTab1->setCurrentWidget(tab);
+    EXPECT_EQ(taken, 1);
+    EXPECT_EQ(tab->texCategory->count(), 12);
+    tab->texCategory->setCurrentIndex(8);
+    EXPECT_EQ(tab->texTexture->itemText(0), "Enhancement icon (generic IO): Accuracy (46x46)");
+    m_window->SSTab1->setCurrentIndex(0);
+    m_window->SSTab1->setCurrentWidget(tab);
+    EXPECT_EQ(taken, 2);
+    EXPECT_EQ(tab->texCategory->currentIndex(), 0);
+    EXPECT_TRUE(m_messages.empty());
+
+    // The picture's folder is remembered in the settings.
+    QImage picture(64, 64, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    ASSERT_TRUE(picture.save(Path("blue.png")));
+    m_nextFile = Path("blue.png");
+    tab->texBrowse->click();
+    EXPECT_EQ(m_store->Read("LastImageDir"), m_dir.path());
+}
+
+} // namespace
