@@ -2,8 +2,10 @@
 # The online downloads, each side by side with its anchor in one run:
 #   1. one 30 MiB picture over loopback: the client alone (bench_online_fetch,
 #      one download slot, body stored in a file) against `curl -s -o /dev/null`
-#      of the same address, as whole processes in one hyperfine run, and as
-#      the transfer rate each measures itself (curl's speed_download);
+#      of the same address, as whole processes in one hyperfine run (with
+#      curl storing the body in a file beside them for reference), and as the
+#      transfer time each measures itself (curl's time_total; the client's
+#      from the slot's start to the stored file);
 #   2. `lumivale-cli online update` with five slots of 1920x1080 pictures
 #      from loopback, the time split between downloading and applying.
 # Usage: bench/online.sh [BIN_DIR] [RUNS]   (BIN_DIR defaults to build-release/bin)
@@ -36,14 +38,17 @@ BODY="http://127.0.0.1:$PORT/body/31457280"
 echo "== one 30 MiB body over loopback: the client alone against curl"
 hyperfine -N -w 3 -r "$RUNS" \
     -n client "$BIN/bench_online_fetch $BODY" \
-    -n curl "curl -s -o /dev/null $BODY"
-echo "-- transfer rate as each measures it (5 runs each, alternating)"
+    -n "curl -o /dev/null" "curl -s -o /dev/null $BODY" \
+    -n "curl -o file" "curl -s -o $WORK/curl.out $BODY"
+echo "-- transfer time as each measures it, ms ($RUNS runs each, interleaved; sorted)"
 i=0
-while [ $i -lt 5 ]; do
-    "$BIN/bench_online_fetch" "$BODY"
-    curl -s -o /dev/null -w 'curl: %{speed_download} bytes/s\n' "$BODY"
+while [ $i -lt "$RUNS" ]; do
+    "$BIN/bench_online_fetch" "$BODY" 2>&1 | awk '{print "client", $4}'
+    curl -s -o /dev/null -w 'curl-dev-null %{time_total}\n' "$BODY" | awk '{print $1, $2 * 1000}'
     i=$((i + 1))
-done
+done | sort -k1,1 -k2n | awk '{t[$1] = t[$1] " " $2; n[$1]++; v[$1, n[$1]] = $2}
+    END {for (k in t) printf "%s: median %s ms;%s\n", k, v[k, int((n[k] + 1) / 2)], t[k]}'
+rm -f "$WORK/curl.out"
 
 echo "== five slots applied from loopback: lumivale-cli online update"
 # The slots come in through the tool's own import.

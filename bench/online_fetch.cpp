@@ -19,9 +19,7 @@ int main(int argc, char* argv[])
         return 2;
     }
     QTemporaryDir work;
-    DownloadOptions options;
-    options.systemProxy = qEnvironmentVariableIsEmpty("BENCH_NO_PROXY_LOOKUP");
-    DownloadBatch batch(work.path(), options);
+    DownloadBatch batch(work.path());
     QElapsedTimer clock;
     QObject::connect(&batch, &DownloadBatch::finished, &app, &QCoreApplication::quit);
     clock.start();

@@ -27,8 +27,8 @@ struct DownloadOptions
     int silenceLimitMs = 30000;
     int maxRedirects = 5;
     qint64 maxBody = HttpResponseParser::kMaxBody;
-    // Proxies from the environment (http_proxy, https_proxy, no_proxy), as
-    // the system's proxy lookup reads them.
+    // Proxies from the environment (http_proxy, https_proxy, all_proxy,
+    // no_proxy), as the system's proxy lookup reads them.
     bool systemProxy = true;
 };
 
