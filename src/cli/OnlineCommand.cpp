@@ -71,8 +71,10 @@ int RunUpdate(const QStringList& arguments, const CommandContext& context)
         ApplyDownloads(host, writer, parser.value(game), OnlineSettings::Load(store), batch.TakeStored());
     const qint64 applyMs = clock.elapsed();
 
+    std::array<const AppliedSlot*, kOnlineSlots> appliedBySlot{};
+    for (const AppliedSlot& slot : applied)
+        appliedBySlot[std::size_t(slot.slot)] = &slot;
     bool allApplied = true;
-    int applyIndex = 0;
     for (int i = 0; i < kOnlineSlots; ++i) {
         const DownloadSlot& slot = batch.Slot(i);
         switch (starts[std::size_t(i)]) {
@@ -91,11 +93,7 @@ int RunUpdate(const QStringList& arguments, const CommandContext& context)
             Line(context.out, i, QStringLiteral("download failed: ") + slot.Reason());
             continue;
         }
-        const AppliedSlot* result = nullptr;
-        for (; applyIndex < applied.size() && !result; ++applyIndex) {
-            if (applied[applyIndex].slot == i)
-                result = &applied[applyIndex];
-        }
+        const AppliedSlot* result = appliedBySlot[std::size_t(i)];
         if (result && result->written) {
             Line(context.out, i, QStringLiteral("applied -> ") + *result->written);
         } else {

@@ -113,10 +113,10 @@ OnlineTab::OnlineTab(BusyHost& host, SettingsStore& store, const Environment& en
         Named<QPushButton>(QStringLiteral("webRegImport"), tr("Import Online Textures from a file"));
     webDownload = Named<QPushButton>(QStringLiteral("webDownload"), kDownloadCaption);
     // Wide enough for either caption, so the button keeps its size while downloads run.
-    webDownload->setMinimumWidth(std::max(
-        webDownload->sizeHint().width(), webDownload->fontMetrics().horizontalAdvance(kAbortCaption) +
-                                             webDownload->sizeHint().width() -
-                                             webDownload->fontMetrics().horizontalAdvance(kDownloadCaption)));
+    const QFontMetrics metrics = webDownload->fontMetrics();
+    const int padding = webDownload->sizeHint().width() - metrics.horizontalAdvance(kDownloadCaption);
+    webDownload->setMinimumWidth(padding + std::max(metrics.horizontalAdvance(kDownloadCaption),
+                                                    metrics.horizontalAdvance(kAbortCaption)));
     auto* operationButtons = new QVBoxLayout;
     operationButtons->addWidget(webDownload);
     operationButtons->addWidget(webRegFile);
