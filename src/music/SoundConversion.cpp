@@ -17,8 +17,9 @@ namespace {
 
 // Progress is reported after this many chunks.
 constexpr int kChunksPerReport = 50;
-// Chunks decoded ahead of the encoder.
-constexpr std::size_t kChunksAhead = 16;
+// Chunks decoded ahead of the encoder (about 6.5 s of CD sound): enough to
+// ride out the decoding thread being scheduled out on a busy machine.
+constexpr std::size_t kChunksAhead = 128;
 
 struct Chunk
 {
