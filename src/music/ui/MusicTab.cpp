@@ -111,8 +111,11 @@ MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& envi
     connect(sndBrowse, &QPushButton::clicked, this, &MusicTab::Browse);
     connect(sndFolder, &QCheckBox::clicked, this, &MusicTab::OnFolderClicked);
     connect(sndSave, &QPushButton::clicked, this, &MusicTab::Save);
-    for (int i = 0; i < kSoundTargetCount; ++i)
-        connect(TargetBox(i), &QCheckBox::clicked, this, &MusicTab::enabledStateChanged);
+    for (int i = 0; i < kSoundTargetCount; ++i) {
+        QCheckBox* box = TargetBox(i);
+        connect(box, &QCheckBox::clicked, box, [box] { box->setToolTip(QString()); });
+        connect(box, &QCheckBox::clicked, this, &MusicTab::enabledStateChanged);
+    }
 }
 
 MusicTab::~MusicTab() = default;
@@ -163,6 +166,8 @@ TargetState MusicTab::State(int target) const
 
 void MusicTab::SetState(int target, TargetState state)
 {
+    TargetBox(target)->setToolTip(
+        state == TargetState::Done ? tr("Written by the last save. Tick it to write it again.") : QString());
     TargetBox(target)->setCheckState(state == TargetState::Ticked ? Qt::Checked
                                      : state == TargetState::Done ? Qt::PartiallyChecked
                                                                   : Qt::Unchecked);
