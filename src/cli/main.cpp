@@ -1,6 +1,7 @@
 // lumivale-cli: the program's jobs without a window, one subcommand per job.
 #include "app/Environment.h"
 #include "app/GameFileWriter.h"
+#include "cli/MusicCommand.h"
 #include "cli/OnlineCommand.h"
 #include "cli/RandomizerCommands.h"
 #include "cli/ScreenCommand.h"
@@ -38,6 +39,13 @@ const Subcommand kSubcommands[] = {
      "      Lists the texture catalogue, replaces a catalogued texture (or every texture of a category)\n"
      "      with PICTURE, or restores the game's own (without asking).\n",
      RunTextureCommand},
+    {"music",
+     "  music SOURCE --game DIR [--random] TARGET...\n"
+     "      Converts a sound file to Ogg Vorbis and writes it over the game's music tracks. TARGET is\n"
+     "      --boombox N (track 1-25, repeatable), --hero-login, --villain-login, --dance-floor,\n"
+     "      --blue-side, --red-side or --all. With --random SOURCE is a folder and every track\n"
+     "      gets its own random sound file from it.\n",
+     RunMusicCommand},
     {"online",
      "  online update --game DIR [--compress] | online export FILE | online import FILE\n"
      "      Downloads and applies the online textures; writes or reads them as a registry file.\n",

@@ -11,3 +11,13 @@ void MusicSettings::Save(SettingsStore& store) const
 {
     WriteCheck(store, setting::kSoundFolder, soundFolder);
 }
+
+QString ReadLastSoundDir(const SettingsStore& store)
+{
+    return store.Read(setting::kLastSoundDir);
+}
+
+void WriteLastSoundDir(SettingsStore& store, const QString& folder)
+{
+    store.Write(setting::kLastSoundDir, folder);
+}

@@ -16,3 +16,7 @@ struct MusicSettings
     static MusicSettings Load(const SettingsStore& store);
     void Save(SettingsStore& store) const;
 };
+
+// The folder of the sound file chosen last, where the next sound dialog starts.
+QString ReadLastSoundDir(const SettingsStore& store);
+void WriteLastSoundDir(SettingsStore& store, const QString& folder);

@@ -72,7 +72,9 @@ Form1::Form1(SettingsStore& store, const Environment& environment, WinePrefix pr
     randomizer.sourceImage = [this] { return screensTab->Pictures().SourceImage; };
     randomizer.usePicture = [this](const QString& file) { screensTab->UsePicture(file); };
     randomizerTab = new RandomizerTab(*m_host, m_environment, randomizer);
-    musicTab = new MusicTab;
+    MusicContext music;
+    music.gameFolder = [this] { return settingsTab->setCohPath->text(); };
+    musicTab = new MusicTab(*m_host, m_store, m_environment, music, openFile);
     TexturesContext textures;
     textures.gameFolder = [this] { return settingsTab->setCohPath->text(); };
     textures.compress = [this] { return settingsTab->setCompression->isChecked(); };
@@ -109,6 +111,7 @@ Form1::Form1(SettingsStore& store, const Environment& environment, WinePrefix pr
         randomizerTab->SetChosenPicture(path);
         UpdateEnabledControls();
     });
+    connect(musicTab, &MusicTab::enabledStateChanged, this, &Form1::UpdateEnabledControls);
 }
 
 Form1::~Form1() = default;
@@ -118,6 +121,7 @@ void Form1::SetOpenFileFunction(const OpenFileFunction& openFile)
     settingsTab->SetOpenFileFunction(openFile);
     screensTab->SetOpenFileFunction(openFile);
     texturesTab->SetOpenFileFunction(openFile);
+    musicTab->SetOpenFileFunction(openFile);
     onlineTab->SetOpenFileFunction(openFile);
 }
 
@@ -193,4 +197,5 @@ void Form1::UpdateEnabledControls()
     const bool haveChoice = !randomizerTab->ChosenPicture().isEmpty();
     randomizerTab->rndSaveHL->setEnabled(haveGame && haveChoice);
     randomizerTab->rndSaveHC->setEnabled(haveGame && haveChoice);
+    musicTab->sndSave->setEnabled(musicTab->CanSave());
 }

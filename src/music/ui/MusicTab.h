@@ -1,22 +1,88 @@
 #pragma once
 
+#include "app/BusyHost.h"
+#include "app/Environment.h"
+#include "app/SettingsStore.h"
+#include "app/ui/FileDialogs.h"
 #include "music/MusicSettings.h"
+#include "music/SoundTargets.h"
 
 #include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
 
 class QCheckBox;
 class QLineEdit;
+class QPushButton;
+class XPFrame;
+class clsEncoderOGG;
+class clsWinampPlugin;
 
-// The Music tab: the source sound file and the folder switch.
+// What the Music tab reads from the rest of the window.
+struct MusicContext
+{
+    std::function<QString()> gameFolder;
+};
+
+// The Music tab: the source sound file (or its folder for random picks), the
+// game's music slots as three-state boxes (ticked: to be written; grey: written
+// by the last save) and the save button.
 class MusicTab : public QWidget
 {
     Q_OBJECT
 public:
-    explicit MusicTab(QWidget* parent = nullptr);
+    MusicTab(BusyHost& host, SettingsStore& store, const Environment& environment, MusicContext context,
+             OpenFileFunction openFile, QWidget* parent = nullptr);
+    ~MusicTab() override;
 
     void ShowSettings(const MusicSettings& settings);
     MusicSettings Settings() const;
+    void SetOpenFileFunction(const OpenFileFunction& openFile) { m_openFile = openFile; }
 
+    // sndBrowse: readies the decoder and encoder, asks for a file and probes it.
+    void Browse();
+    // sndSave: converts the source and writes every ticked target.
+    void Save();
+    // The enabling rule of sndSave: a source and at least one ticked target.
+    bool CanSave() const;
+    // The check box of a target (in the order of the target table) and its value.
+    QCheckBox* TargetBox(int target) const;
+    TargetState State(int target) const;
+    void SetState(int target, TargetState state);
+    // The full path of the file chosen last through sndBrowse.
+    const QString& FileTag() const { return m_fileTag; }
+
+    XPFrame* sndFrame;
     QLineEdit* sndFile;
+    QPushButton* sndBrowse;
     QCheckBox* sndFolder;
+    XPFrame* XPFrame7;
+    std::array<QCheckBox*, kBoomBoxCount> sndBoomBox{};
+    XPFrame* XPFrame10;
+    QCheckBox* sndHeroLogin;
+    QCheckBox* sndVillainLogin;
+    XPFrame* XPFrame11;
+    QCheckBox* sndDanceFloor;
+    QCheckBox* sndBlueSide;
+    QCheckBox* sndRedSide;
+    QPushButton* sndSave;
+
+signals:
+    // The source or a target changed: the window recomputes its enabled states.
+    void enabledStateChanged();
+
+private:
+    bool MakeReady();
+    void OnFolderClicked();
+
+    BusyHost& m_host;
+    SettingsStore& m_store;
+    const Environment& m_environment;
+    MusicContext m_context;
+    OpenFileFunction m_openFile;
+    std::unique_ptr<clsWinampPlugin> m_decoder;
+    std::unique_ptr<clsEncoderOGG> m_encoder;
+    bool m_ready = false;
+    QString m_fileTag;
 };

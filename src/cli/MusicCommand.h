@@ -1,0 +1,7 @@
+#pragma once
+
+#include "cli/Subcommand.h"
+
+// lumivale-cli music SOURCE --game DIR TARGET...: a sound file (or with
+// --random a folder of them) into the game's music tracks as Ogg Vorbis.
+int RunMusicCommand(const QStringList& arguments, const CommandContext& context);

@@ -1,0 +1,210 @@
+#include "music/ui/MusicTab.h"
+
+#include "SoundTools.h"
+#include "WindowFixture.h"
+#include "controls/XPFrame.h"
+#include "music/MusicSave.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+
+namespace {
+
+class MusicTabTest : public WindowFixture
+{
+protected:
+    void SetUp() override
+    {
+        WindowFixture::SetUp();
+        // The work folder (converted.ogg) of this test alone.
+        qputenv("XDG_CACHE_HOME", Path("cache").toLocal8Bit());
+        m_store->Write("CohPath", Path("game"));
+        QDir().mkpath(Path("sounds"));
+    }
+    void StartTab()
+    {
+        Start();
+        m_window->show();
+        m_window->SSTab1->setCurrentWidget(m_window->musicTab);
+        tab = m_window->musicTab;
+    }
+    QString Song(const QString& name = QStringLiteral("song.mp3"), double seconds = 1.0)
+    {
+        const QString path = Path("sounds/" + name);
+        EXPECT_TRUE(MakeSound(path, seconds, 44100, 2, {"-c:a", "libmp3lame", "-f", "mp3"}));
+        return path;
+    }
+    void Choose(const QString& file)
+    {
+        m_nextFile = file;
+        tab->sndBrowse->click();
+    }
+    QString Converted() const { return Path("cache/Lumivale/converted.ogg"); }
+
+    MusicTab* tab = nullptr;
+};
+
+TEST_F(MusicTabTest, ControlsCarryTheirNamesCaptionsAndPlaces)
+{
+    StartTab();
+    EXPECT_EQ(tab->sndFrame->Caption(), "Source sound file");
+    EXPECT_EQ(tab->sndBrowse->text(), "Browse...");
+    EXPECT_EQ(tab->sndFolder->text(), "Pick random sound files from this folder for each track below");
+    EXPECT_EQ(tab->XPFrame7->Caption(), "BoomBox");
+    EXPECT_EQ(tab->XPFrame10->Caption(), "Login");
+    EXPECT_EQ(tab->XPFrame11->Caption(), "Pocket D");
+    EXPECT_EQ(tab->sndSave->text(), "Save selected tracks");
+    EXPECT_FALSE(tab->sndSave->isEnabled());
+    const QStringList captions = {"Heroes login", "Villains login", "Dance floor", "Blue side", "Red side"};
+    const QStringList names = {"sndHeroLogin", "sndVillainLogin", "sndDanceFloor", "sndBlueSide",
+                               "sndRedSide"};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(tab->TargetBox(kHeroLogin + i)->text(), captions[i]);
+        EXPECT_EQ(tab->TargetBox(kHeroLogin + i)->objectName(), names[i]);
+    }
+    // The BoomBox boxes in their columns and rows.
+    auto* grid = qobject_cast<QGridLayout*>(tab->XPFrame7->layout());
+    ASSERT_NE(grid, nullptr);
+    for (int i = 0; i < kBoomBoxCount; ++i) {
+        QCheckBox* box = tab->sndBoomBox[std::size_t(i)];
+        EXPECT_EQ(box->objectName(), QStringLiteral("sndBoomBox(%1)").arg(i));
+        EXPECT_EQ(box->text(), kBoomBoxBoxes[std::size_t(i)].caption);
+        int row = 0, column = 0, rows = 0, columns = 0;
+        grid->getItemPosition(grid->indexOf(box), &row, &column, &rows, &columns);
+        EXPECT_EQ(row + 1, kBoomBoxBoxes[std::size_t(i)].row) << i;
+        EXPECT_EQ(column + 1, kBoomBoxBoxes[std::size_t(i)].column) << i;
+    }
+    EXPECT_EQ(tab->sndBoomBox[3]->text(), "Dance");
+    EXPECT_EQ(tab->sndBoomBox[21]->text(), "Venus");
+}
+
+TEST_F(MusicTabTest, BrowseProbesTheFileAndRemembersItsFolder)
+{
+    m_store->Write("LastSoundDir", Path("elsewhere"));
+    StartTab();
+    // A cancelled dialog changes nothing, not even the folder.
+    Choose(QString());
+    EXPECT_EQ(m_lastRequest.initialFolder, Path("elsewhere"));
+    EXPECT_EQ(m_lastRequest.filter, SoundFileFilter());
+    EXPECT_TRUE(m_lastRequest.filter.startsWith("Sound files (mp1,mp2,mp3,mp4,m4a,aac,ogg,wav,wma)"));
+    EXPECT_EQ(m_store->Read("LastSoundDir"), Path("elsewhere"));
+    EXPECT_TRUE(tab->sndFile->text().isEmpty());
+
+    const QString song = Song();
+    Choose(song);
+    EXPECT_TRUE(m_messages.empty());
+    EXPECT_EQ(tab->sndFile->text(), song);
+    EXPECT_EQ(tab->FileTag(), song);
+    EXPECT_EQ(m_store->Read("LastSoundDir"), Path("sounds"));
+    EXPECT_FALSE(tab->sndSave->isEnabled());
+    tab->sndBoomBox[4]->click();
+    EXPECT_TRUE(tab->sndSave->isEnabled());
+    tab->sndBoomBox[4]->click();
+    EXPECT_FALSE(tab->sndSave->isEnabled());
+
+    // A file no decoder takes: the message, the old source kept, the folder remembered.
+    QDir().mkpath(Path("other"));
+    ASSERT_TRUE(WriteBytes(Path("other/fake.mp3"), QByteArray(4096, 'x')));
+    Choose(Path("other/fake.mp3"));
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].text, NoDecoderMessage());
+    EXPECT_TRUE(
+        m_messages[0].text.startsWith("No suitable decoder for this file.\r\n\r\nThis error is normally"));
+    EXPECT_EQ(m_messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(tab->sndFile->text(), song);
+    EXPECT_EQ(m_store->Read("LastSoundDir"), Path("other"));
+
+    // The folder switch shows the folder of the chosen file, and back.
+    tab->sndFolder->click();
+    EXPECT_EQ(tab->sndFile->text(), Path("sounds"));
+    tab->sndFolder->click();
+    EXPECT_EQ(tab->sndFile->text(), song);
+}
+
+TEST_F(MusicTabTest, ASaveGreysItsTargetsAndTheCloseDeletesConvertedOgg)
+{
+    StartTab();
+    Choose(Song());
+    for (int target : {3, 21, static_cast<int>(kHeroLogin), static_cast<int>(kBlueSide)})
+        tab->TargetBox(target)->click();
+    ASSERT_TRUE(tab->sndSave->isEnabled());
+    tab->sndSave->click();
+    EXPECT_TRUE(m_messages.empty());
+    for (int target : {3, 21, static_cast<int>(kHeroLogin), static_cast<int>(kBlueSide)})
+        EXPECT_EQ(tab->TargetBox(target)->checkState(), Qt::PartiallyChecked) << target;
+    EXPECT_EQ(tab->sndBoomBox[0]->checkState(), Qt::Unchecked);
+    EXPECT_FALSE(tab->sndSave->isEnabled());
+    EXPECT_TRUE(OggInfoClean(Path("game/data/sound/Ogg/BoomBox/Track1_loop.ogg")));
+    EXPECT_TRUE(OggInfoClean(Path("game/data/sound/Ogg/Rave/NewRave6_loop.ogg")));
+    EXPECT_TRUE(QFileInfo::exists(Converted()));
+
+    // A grey box ticked anew is written again.
+    tab->sndBoomBox[3]->click();
+    EXPECT_EQ(tab->sndBoomBox[3]->checkState(), Qt::Checked);
+    EXPECT_TRUE(tab->sndSave->isEnabled());
+
+    m_window->close();
+    EXPECT_FALSE(QFileInfo::exists(Converted()));
+}
+
+TEST_F(MusicTabTest, UnwritableTargetsStayTickedAndCancelWritesNothing)
+{
+    StartTab();
+    Choose(Song(QStringLiteral("long.mp3"), 30.0));
+    // The BoomBox folder is blocked by a file.
+    QDir().mkpath(Path("game/data/sound/Ogg"));
+    ASSERT_TRUE(WriteBytes(Path("game/data/sound/Ogg/BoomBox"), "blocked"));
+    tab->sndBoomBox[0]->click();
+    tab->sndSave->click();
+    EXPECT_TRUE(m_messages.empty());
+    EXPECT_EQ(tab->sndBoomBox[0]->checkState(), Qt::Checked);
+    EXPECT_TRUE(tab->sndSave->isEnabled());
+
+    // Cancel while the conversion runs: no message, nothing written.
+    tab->sndRedSide->click();
+    QTimer clicker;
+    clicker.setInterval(20);
+    QObject::connect(&clicker, &QTimer::timeout, [&] {
+        if (m_window->Host().Busy() && m_window->Quit->text() == "Cancel")
+            m_window->Quit->click();
+    });
+    clicker.start();
+    tab->sndSave->click();
+    clicker.stop();
+    EXPECT_TRUE(m_messages.empty());
+    EXPECT_EQ(tab->sndRedSide->checkState(), Qt::Checked);
+    EXPECT_FALSE(QFileInfo::exists(Path("game/data/sound/Ogg/Rave/NewRave3_loop.ogg")));
+    EXPECT_FALSE(m_window->Host().Busy());
+}
+
+TEST_F(MusicTabTest, RandomModePicksFromTheFolder)
+{
+    m_store->Write("SoundFolder", " 1");
+    StartTab();
+    EXPECT_TRUE(tab->sndFolder->isChecked());
+    Song(QStringLiteral("one.mp3"));
+    const QString two = Song(QStringLiteral("two.mp3"));
+    Choose(two);
+    // A browse shows the file whatever the switch; the switch then shows the folder.
+    EXPECT_EQ(tab->sndFile->text(), two);
+    tab->sndFolder->click();
+    tab->sndFolder->click();
+    EXPECT_EQ(tab->sndFile->text(), Path("sounds"));
+    tab->sndVillainLogin->click();
+    tab->sndSave->click();
+    EXPECT_TRUE(m_messages.empty());
+    EXPECT_EQ(tab->sndVillainLogin->checkState(), Qt::PartiallyChecked);
+    // Two places, two files: each gets its own.
+    const QByteArray first = ReadAll(Path("game/data/sound/Ogg/V_FrontEnd/V_Music1_loop.ogg"));
+    const QByteArray second = ReadAll(Path("game/data/sound/Ogg/V_FrontEnd/V_Music2_loop.ogg"));
+    EXPECT_FALSE(first.isEmpty());
+    EXPECT_FALSE(second.isEmpty());
+    EXPECT_NE(first, second);
+    EXPECT_FALSE(QFileInfo::exists(Converted()));
+}
+
+} // namespace

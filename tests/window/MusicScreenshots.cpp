@@ -1,0 +1,61 @@
+// Pictures of the Music tab for looking at, not assertions: written only when
+// LUMIVALE_SCREENSHOTS names a folder. Run:
+//   LUMIVALE_SCREENSHOTS=/tmp/shots build/bin/tests_window --gtest_filter='MusicScreenshots*'
+#include "ScreenshotFixture.h"
+#include "SoundTools.h"
+#include "music/ui/MusicTab.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+
+namespace {
+
+class MusicScreenshots : public ScreenshotFixture
+{
+protected:
+    void SetUp() override
+    {
+        ScreenshotFixture::SetUp();
+        // The work folder (converted.ogg) of this test alone.
+        qputenv("XDG_CACHE_HOME", Path("cache").toLocal8Bit());
+    }
+};
+
+TEST_F(MusicScreenshots, IdleConvertingAndSaved)
+{
+    m_store->Write("CohPath", Path("game"));
+    Start();
+    m_window->resize(m_window->sizeHint());
+    m_window->show();
+    m_window->SSTab1->setCurrentWidget(m_window->musicTab);
+    MusicTab* tab = m_window->musicTab;
+    Shoot("40-music-empty");
+
+    QDir().mkpath(Path("sounds"));
+    m_nextFile = Path("sounds/Summer Anthem (Extended Mix).mp3");
+    ASSERT_TRUE(MakeSound(m_nextFile, 40.0, 44100, 2, {"-c:a", "libmp3lame", "-f", "mp3"}));
+    tab->sndBrowse->click();
+    for (int box : {0, 3, 11, 21})
+        tab->sndBoomBox[std::size_t(box)]->click();
+    tab->sndHeroLogin->click();
+    tab->sndBlueSide->click();
+    Shoot("41-music-idle");
+
+    bool shot = false;
+    QTimer timer;
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (!shot && m_window->Host().Busy() && m_window->Host().Value() * 3 > m_window->Host().Maximum()) {
+            shot = true;
+            Shoot("42-music-converting");
+        }
+    });
+    timer.start();
+    tab->sndSave->click();
+    timer.stop();
+    Shoot("43-music-saved");
+}
+
+} // namespace
