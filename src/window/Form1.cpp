@@ -105,6 +105,8 @@ Form1::Form1(SettingsStore& store, const Environment& environment, WinePrefix pr
     connect(SSTab1, &QTabWidget::currentChanged, this,
             [this](int index) { texturesTab->TabChanged(SSTab1->widget(index) == texturesTab); });
     connect(texturesTab, &TexturesTab::catalogueTaken, this, &Form1::textureCatalogueTaken);
+    // Entering the Textures tab cancels a pick left open in the Online tab.
+    connect(this, &Form1::textureCatalogueTaken, onlineTab, &OnlineTab::CloseTexturePicker);
     connect(settingsTab, &SettingsTab::gameFolderChosen, this, &Form1::UpdateEnabledControls);
     connect(randomizerTab->rndBrowse, &QPushButton::clicked, screensTab, &ScreensTab::Browse);
     connect(screensTab, &ScreensTab::pictureChosen, this, [this](const QString& path) {

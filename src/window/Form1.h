@@ -55,7 +55,7 @@ public:
 signals:
     // The Textures tab took the texture catalogue (entering it reloads the
     // catalogue): the Online tab's texture picker closes without storing a
-    // pick. Connect OnlineTab::CloseTexturePicker to this.
+    // pick.
     void textureCatalogueTaken();
 
 protected:

@@ -1,5 +1,7 @@
 // The Textures tab inside the real main window, over the shipped catalogue.
 #include "WindowFixture.h"
+#include "controls/XPFrame.h"
+#include "online/ui/OnlineTab.h"
 #include "texture/ui/TexturesTab.h"
 
 #include <QComboBox>
@@ -29,6 +31,18 @@ TEST_F(TexturesWindowTest, EnteringTheTabTakesTheCatalogue)
     EXPECT_EQ(taken, 2);
     EXPECT_EQ(tab->texCategory->currentIndex(), 0);
     EXPECT_TRUE(m_messages.empty());
+
+    // A pick left open in the Online tab is cancelled when the Textures tab
+    // takes the catalogue: nothing is stored for the slot.
+    OnlineTab* online = m_window->onlineTab;
+    m_window->SSTab1->setCurrentWidget(online);
+    online->webPick[2]->click();
+    ASSERT_FALSE(online->webTexFrame->isHidden());
+    EXPECT_FALSE(online->webFileFrame->isEnabled());
+    m_window->SSTab1->setCurrentWidget(tab);
+    EXPECT_TRUE(online->webTexFrame->isHidden());
+    EXPECT_TRUE(online->webFileFrame->isEnabled());
+    EXPECT_TRUE(m_store->Read("webName2").isEmpty());
 
     // The picture's folder is remembered in the settings.
     QImage picture(64, 64, QImage::Format_RGB32);
