@@ -76,6 +76,16 @@ QString DataFolder()
     return QStringLiteral(LUMIVALE_INSTALL_DATADIR);
 }
 
+QString PluginFolder()
+{
+    // Beside the executable in the build tree, lib/lumivale once installed.
+    const QString executableFolder = ExecutableFolder();
+    if (!executableFolder.isEmpty() &&
+        QFileInfo::exists(executableFolder + QStringLiteral("/lumivale-waplugin.so")))
+        return executableFolder;
+    return QStringLiteral(LUMIVALE_INSTALL_PLUGINDIR);
+}
+
 QString FindCompressor(const QString& dataFolder)
 {
     const QFileInfo local(dataFolder + QStringLiteral("/nvcompress"));
@@ -90,6 +100,7 @@ Environment SystemEnvironment()
     environment.workFolder = WorkFolder();
     environment.dataFolder = DataFolder();
     environment.compressorPath = FindCompressor(environment.dataFolder);
+    environment.pluginFolder = PluginFolder();
     environment.now = [] { return QDateTime::currentDateTime(); };
     environment.windowProgram = ExecutableFolder() + QStringLiteral("/lumivale");
     environment.applicationsFolder = QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);

@@ -14,6 +14,8 @@ struct Environment
     QString workFolder;
     // Folder of the shipped data (catalogue, frames, an optional compressor).
     QString dataFolder;
+    // Folder of the program's plug-in modules (the sound decoders).
+    QString pluginFolder;
     // Full path of nvcompress; empty when there is none.
     QString compressorPath;
     // The local date and time now.
@@ -38,4 +40,5 @@ Environment SystemEnvironment();
 // The parts of SystemEnvironment, for the environment's own tests.
 QString WorkFolder();
 QString DataFolder();
+QString PluginFolder();
 QString FindCompressor(const QString& dataFolder);

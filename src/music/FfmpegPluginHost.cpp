@@ -329,7 +329,8 @@ void FfmpegPluginHost::Seek(qint32 milliseconds, qint32)
 
 } // namespace
 
-std::unique_ptr<SoundPluginHost> MakeFfmpegPluginHost()
+// The plug-in module's one export: a new host, owned by the caller.
+extern "C" Q_DECL_EXPORT SoundPluginHost* LumivaleCreateSoundPluginHost()
 {
-    return std::make_unique<FfmpegPluginHost>();
+    return new FfmpegPluginHost();
 }

@@ -192,7 +192,7 @@ MusicSaveOutcome SaveSelectedTracks(BusyHost& host, const Environment& environme
         prepared << QString();
         converting << int(s);
         conversions << SoundConversion{
-            source, folder->FilePath(kConvertedFileName), environment.random(), {}};
+            environment.pluginFolder, source, folder->FilePath(kConvertedFileName), environment.random(), {}};
         if (request.keepConverted && !request.randomFolder)
             folder->Keep(kConvertedFileName);
         folders.push_back(std::move(folder));

@@ -98,15 +98,16 @@ Failure Because(const QString& reason)
 
 } // namespace
 
-Result<> ConvertSoundFile(const QString& source, const QString& output, double serialDraw,
-                          const std::atomic<bool>& cancel, ConversionProgress& progress,
+Result<> ConvertSoundFile(const QString& pluginFolder, const QString& source, const QString& output,
+                          double serialDraw, const std::atomic<bool>& cancel, ConversionProgress& progress,
                           const std::function<void()>& onChunks)
 {
     if (cancel)
         return Fail(Failure::Cancelled());
     clsWinampPlugin decoder;
-    if (decoder.Init(QString(), 0) <= 0)
-        return Fail(Because(QStringLiteral("No sound input plugins found.")));
+    if (decoder.Init(pluginFolder, 0) <= 0)
+        return Fail(Because(decoder.LastError().isEmpty() ? QStringLiteral("No sound input plugins found.")
+                                                          : decoder.LastError()));
     if (!decoder.OpenFile(source))
         return Fail(Because(decoder.LastError()));
     clsEncoderOGG encoder([serialDraw] { return serialDraw; });
@@ -205,7 +206,7 @@ void ConvertSounds(BusyScope& busy, QList<SoundConversion>& conversions, int par
         workers.emplace_back([&] {
             for (int i = next++; i < n; i = next++) {
                 SoundConversion& c = conversions[i];
-                c.result = ConvertSoundFile(c.source, c.output, c.serialDraw, cancel,
+                c.result = ConvertSoundFile(c.pluginFolder, c.source, c.output, c.serialDraw, cancel,
                                             progress[std::size_t(i)], signal);
                 progress[std::size_t(i)].finished = true;
                 signal();

@@ -20,17 +20,18 @@ struct ConversionProgress
 
 // Decodes source and encodes it to output as Ogg Vorbis, on the calling
 // thread and without a busy host (the decoding runs ahead on a second
-// thread). serialDraw is the uniform number in [0, 1) the stream's serial
-// number comes from. Stops when cancel is set (the output is still completed,
-// short). onChunks runs on this thread after every 50th chunk. Failures hold
-// the reason only (callers retitle them); a cancel is Failure::Cancelled().
-Result<> ConvertSoundFile(const QString& source, const QString& output, double serialDraw,
-                          const std::atomic<bool>& cancel, ConversionProgress& progress,
+// thread), with the sound plug-in of pluginFolder. serialDraw is the uniform number in [0, 1) the stream's
+// serial number comes from. Stops when cancel is set (the output is still completed, short). onChunks runs on
+// this thread after every 50th chunk. Failures hold the reason only (callers retitle them); a cancel is
+// Failure::Cancelled().
+Result<> ConvertSoundFile(const QString& pluginFolder, const QString& source, const QString& output,
+                          double serialDraw, const std::atomic<bool>& cancel, ConversionProgress& progress,
                           const std::function<void()>& onChunks = {});
 
 // One conversion of a batch.
 struct SoundConversion
 {
+    QString pluginFolder;
     QString source;
     QString output;
     double serialDraw = 0;

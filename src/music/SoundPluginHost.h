@@ -36,6 +36,17 @@ public:
     virtual QString LastError() const = 0;
 };
 
-// The host over FFmpeg: the container and codec chosen by the file's content,
-// never by its name; more than two channels mixed down to stereo.
+// The decoders live in a plug-in module of their own (over FFmpeg: the
+// container and codec chosen by the file's content, never by its name; more
+// than two channels mixed down to stereo), loaded from the plug-in folder the
+// first time a host is initialised. The program itself then never loads the
+// decoding libraries, which would cost every start of the window and of the
+// randomizer tens of milliseconds.
+inline constexpr char kSoundPluginModule[] = "lumivale-waplugin.so";
+inline constexpr char kSoundPluginFactory[] = "LumivaleCreateSoundPluginHost";
+using SoundPluginFactory = SoundPluginHost*();
+
+// A host that loads the plug-in module from the folder given to Initialise and
+// passes every call on to the module's host. Without the module it has no
+// decoders (Initialise gives 0) and LastError says why.
 std::unique_ptr<SoundPluginHost> MakeFfmpegPluginHost();

@@ -27,6 +27,11 @@ TEST(EnvironmentTest, FoldersFollowTheEnvironmentAndTheBuildTree)
     // The tests run from the build's bin folder, which is the data folder.
     EXPECT_EQ(QFileInfo(DataFolder()).canonicalFilePath(),
               QFileInfo(QStringLiteral(LUMIVALE_BIN_DIR)).canonicalFilePath());
+    // So is the plug-in folder, once the sound plug-in module is built there.
+    if (QFileInfo::exists(QStringLiteral(LUMIVALE_BIN_DIR "/lumivale-waplugin.so"))) {
+        EXPECT_EQ(QFileInfo(PluginFolder()).canonicalFilePath(),
+                  QFileInfo(QStringLiteral(LUMIVALE_BIN_DIR)).canonicalFilePath());
+    }
 
     // The compressor comes from PATH when the data folder has none.
     const QString compressor = FindCompressor(DataFolder());

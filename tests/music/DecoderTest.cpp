@@ -123,10 +123,23 @@ TEST(clsWinampPlugin, ReadsToTheEndOfTheStreamWhateverTheEstimate)
     EXPECT_EQ(tiny.plugin->ConvertChunk(buffer), 0);
 }
 
+// The decoders come from a plug-in module: a folder without it gives no
+// decoders and a reason, never a crash.
+TEST(SoundPluginModule, MissingModuleGivesNoDecodersAndSaysWhy)
+{
+    QTemporaryDir empty;
+    clsWinampPlugin plugin;
+    EXPECT_EQ(plugin.Init(empty.path(), 0), 0);
+    EXPECT_TRUE(plugin.LastError().contains(QStringLiteral("lumivale-waplugin.so")))
+        << qPrintable(plugin.LastError());
+    EXPECT_FALSE(plugin.OpenFile(QStringLiteral(LUMIVALE_TEST_DATA "/nothing.mp3")));
+    EXPECT_EQ(plugin.ConvertChunk(nullptr), 0);
+}
+
 class FfmpegDecoderTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_GT(m_decoder.Init(m_dir.path(), 0), 0); }
+    void SetUp() override { ASSERT_GT(m_decoder.Init(QStringLiteral(LUMIVALE_BIN_DIR), 0), 0); }
     QString Path(const QString& name) const { return m_dir.filePath(name); }
 
     // Decodes the whole file; the PCM bytes, or -1 when it does not open.

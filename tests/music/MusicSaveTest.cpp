@@ -20,6 +20,7 @@ protected:
         ASSERT_TRUE(QDir().mkpath(Path("game")));
         ASSERT_TRUE(QDir().mkpath(Path("sounds")));
         m_environment.workFolder = Path("work");
+        m_environment.pluginFolder = QStringLiteral(LUMIVALE_BIN_DIR);
         m_environment.random = [this] { return m_draws.isEmpty() ? 0.0 : m_draws.takeFirst(); };
     }
     QString Path(const QString& relative) const { return m_dir.filePath(relative); }
@@ -178,7 +179,7 @@ TEST_F(MusicSaveTest, BrokenSourcesFailTheConversionAndWriteNothing)
     // A conversion whose output cannot be written completely fails.
     std::atomic<bool> cancel{false};
     ConversionProgress progress;
-    const Result<> full = ConvertSoundFile(Mp3(), QStringLiteral("/dev/full"), 0.5, cancel, progress);
+    const Result<> full = ConvertSoundFile(QStringLiteral(LUMIVALE_BIN_DIR), Mp3(), QStringLiteral("/dev/full"), 0.5, cancel, progress);
     ASSERT_FALSE(full.has_value());
     EXPECT_TRUE(full.error().Reason().contains("No space left on device"));
 }

@@ -190,7 +190,7 @@ bool MusicTab::MakeReady()
         return true;
     if (!m_decoder)
         m_decoder = std::make_unique<clsWinampPlugin>();
-    if (m_decoder->Init(m_environment.dataFolder, quintptr(window()->effectiveWinId())) <= 0) {
+    if (m_decoder->Init(m_environment.pluginFolder, quintptr(window()->effectiveWinId())) <= 0) {
         m_host.ShowMessage(kNoPluginsMessage, MessageIcon::Exclamation);
         return false;
     }
