@@ -1,7 +1,8 @@
 #!/bin/sh
 # Time from process start to the main window shown and painted once (the
 # program ends right after its first paint when LUMIVALE_EXIT_WHEN_SHOWN is set),
-# and the randomizer run with empty settings, under Xvfb.
+# and the randomizer run with empty settings (the game folder from the game's
+# registry key, a stand-in launcher), under Xvfb.
 # Usage: bench/window_startup.sh [BIN_DIR] [RUNS]   (BIN_DIR defaults to build/bin)
 set -eu
 
@@ -20,6 +21,16 @@ if [ -z "${DISPLAY:-}" ]; then
     sleep 1
 fi
 
+# A game in the Wine prefix, and a stand-in wine that ends at once: without a
+# launcher to start, the randomizer run would wait on its message.
+mkdir -p "$WINEPREFIX/drive_c/Games/CoH" "$WINEPREFIX/dosdevices" "$WORK/bin"
+ln -s ../drive_c "$WINEPREFIX/dosdevices/c:"
+touch "$WINEPREFIX/drive_c/Games/CoH/paragonchat.exe"
+printf 'WINE REGISTRY Version 2\n\n[Software\\\\Cryptic\\\\Coh] 1\n"Installation Directory"="C:\\\\Games\\\\CoH"\n' \
+    > "$WINEPREFIX/user.reg"
+printf '#!/bin/sh\nexit 0\n' > "$WORK/bin/wine"
+chmod +x "$WORK/bin/wine"
+
 hyperfine -N -w 3 -r "$RUNS" \
     -n "window shown (xcb)" "env LUMIVALE_EXIT_WHEN_SHOWN=1 $BIN/lumivale" \
-    -n "randomizer run, empty settings" "$BIN/lumivale -randomizer"
+    -n "randomizer run, empty settings" "env PATH=$WORK/bin:/usr/bin:/bin $BIN/lumivale -randomizer"
