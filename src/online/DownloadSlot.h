@@ -30,6 +30,10 @@ struct DownloadOptions
     // Proxies from the environment (http_proxy, https_proxy, all_proxy,
     // no_proxy), as the system's proxy lookup reads them.
     bool systemProxy = true;
+    // Linux: the body of a plain response goes from the socket into the
+    // temporary file inside the system (splice), without passing through the
+    // program. Off: every byte is read and then written (for comparison).
+    bool spliceBodies = true;
 };
 
 // The temporary file of slot n for a picture type: "lumivale.tmp" + n + "." +
@@ -76,6 +80,9 @@ public:
     // The stored picture (full path); empty when there is none.
     const QString& StoredFile() const { return m_storedFile; }
     const QString& Reason() const { return m_reason; }
+    // Body bytes of the current or last download that went from the socket
+    // to the file without passing through the program.
+    qint64 SplicedBytes() const { return m_splicedBytes; }
     // Deletes the stored picture, if any.
     void DeleteStored();
     // Hands the stored picture over to the caller, who deletes it.
@@ -100,6 +107,10 @@ private:
     bool HandleHead();
     bool OpenFile(const QString& contentType);
     bool WriteBody(QByteArrayView bytes);
+    void StartSplice();
+    bool SpliceBody();
+    bool EmptyPipeIntoFile(qint64 count);
+    void StopSplice();
     void Complete();
     void Finish(const QString& reason);
     void CloseSocket();
@@ -126,6 +137,9 @@ private:
     QByteArray m_body; // body bytes that came with the head
     QString m_writeError;
     QFile m_file;
+    // Between socket and file while the body is spliced; -1 when not.
+    int m_pipe[2] = {-1, -1};
+    qint64 m_splicedBytes = 0;
     QTimer m_silence;
     QFutureWatcher<QNetworkProxy> m_proxyLookup;
 };

@@ -216,12 +216,18 @@ bool HttpResponseParser::EndOfHead()
     return true;
 }
 
+bool HttpResponseParser::WithinLimit(qint64 count)
+{
+    if (m_bodySize + count <= m_maxBody)
+        return true;
+    Fail(QStringLiteral("The picture is too large (more than %1 bytes).").arg(m_maxBody));
+    return false;
+}
+
 bool HttpResponseParser::AppendBody(QByteArrayView bytes, const BodySink& sink)
 {
-    if (m_bodySize + bytes.size() > m_maxBody) {
-        Fail(QStringLiteral("The picture is too large (more than %1 bytes).").arg(m_maxBody));
+    if (!WithinLimit(bytes.size()))
         return false;
-    }
     if (!bytes.isEmpty() && !sink(bytes)) {
         Fail(QStringLiteral("The picture could not be stored."));
         return false;
@@ -348,6 +354,31 @@ HttpResponseParser::State HttpResponseParser::Feed(QByteArrayView input, const B
     }
     if (m_state == State::Body && !input.isEmpty())
         FeedBody(input, sink);
+    return m_state;
+}
+
+qint64 HttpResponseParser::PassThroughLimit() const
+{
+    if (m_state != State::Body)
+        return 0;
+    if (m_framing == Framing::Length)
+        return m_remaining;
+    if (m_framing == Framing::UntilClose)
+        return m_maxBody - m_bodySize + 1;
+    return 0;
+}
+
+HttpResponseParser::State HttpResponseParser::PassThrough(qint64 count)
+{
+    Q_ASSERT(count >= 0 && count <= PassThroughLimit());
+    if (m_state != State::Body || !WithinLimit(count))
+        return m_state;
+    m_bodySize += count;
+    if (m_framing == Framing::Length) {
+        m_remaining -= count;
+        if (m_remaining == 0)
+            m_state = State::Done;
+    }
     return m_state;
 }
 

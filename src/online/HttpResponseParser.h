@@ -50,6 +50,17 @@ public:
     // close, fails anything cut short.
     State Close();
 
+    // How many body bytes the caller may now move from the connection to
+    // their destination itself, past the parser: the rest of a declared
+    // length; for a body that runs until the close, one more than the size
+    // limit leaves, so that an over-size body still shows. 0 when the body is
+    // chunked (its framing is inside the bytes) or is not being read.
+    qint64 PassThroughLimit() const;
+    // Counts count body bytes moved past the parser (at most
+    // PassThroughLimit()) as if they had been fed: the size limit and the end
+    // of a declared length apply to them alike.
+    State PassThrough(qint64 count);
+
     State CurrentState() const { return m_state; }
     // The status line and the header fields have been read (also when the body then failed).
     bool HeadComplete() const { return m_headComplete; }
@@ -79,6 +90,7 @@ private:
     bool HeadLine(const QByteArray& line);
     bool StatusLine(const QByteArray& line);
     bool EndOfHead();
+    bool WithinLimit(qint64 count);
     bool AppendBody(QByteArrayView bytes, const BodySink& sink);
     void FeedBody(QByteArrayView& input, const BodySink& sink);
     void FeedChunked(QByteArrayView& input, const BodySink& sink);

@@ -123,6 +123,39 @@ TEST(HttpResponseParser, FramingAndSizeFaultsFail)
     EXPECT_EQ(Parse({"HTTP/1.1 200 OK\r\nContent-"}, true).state, State::Failed);
 }
 
+TEST(HttpResponseParser, BodyBytesMovedPastItCountAsFed)
+{
+    const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n";
+    QByteArray body;
+    // A declared length: what is fed and what passes by add up to it, and no further.
+    HttpResponseParser length;
+    EXPECT_EQ(length.Feed(head + "Content-Length: 100\r\n\r\n" + QByteArray(10, 'a'), body), State::Body);
+    EXPECT_EQ(length.PassThroughLimit(), 90);
+    EXPECT_EQ(length.PassThrough(50), State::Body);
+    EXPECT_EQ(length.PassThroughLimit(), 40);
+    HttpResponseParser cut = length;
+    EXPECT_EQ(length.PassThrough(40), State::Done);
+    EXPECT_EQ(length.BodySize(), 100);
+    EXPECT_EQ(length.PassThroughLimit(), 0);
+    EXPECT_EQ(cut.Close(), State::Failed);
+    EXPECT_TRUE(cut.Error().contains(QStringLiteral("60 of 100"))) << qPrintable(cut.Error());
+    // Until the close: one byte past the limit may pass, and fails the body.
+    HttpResponseParser untilClose(100);
+    untilClose.Feed(head + "\r\n", body);
+    EXPECT_EQ(untilClose.PassThroughLimit(), 101);
+    EXPECT_EQ(untilClose.PassThrough(100), State::Body);
+    HttpResponseParser atLimit = untilClose;
+    EXPECT_EQ(atLimit.Close(), State::Done);
+    EXPECT_EQ(untilClose.PassThrough(1), State::Failed);
+    EXPECT_TRUE(untilClose.Error().contains(QStringLiteral("too large")));
+    // Chunked bodies and heads never pass by.
+    HttpResponseParser chunked;
+    chunked.Feed(head + "Transfer-Encoding: chunked\r\n\r\n", body);
+    EXPECT_EQ(chunked.PassThroughLimit(), 0);
+    EXPECT_EQ(HttpResponseParser().PassThroughLimit(), 0);
+    EXPECT_EQ(body, QByteArray(10, 'a'));
+}
+
 TEST(HttpResponseParser, RandomBytesNeverBreakIt)
 {
     std::mt19937 random(20261208);
