@@ -179,7 +179,8 @@ TEST_F(MusicSaveTest, BrokenSourcesFailTheConversionAndWriteNothing)
     // A conversion whose output cannot be written completely fails.
     std::atomic<bool> cancel{false};
     ConversionProgress progress;
-    const Result<> full = ConvertSoundFile(QStringLiteral(LUMIVALE_BIN_DIR), Mp3(), QStringLiteral("/dev/full"), 0.5, cancel, progress);
+    const Result<> full = ConvertSoundFile(QStringLiteral(LUMIVALE_BIN_DIR), Mp3(),
+                                           QStringLiteral("/dev/full"), 0.5, cancel, progress);
     ASSERT_FALSE(full.has_value());
     EXPECT_TRUE(full.error().Reason().contains("No space left on device"));
 }
