@@ -224,6 +224,16 @@ bool HttpResponseParser::WithinLimit(qint64 count)
     return false;
 }
 
+bool HttpResponseParser::TakeCounted(QByteArrayView& input, const BodySink& sink)
+{
+    const qsizetype n = qsizetype(std::min<qint64>(m_remaining, input.size()));
+    if (!AppendBody(input.first(n), sink))
+        return false;
+    input = input.sliced(n);
+    m_remaining -= n;
+    return m_remaining == 0;
+}
+
 bool HttpResponseParser::AppendBody(QByteArrayView bytes, const BodySink& sink)
 {
     if (!WithinLimit(bytes.size()))
@@ -244,12 +254,7 @@ void HttpResponseParser::FeedBody(QByteArrayView& input, const BodySink& sink)
         return;
     }
     if (m_framing == Framing::Length) {
-        const qsizetype n = qsizetype(std::min<qint64>(m_remaining, input.size()));
-        if (!AppendBody(input.first(n), sink))
-            return;
-        input = input.sliced(n);
-        m_remaining -= n;
-        if (m_remaining == 0)
+        if (TakeCounted(input, sink))
             m_state = State::Done;
         return;
     }
@@ -293,12 +298,7 @@ void HttpResponseParser::FeedChunked(QByteArrayView& input, const BodySink& sink
             break;
         }
         case ChunkStep::Data: {
-            const qsizetype n = qsizetype(std::min<qint64>(m_remaining, input.size()));
-            if (!AppendBody(input.first(n), sink))
-                return;
-            input = input.sliced(n);
-            m_remaining -= n;
-            if (m_remaining == 0)
+            if (TakeCounted(input, sink))
                 m_chunkStep = ChunkStep::DataEnd;
             break;
         }

@@ -92,6 +92,8 @@ private:
     bool EndOfHead();
     bool WithinLimit(qint64 count);
     bool AppendBody(QByteArrayView bytes, const BodySink& sink);
+    // Takes up to m_remaining bytes of input into the body; true once they are all in.
+    bool TakeCounted(QByteArrayView& input, const BodySink& sink);
     void FeedBody(QByteArrayView& input, const BodySink& sink);
     void FeedChunked(QByteArrayView& input, const BodySink& sink);
 

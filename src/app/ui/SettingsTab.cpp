@@ -3,6 +3,7 @@
 #include "app/BusyHost.h"
 #include "app/FileAccess.h"
 #include "app/GameLocation.h"
+#include "app/ui/Named.h"
 #include "controls/XPFrame.h"
 #include "image/Frames.h"
 
@@ -15,18 +16,6 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
-
-namespace {
-
-template <typename T, typename... Args>
-T* Named(const char* name, Args&&... args)
-{
-    T* w = new T(std::forward<Args>(args)...);
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-
-} // namespace
 
 SettingsTab::SettingsTab(BusyHost& host, WinePrefix prefix, QString dataFolder, OpenFileFunction openFile,
                          QWidget* parent)

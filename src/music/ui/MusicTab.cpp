@@ -1,6 +1,7 @@
 #include "music/ui/MusicTab.h"
 
 #include "app/FileAccess.h"
+#include "app/ui/Named.h"
 #include "controls/XPFrame.h"
 #include "music/MusicSave.h"
 #include "music/clsEncoderOGG.h"
@@ -31,14 +32,6 @@ protected:
         setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
     }
 };
-
-template <typename T, typename... Args>
-T* Named(const QString& name, Args&&... args)
-{
-    T* w = new T(std::forward<Args>(args)...);
-    w->setObjectName(name);
-    return w;
-}
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "online/ui/OnlineTab.h"
 
+#include "app/ui/Named.h"
 #include "controls/XPFrame.h"
 #include "online/DownloadBatch.h"
 #include "online/OnlineApply.h"
@@ -19,14 +20,6 @@ namespace {
 
 const QString kDownloadCaption = QStringLiteral("Download and Apply now");
 const QString kAbortCaption = QStringLiteral("Abort Downloads");
-
-template <typename T, typename... Args>
-T* Named(const QString& name, Args&&... args)
-{
-    T* w = new T(std::forward<Args>(args)...);
-    w->setObjectName(name);
-    return w;
-}
 
 // Control arrays carry their index in the object name: webURL(0) .. webURL(4).
 QString Indexed(const char* name, int index)

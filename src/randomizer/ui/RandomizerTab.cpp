@@ -1,6 +1,7 @@
 #include "randomizer/ui/RandomizerTab.h"
 
 #include "app/FileAccess.h"
+#include "app/ui/Named.h"
 #include "controls/XPFrame.h"
 #include "randomizer/GameShortcut.h"
 #include "randomizer/Pools.h"
@@ -12,18 +13,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-namespace {
-
-template <typename T, typename... Args>
-T* Named(const char* name, Args&&... args)
-{
-    T* w = new T(std::forward<Args>(args)...);
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-
-} // namespace
 
 RandomizerTab::RandomizerTab(BusyHost& host, const Environment& environment, RandomizerContext context,
                              QWidget* parent)

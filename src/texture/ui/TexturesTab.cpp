@@ -3,6 +3,7 @@
 #include "app/BusyHost.h"
 #include "app/FileAccess.h"
 #include "app/SettingsStore.h"
+#include "app/ui/Named.h"
 #include "controls/XPFrame.h"
 #include "image/ImageSettings.h"
 #include "texture/ReplacementPreview.h"
@@ -29,17 +30,9 @@ const QString kRestoreAllQuestion = QStringLiteral("This will REMOVE the custom 
 // The preview box: a 1024 x 768 loading screen shows at a quarter, a 32 x 32 icon six times enlarged.
 constexpr QSize kPreviewArea(256, 192);
 
-QPushButton* Button(const char* name, const QString& caption)
-{
-    auto* b = new QPushButton(caption);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
-}
-
 QComboBox* List(const char* name)
 {
-    auto* list = new QComboBox;
-    list->setObjectName(QString::fromLatin1(name));
+    auto* list = Named<QComboBox>(name);
     // Long texture names do not widen the window; the open list shows them whole.
     list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     list->setMinimumContentsLength(28);
@@ -49,8 +42,7 @@ QComboBox* List(const char* name)
 
 QLabel* Caption(const char* name)
 {
-    auto* label = new QLabel;
-    label->setObjectName(QString::fromLatin1(name));
+    auto* label = Named<QLabel>(name);
     label->setWordWrap(true);
     label->setFixedWidth(kPreviewArea.width() + 2);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -86,10 +78,10 @@ TexturesTab::TexturesTab(BusyHost& host, SettingsStore& store, const Environment
     sourceGroup->setObjectName(QStringLiteral("texSourceFrame"));
     texInput = new QLineEdit;
     texInput->setObjectName(QStringLiteral("texInput"));
-    texBrowse = Button("texBrowse", tr("Browse..."));
+    texBrowse = Named<QPushButton>("texBrowse", tr("Browse..."));
     texAlpha = new QLineEdit;
     texAlpha->setObjectName(QStringLiteral("texAlpha"));
-    texAlphaBrowse = Button("texAlphaBrowse", tr("Browse..."));
+    texAlphaBrowse = Named<QPushButton>("texAlphaBrowse", tr("Browse..."));
     auto* inputLabel = new QLabel(tr("Input file:"));
     inputLabel->setBuddy(texInput);
     auto* alphaLabel = new QLabel(tr("Alpha mask:"));
@@ -120,9 +112,9 @@ TexturesTab::TexturesTab(BusyHost& host, SettingsStore& store, const Environment
     textureLabel->setBuddy(texTexture);
     texWriteAll = new QCheckBox(tr("Apply to all textures in the selected category"));
     texWriteAll->setObjectName(QStringLiteral("texWriteAll"));
-    texSave = Button("texSave", tr("Save Texture"));
+    texSave = Named<QPushButton>("texSave", tr("Save Texture"));
     texSave->setEnabled(false);
-    texReset = Button("texReset", tr("Restore Default Texture"));
+    texReset = Named<QPushButton>("texReset", tr("Restore Default Texture"));
     texReset->setEnabled(false);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(texSave);
