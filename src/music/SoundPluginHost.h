@@ -49,4 +49,4 @@ using SoundPluginFactory = SoundPluginHost*();
 // A host that loads the plug-in module from the folder given to Initialise and
 // passes every call on to the module's host. Without the module it has no
 // decoders (Initialise gives 0) and LastError says why.
-std::unique_ptr<SoundPluginHost> MakeFfmpegPluginHost();
+std::unique_ptr<SoundPluginHost> MakeSoundPluginHost();

@@ -82,7 +82,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<SoundPluginHost> MakeFfmpegPluginHost()
+std::unique_ptr<SoundPluginHost> MakeSoundPluginHost()
 {
     return std::make_unique<ModuleHost>();
 }

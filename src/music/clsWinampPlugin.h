@@ -17,7 +17,7 @@ inline constexpr qint32 kChunkBytes = 9000;
 class clsWinampPlugin
 {
 public:
-    explicit clsWinampPlugin(std::unique_ptr<SoundPluginHost> host = MakeFfmpegPluginHost());
+    explicit clsWinampPlugin(std::unique_ptr<SoundPluginHost> host = MakeSoundPluginHost());
     ~clsWinampPlugin();
     clsWinampPlugin(const clsWinampPlugin&) = delete;
     clsWinampPlugin& operator=(const clsWinampPlugin&) = delete;
