@@ -1,5 +1,7 @@
 #include "app/FileAccess.h"
 
+#include "app/FileNames.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -115,7 +117,7 @@ Result<> OpenRegularFile(QFile& file, const QString& path)
     if (path.isEmpty())
         return Fail(Failure::Because(QStringLiteral("No file name was given.")));
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(FileNameToBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return Fail(Failure::Because(SystemErrorText(errno)));
     struct stat info = {};

@@ -565,3 +565,31 @@ Result<RestoreOutcome> RestoreGameFile(const QString& gameFolder, const QString&
     QFile::remove(recordPath);
     return outcome;
 }
+
+// --- One job's hold on a game folder ---
+
+struct GameFolderLock::Hold
+{
+};
+
+GameFolderLock::GameFolderLock(std::shared_ptr<Hold> hold) : m_hold(std::move(hold)) {}
+GameFolderLock::GameFolderLock(GameFolderLock&&) noexcept = default;
+GameFolderLock& GameFolderLock::operator=(GameFolderLock&&) noexcept = default;
+GameFolderLock::~GameFolderLock() = default;
+
+Result<GameFolderLock> GameFolderLock::Acquire(const QString&, BusyHost*)
+{
+    return GameFolderLock(std::make_shared<Hold>());
+}
+
+Result<QStringList> WriteGameFiles(const QString& gameFolder, const std::vector<GameFileWrite>& files)
+{
+    QStringList written;
+    for (const GameFileWrite& file : files) {
+        Result<QString> one = WriteGameFile(gameFolder, file.relative, file.body);
+        if (!one)
+            return Fail(one.error());
+        written << *one;
+    }
+    return written;
+}

@@ -5,7 +5,10 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
+#include <vector>
 
+class BusyHost;
 class QIODevice;
 
 // Writes the body of a file into an open device; a failure (or a cancel)
@@ -36,6 +39,42 @@ Result<QString> WriteFileAtomically(const QString& root, const QString& relative
 // every file it writes it records the SHA-256 of what it wrote beside that
 // (<relative>.sha256). Other paths are written as WriteFileAtomically does.
 Result<QString> WriteGameFile(const QString& gameFolder, const QString& relative, const WriteBody& body);
+
+// One job's hold on a game folder: the whole check -> backup -> write ->
+// record sequence of one job (a texture category, a randomizer run, a music
+// save, a batch of online textures) runs under it, so that two runs at once
+// (the game shortcut clicked twice, the window beside a randomizer run) never
+// interleave. Other processes wait for it; a killed holder releases it. Within
+// one process a second hold on the same folder shares the first. While it
+// waits longer than a few seconds it says so through host (another run is
+// writing to this game folder) and gives up when the host's cancel is asked.
+class GameFolderLock
+{
+public:
+    static Result<GameFolderLock> Acquire(const QString& gameFolder, BusyHost* host);
+    GameFolderLock(GameFolderLock&&) noexcept;
+    GameFolderLock& operator=(GameFolderLock&&) noexcept;
+    ~GameFolderLock();
+
+    struct Hold;
+
+private:
+    explicit GameFolderLock(std::shared_ptr<Hold> hold);
+    std::shared_ptr<Hold> m_hold;
+};
+
+// One file of a multi-file write.
+struct GameFileWrite
+{
+    QString relative;
+    WriteBody body;
+};
+
+// The files of one target (the hero-login tracks, a dance floor side) as a
+// unit: every file is staged before any replaces its old one, so a full disk
+// or a failed body leaves them all as they were. Returns the written paths in
+// the order given.
+Result<QStringList> WriteGameFiles(const QString& gameFolder, const std::vector<GameFileWrite>& files);
 
 struct RestoreOutcome
 {

@@ -1,10 +1,13 @@
 #include "app/FileAccess.h"
 
+#include "app/FileNames.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -90,3 +93,27 @@ TEST(SlashToBackslashTest, EverySlashTurns)
 }
 
 } // namespace
+
+// Names that are not UTF-8 survive the trip into text and back, and open.
+TEST(FileNamesTest, BytesRoundTripAndOpen)
+{
+    const QByteArray names[] = {"plain.png", "caf\xc3\xa9.png",       "caf\xe9.png",
+                                "\xff\xfe",  "\xf0\x90\x82\x80x\xe9", "\xed\xa0\x80",
+                                "\xc0\xaf"};
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const QByteArray& bytes : names) {
+        const QString name = FileNameFromBytes(bytes);
+        EXPECT_EQ(FileNameToBytes(name), bytes) << bytes.toHex().constData();
+        const bool utf8 = QString::fromUtf8(bytes).toUtf8() == bytes;
+        EXPECT_EQ(DisplayFileName(name).contains(QChar::ReplacementCharacter), !utf8);
+        const QByteArray path = QFile::encodeName(dir.path()) + '/' + bytes;
+        FILE* made = std::fopen(path.constData(), "w");
+        ASSERT_NE(made, nullptr);
+        std::fputs("x", made);
+        std::fclose(made);
+        QFile file;
+        EXPECT_TRUE(OpenRegularFile(file, dir.path() + QLatin1Char('/') + name)) << bytes.toHex().constData();
+    }
+    EXPECT_EQ(DisplayFileName(FileNameFromBytes("caf\xe9.png")), QStringLiteral("caf\uFFFD.png"));
+}
