@@ -41,10 +41,12 @@ const Subcommand kSubcommands[] = {
      RunTextureCommand},
     {"music",
      "  music SOURCE --game DIR [--random] TARGET...\n"
-     "      Converts a sound file to Ogg Vorbis and writes it over the game's music tracks. TARGET is\n"
-     "      --boombox N (track 1-25, repeatable), --hero-login, --villain-login, --dance-floor,\n"
-     "      --blue-side, --red-side or --all. With --random SOURCE is a folder and every track\n"
-     "      gets its own random sound file from it.\n",
+     "  music restore TARGET... --game DIR\n"
+     "      Converts a sound file to Ogg Vorbis and writes it over the game's music tracks, or gives the\n"
+     "      tracks back (Lumivale's removed, the ones they replaced put back). TARGET is --boombox N\n"
+     "      (track 1-25, repeatable), --hero-login, --villain-login, --praetorian-login, --dance-floor,\n"
+     "      --blue-side, --red-side or --all. With --random SOURCE is a folder and every track gets its\n"
+     "      own random sound file from it.\n",
      RunMusicCommand},
     {"online",
      "  online update --game DIR [--compress] | online export FILE | online import FILE\n"

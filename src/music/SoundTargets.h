@@ -38,25 +38,27 @@ enum class TargetState
     Done = 2
 };
 
-// One music slot of the game and the files that make it.
+// One music slot of the game and the files that make it: the names the
+// client plays, where they win over its packed copies, and the names and
+// places earlier client builds used.
 struct SoundTarget
 {
     QString control; // "sndBoomBox(3)", "sndHeroLogin", ...
-    QString folder;  // below the game folder
-    // The folder is made before this target whether or not it is ticked
-    // (otherwise only when it is).
-    bool folderAlways = false;
+    // A folder made before this target whether or not it is ticked ("" for
+    // none); the folders of the files are made as they are written.
+    QString madeAlways;
     QStringList files; // below the game folder, in the order they are written
 };
 
 // The targets in the order a save processes them: the 25 BoomBox boxes by
-// index, then "sndHeroLogin", "sndVillainLogin", "sndDanceFloor",
-// "sndBlueSide", "sndRedSide".
-inline constexpr int kSoundTargetCount = kBoomBoxCount + 5;
+// index, then "sndHeroLogin", "sndVillainLogin", "sndPraetorianLogin",
+// "sndDanceFloor", "sndBlueSide", "sndRedSide".
+inline constexpr int kSoundTargetCount = kBoomBoxCount + 6;
 enum SoundTargetIndex
 {
     kHeroLogin = kBoomBoxCount,
     kVillainLogin,
+    kPraetorianLogin,
     kDanceFloor,
     kBlueSide,
     kRedSide

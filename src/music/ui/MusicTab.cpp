@@ -71,9 +71,11 @@ MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& envi
     XPFrame10 = Named<XPFrame>(QStringLiteral("XPFrame10"), tr("Login"));
     sndHeroLogin = Named<TargetCheckBox>(QStringLiteral("sndHeroLogin"), tr("Heroes login"));
     sndVillainLogin = Named<TargetCheckBox>(QStringLiteral("sndVillainLogin"), tr("Villains login"));
+    sndPraetorianLogin = Named<TargetCheckBox>(QStringLiteral("sndPraetorianLogin"), tr("Praetorians login"));
     auto* login = new QVBoxLayout;
     login->addWidget(sndHeroLogin);
     login->addWidget(sndVillainLogin);
+    login->addWidget(sndPraetorianLogin);
     XPFrame10->setLayout(login);
 
     XPFrame11 = Named<XPFrame>(QStringLiteral("XPFrame11"), tr("Pocket D"));
@@ -88,12 +90,17 @@ MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& envi
 
     sndSave = Named<QPushButton>(QStringLiteral("sndSave"), tr("Save selected tracks"));
     sndSave->setEnabled(false);
+    sndRestore = Named<QPushButton>(QStringLiteral("sndRestore"), tr("Restore the game's music"));
+    sndRestore->setToolTip(tr("Removes Lumivale's tracks of the ticked boxes (or puts back the ones they "
+                              "replaced), so that the game plays its own music again."));
+    sndRestore->setEnabled(false);
 
     auto* side = new QVBoxLayout;
     side->addWidget(XPFrame10);
     side->addWidget(XPFrame11);
     side->addStretch(1);
     side->addWidget(sndSave);
+    side->addWidget(sndRestore);
     auto* targets = new QHBoxLayout;
     targets->addWidget(XPFrame7, 1);
     targets->addLayout(side);
@@ -104,6 +111,9 @@ MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& envi
     connect(sndBrowse, &QPushButton::clicked, this, &MusicTab::Browse);
     connect(sndFolder, &QCheckBox::clicked, this, &MusicTab::OnFolderClicked);
     connect(sndSave, &QPushButton::clicked, this, &MusicTab::Save);
+    connect(sndRestore, &QPushButton::clicked, this, &MusicTab::Restore);
+    // The window enables sndSave; this tab's own button follows the same signal.
+    connect(this, &MusicTab::enabledStateChanged, this, [this] { sndRestore->setEnabled(CanRestore()); });
     for (int i = 0; i < kSoundTargetCount; ++i) {
         QCheckBox* box = TargetBox(i);
         connect(box, &QCheckBox::clicked, box, [box] { box->setToolTip(QString()); });
@@ -134,6 +144,8 @@ QCheckBox* MusicTab::TargetBox(int target) const
         return sndHeroLogin;
     case kVillainLogin:
         return sndVillainLogin;
+    case kPraetorianLogin:
+        return sndPraetorianLogin;
     case kDanceFloor:
         return sndDanceFloor;
     case kBlueSide:
@@ -168,8 +180,11 @@ void MusicTab::SetState(int target, TargetState state)
 
 bool MusicTab::CanSave() const
 {
-    if (sndFile->text().isEmpty())
-        return false;
+    return !sndFile->text().isEmpty() && CanRestore();
+}
+
+bool MusicTab::CanRestore() const
+{
     for (int i = 0; i < kSoundTargetCount; ++i) {
         if (State(i) == TargetState::Ticked)
             return true;
@@ -229,6 +244,10 @@ void MusicTab::OnFolderClicked()
 void MusicTab::Save()
 {
     sndSave->setEnabled(false);
+    sndRestore = Named<QPushButton>(QStringLiteral("sndRestore"), tr("Restore the game's music"));
+    sndRestore->setToolTip(tr("Removes Lumivale's tracks of the ticked boxes (or puts back the ones they "
+                              "replaced), so that the game plays its own music again."));
+    sndRestore->setEnabled(false);
     MusicSaveRequest request;
     request.gameFolder = m_context.gameFolder ? m_context.gameFolder() : QString();
     request.source = sndFile->text();
@@ -239,7 +258,29 @@ void MusicTab::Save()
     const MusicSaveOutcome outcome = SaveSelectedTracks(m_host, m_environment, request);
     for (int i = 0; i < kSoundTargetCount; ++i)
         SetState(i, outcome.states[std::size_t(i)]);
+    if (const Failure skipped = SkippedSoundsMessage(outcome.skipped); !skipped.Messages().isEmpty())
+        m_host.ShowFailure(skipped);
     if (outcome.failure)
         m_host.ShowFailure(*outcome.failure);
+    emit enabledStateChanged();
+}
+
+void MusicTab::Restore()
+{
+    TargetStates states{};
+    for (int i = 0; i < kSoundTargetCount; ++i)
+        states[std::size_t(i)] = State(i);
+    const MusicRestoreOutcome outcome =
+        RestoreSelectedTracks(m_host, m_context.gameFolder ? m_context.gameFolder() : QString(), states);
+    for (int i = 0; i < kSoundTargetCount; ++i)
+        SetState(i, outcome.states[std::size_t(i)]);
+    if (outcome.failure)
+        m_host.ShowFailure(*outcome.failure);
+    for (const TrackRestore& track : outcome.tracks) {
+        if (!track.restored)
+            m_host.ShowFailure(track.restored.error());
+    }
+    if (const QStringList leftAlone = outcome.LeftAlone(); !leftAlone.isEmpty())
+        m_host.ShowMessage(LeftAloneTracksMessage(leftAlone));
     emit enabledStateChanged();
 }

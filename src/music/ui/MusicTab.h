@@ -44,8 +44,12 @@ public:
     void Browse();
     // sndSave: converts the source and writes every ticked target.
     void Save();
+    // sndRestore: gives every ticked target the game's own tracks back.
+    void Restore();
     // The enabling rule of sndSave: a source and at least one ticked target.
     bool CanSave() const;
+    // The enabling rule of sndRestore: at least one ticked target.
+    bool CanRestore() const;
     // The check box of a target (in the order of the target table) and its value.
     QCheckBox* TargetBox(int target) const;
     TargetState State(int target) const;
@@ -62,11 +66,13 @@ public:
     XPFrame* XPFrame10;
     QCheckBox* sndHeroLogin;
     QCheckBox* sndVillainLogin;
+    QCheckBox* sndPraetorianLogin;
     XPFrame* XPFrame11;
     QCheckBox* sndDanceFloor;
     QCheckBox* sndBlueSide;
     QCheckBox* sndRedSide;
     QPushButton* sndSave;
+    QPushButton* sndRestore;
 
 signals:
     // The source or a target changed: the window recomputes its enabled states.
