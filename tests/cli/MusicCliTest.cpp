@@ -52,6 +52,9 @@ TEST_F(MusicCliTest, RefusesBadCommandLinesWithUsage)
         Music(song, {"--hero-login", "--lobby"}),
         {QStringLiteral("music"), song, QStringLiteral("--all")},
         Music(song, {"--all", "extra"}),
+        Music("restore", {}),
+        Music("restore", {"--random", "--hero-login"}),
+        {QStringLiteral("music"), QStringLiteral("restore"), QStringLiteral("--praetorian-login")},
     };
     for (const QStringList& arguments : bad) {
         const ProcessResult r = Cli(arguments);
@@ -68,10 +71,11 @@ TEST_F(MusicCliTest, WritesEveryTargetAndNamesWhatFailed)
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_TRUE(r.err.contains("Converting song.mp3...")) << r.err.constData();
     const QStringList written = QString::fromUtf8(r.out).split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(written.size(), 4) << r.out.constData();
+    ASSERT_EQ(written.size(), 5) << r.out.constData();
     EXPECT_TRUE(written[0].endsWith("data/sound/Ogg/BoomBox/Track1_loop.ogg"));
     EXPECT_TRUE(written[1].endsWith("data/sound/Ogg/BoomBox/Track25_loop.ogg"));
-    EXPECT_TRUE(written[3].endsWith("data/sound/Ogg/FrontEnd/H_music2_loop.ogg"));
+    EXPECT_TRUE(written[2].endsWith("data/sound/Ogg/FrontEnd/H_MenuMusic_loop.ogg"));
+    EXPECT_TRUE(written[4].endsWith("data/sound/Ogg/FrontEnd/H_music2_loop.ogg"));
     EXPECT_EQ(CheckConverted(written[0], song), QString());
     // The command line leaves no temporary behind.
     EXPECT_FALSE(QFileInfo::exists(Path("cache/Lumivale/converted.ogg")));
@@ -83,12 +87,17 @@ TEST_F(MusicCliTest, WritesEveryTargetAndNamesWhatFailed)
     EXPECT_TRUE(r.err.contains("Not written: data/sound/Ogg/Rave/NewRave5_loop.ogg")) << r.err.constData();
     EXPECT_TRUE(OggInfoClean(Game("data/sound/Ogg/Rave/NewRave4_loop.ogg")));
 
-    // A source that is no sound.
+    // Sources that are no sound: words, the start of an Ogg Vorbis file then zeros.
     ASSERT_TRUE(WriteBytes(Path("sounds/text.mp3"), "just words"));
-    r = Cli(Music(Path("sounds/text.mp3"), {"--villain-login"}));
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains("Sound file conversion failed.")) << r.err.constData();
-    EXPECT_FALSE(QFileInfo::exists(Game("data/sound/Ogg/V_FrontEnd")));
+    ASSERT_TRUE(MakeSound(Path("sounds/good.ogg"), 1.0, 44100, 2, {"-c:a", "libvorbis", "-f", "ogg"}));
+    ASSERT_TRUE(WriteBytes(Path("sounds/bad.ogg"),
+                           ReadAll(Path("sounds/good.ogg")).left(200) + QByteArray(1000, '\0')));
+    for (const char* name : {"text.mp3", "bad.ogg"}) {
+        r = Cli(Music(Path("sounds/") + name, {"--villain-login"}));
+        EXPECT_EQ(r.exitCode, 1) << name;
+        EXPECT_TRUE(r.err.contains("Sound file conversion failed.")) << r.err.constData();
+        EXPECT_FALSE(QFileInfo::exists(Game("data/sound/Ogg/V_FrontEnd"))) << name;
+    }
 }
 
 TEST_F(MusicCliTest, RandomModeFillsEveryTrackFromTheFolder)
@@ -98,13 +107,37 @@ TEST_F(MusicCliTest, RandomModeFillsEveryTrackFromTheFolder)
     const ProcessResult r = Cli(Music(Path("sounds"), {"--random", "--blue-side", "--boombox", "7"}));
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     const QStringList written = QString::fromUtf8(r.out).split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(written.size(), 4);
+    ASSERT_EQ(written.size(), 7);
     for (const QString& file : written)
         EXPECT_TRUE(OggInfoClean(file)) << qPrintable(file);
 
     const ProcessResult notFolder = Cli(Music(Path("sounds/a.mp3"), {"--random", "--all"}));
     EXPECT_EQ(notFolder.exitCode, 1);
     EXPECT_TRUE(notFolder.err.contains("is not a folder.")) << notFolder.err.constData();
+}
+
+TEST_F(MusicCliTest, PraetorianLoginIsWrittenAndRestored)
+{
+    const QString tune = Path("sounds/tune.ogg");
+    ASSERT_TRUE(MakeSound(tune, 0.5, 44100, 2, {"-c:a", "libvorbis", "-f", "ogg"}));
+    const QString track = Game("data/sound/Ogg/FrontEnd/N_MenuMusic_loop.ogg");
+    ProcessResult r = Cli(Music(tune, {"--praetorian-login"}));
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(QString::fromUtf8(r.out).trimmed(), QFileInfo(track).canonicalFilePath());
+    EXPECT_EQ(ReadAll(track), ReadAll(tune));
+
+    r = Cli(Music("restore", {"--praetorian-login"}));
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(r.out.startsWith("deleted ") && r.out.trimmed().endsWith("FrontEnd/N_MenuMusic_loop.ogg"))
+        << r.out.constData();
+    EXPECT_FALSE(QFileInfo::exists(track));
+
+    // A track Lumivale did not write is left alone and named; exit 1.
+    ASSERT_TRUE(WriteBytes(track, "another mod's track"));
+    r = Cli(Music("restore", {"--all"}));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("N_MenuMusic_loop.ogg: This track was left as it is")) << r.err.constData();
+    EXPECT_EQ(ReadAll(track), "another mod's track");
 }
 
 } // namespace

@@ -40,6 +40,7 @@ TEST_F(MusicScreenshots, IdleConvertingAndSaved)
     for (int box : {0, 3, 11, 21})
         tab->sndBoomBox[std::size_t(box)]->click();
     tab->sndHeroLogin->click();
+    tab->sndPraetorianLogin->click();
     tab->sndBlueSide->click();
     Shoot("41-music-idle");
 
@@ -56,6 +57,12 @@ TEST_F(MusicScreenshots, IdleConvertingAndSaved)
     tab->sndSave->click();
     timer.stop();
     Shoot("43-music-saved");
+
+    // The Praetorian and Blue side tracks given back: their boxes are clear again.
+    tab->sndPraetorianLogin->click();
+    tab->sndBlueSide->click();
+    tab->sndRestore->click();
+    Shoot("44-music-restored");
 }
 
 } // namespace

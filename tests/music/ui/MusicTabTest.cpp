@@ -59,10 +59,15 @@ TEST_F(MusicTabTest, ControlsCarryTheirNamesCaptionsAndPlaces)
     EXPECT_EQ(tab->XPFrame11->Caption(), "Pocket D");
     EXPECT_EQ(tab->sndSave->text(), "Save selected tracks");
     EXPECT_FALSE(tab->sndSave->isEnabled());
-    const QStringList captions = {"Heroes login", "Villains login", "Dance floor", "Blue side", "Red side"};
-    const QStringList names = {"sndHeroLogin", "sndVillainLogin", "sndDanceFloor", "sndBlueSide",
-                               "sndRedSide"};
-    for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(tab->sndRestore->text(), "Restore the game's music");
+    EXPECT_FALSE(tab->sndRestore->isEnabled());
+    const QStringList captions = {"Heroes login", "Villains login", "Praetorians login",
+                                  "Dance floor",  "Blue side",      "Red side"};
+    const QStringList names = {"sndHeroLogin",  "sndVillainLogin", "sndPraetorianLogin",
+                               "sndDanceFloor", "sndBlueSide",     "sndRedSide"};
+    // The Praetorian box stands under the two login boxes.
+    EXPECT_EQ(tab->XPFrame10->layout()->indexOf(tab->sndPraetorianLogin), 2);
+    for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(tab->TargetBox(kHeroLogin + i)->text(), captions[i]);
         EXPECT_EQ(tab->TargetBox(kHeroLogin + i)->objectName(), names[i]);
     }
@@ -205,6 +210,38 @@ TEST_F(MusicTabTest, RandomModePicksFromTheFolder)
     EXPECT_FALSE(second.isEmpty());
     EXPECT_NE(first, second);
     EXPECT_FALSE(QFileInfo::exists(Converted()));
+}
+
+TEST_F(MusicTabTest, RestoreGivesTheTickedTargetsTheGamesMusicBack)
+{
+    StartTab();
+    const QString song = Path("sounds/tune.ogg");
+    ASSERT_TRUE(MakeSound(song, 0.5, 44100, 2, {"-c:a", "libvorbis", "-f", "ogg"}));
+    Choose(song);
+    tab->sndPraetorianLogin->click();
+    tab->sndHeroLogin->click();
+    EXPECT_TRUE(tab->sndRestore->isEnabled());
+    tab->sndSave->click();
+    ASSERT_TRUE(m_messages.empty());
+    const QString praetorian = Path("game/data/sound/Ogg/FrontEnd/N_MenuMusic_loop.ogg");
+    const QString hero = Path("game/data/sound/Ogg/FrontEnd/H_MenuMusic_loop.ogg");
+    EXPECT_EQ(ReadAll(praetorian), ReadAll(song));
+    EXPECT_EQ(tab->sndPraetorianLogin->checkState(), Qt::PartiallyChecked);
+    EXPECT_FALSE(tab->sndRestore->isEnabled());
+
+    // Both ticked again, one track changed since: the other target is the
+    // game's again and unticked; the changed one is named and stays ticked.
+    ASSERT_TRUE(WriteBytes(hero, "changed since"));
+    tab->sndPraetorianLogin->click();
+    tab->sndHeroLogin->click();
+    tab->sndRestore->click();
+    EXPECT_FALSE(QFileInfo::exists(praetorian));
+    EXPECT_EQ(ReadAll(hero), "changed since");
+    EXPECT_EQ(tab->sndPraetorianLogin->checkState(), Qt::Unchecked);
+    EXPECT_EQ(tab->sndHeroLogin->checkState(), Qt::Checked);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].text, LeftAloneTracksMessage({hero}).text);
+    EXPECT_TRUE(m_messages[0].detail.endsWith("FrontEnd/H_MenuMusic_loop.ogg"));
 }
 
 } // namespace
