@@ -306,9 +306,10 @@ MusicSaveOutcome SaveSelectedTracks(BusyHost& host, const Environment& environme
             }
         }
         if (exhausted) {
-            outcome.failure = Failure(kConversionFailedMessage, MessageIcon::Exclamation,
-                                      QStringLiteral("No file of %1 could be used:\n%2")
-                                          .arg(request.source, outcome.skipped.join(QLatin1Char('\n'))));
+            // The files it tried are named with the skipped ones.
+            outcome.failure =
+                Failure(kConversionFailedMessage, MessageIcon::Exclamation,
+                        QStringLiteral("No sound file of %1 could be used.").arg(request.source));
             return outcome;
         }
         for (int p = 0; p < places; ++p)

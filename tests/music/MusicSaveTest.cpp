@@ -189,7 +189,7 @@ TEST_F(MusicSaveTest, AnOggVorbisSourceIsCopiedUnchangedWhateverTheCaseOfItsName
 
 TEST_F(MusicSaveTest, OnlyAWholeSoundOggVorbisStreamPassesTheCheck)
 {
-    const QByteArray good = ReadAll(Sound("good.ogg", 2.0, 44100, 2, {"-c:a", "libvorbis", "-f", "ogg"}));
+    const QByteArray good = ReadAll(Sound("good.ogg", 3.0, 44100, 2, {"-c:a", "libvorbis", "-f", "ogg"}));
     const QList<qsizetype> pages = PageStarts(good);
     ASSERT_GE(pages.size(), 4);
     QByteArray flipped = good;
@@ -483,7 +483,8 @@ TEST_F(MusicSaveTest, RandomModeSkipsFilesThatFailAndDrawsAgain)
     ASSERT_EQ(std::remove(latin1.constData()), 0);
     const MusicSaveOutcome none = Save(Path("sounds"), {5}, true);
     ASSERT_TRUE(none.failure.has_value());
-    EXPECT_TRUE(none.failure->Reason().contains("bad.mp3: ")) << qPrintable(none.failure->Reason());
+    EXPECT_EQ(none.failure->Headline().text, kConversionFailedMessage);
+    EXPECT_EQ(none.skipped.size(), 4);
     EXPECT_TRUE(none.tracks.isEmpty());
 }
 

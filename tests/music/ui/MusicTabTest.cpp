@@ -203,9 +203,9 @@ TEST_F(MusicTabTest, RandomModePicksFromTheFolder)
     tab->sndSave->click();
     EXPECT_TRUE(m_messages.empty());
     EXPECT_EQ(tab->sndVillainLogin->checkState(), Qt::PartiallyChecked);
-    // Two places, two files: each gets its own.
-    const QByteArray first = ReadAll(Path("game/data/sound/Ogg/V_FrontEnd/V_Music1_loop.ogg"));
-    const QByteArray second = ReadAll(Path("game/data/sound/Ogg/V_FrontEnd/V_Music2_loop.ogg"));
+    // Three places, two files: the first two get one each.
+    const QByteArray first = ReadAll(Path("game/data/sound/Ogg/FrontEnd/V_MenuMusic_loop.ogg"));
+    const QByteArray second = ReadAll(Path("game/data/sound/Ogg/V_FrontEnd/V_Music1_loop.ogg"));
     EXPECT_FALSE(first.isEmpty());
     EXPECT_FALSE(second.isEmpty());
     EXPECT_NE(first, second);
