@@ -244,10 +244,6 @@ void MusicTab::OnFolderClicked()
 void MusicTab::Save()
 {
     sndSave->setEnabled(false);
-    sndRestore = Named<QPushButton>(QStringLiteral("sndRestore"), tr("Restore the game's music"));
-    sndRestore->setToolTip(tr("Removes Lumivale's tracks of the ticked boxes (or puts back the ones they "
-                              "replaced), so that the game plays its own music again."));
-    sndRestore->setEnabled(false);
     MusicSaveRequest request;
     request.gameFolder = m_context.gameFolder ? m_context.gameFolder() : QString();
     request.source = sndFile->text();
