@@ -214,30 +214,48 @@ QString DecodeText(QByteArrayView bytes)
     return QString::fromUtf8(bytes);
 }
 
+// A value line whose data is hex (the only kind that continues over lines).
+bool IsHexValueLine(QStringView line)
+{
+    qsizetype pos = 1;
+    if (line.startsWith(QLatin1Char('"'))) {
+        if (!ReadQuoted(line, pos))
+            return false;
+    } else if (!line.startsWith(QLatin1Char('@'))) {
+        return false;
+    }
+    const qsizetype equals = line.indexOf(QLatin1Char('='), pos);
+    return equals >= 0 && line.sliced(pos, equals - pos).trimmed().isEmpty() &&
+           line.sliced(equals + 1).trimmed().startsWith(QLatin1String("hex"));
+}
+
 } // namespace
 
 RegistryText RegistryText::Parse(QByteArrayView bytes)
 {
     RegistryText result;
-    const QString text = DecodeText(bytes);
+    QString text = DecodeText(bytes);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     const QList<QStringView> lines = QStringView(text).split(QLatin1Char('\n'));
 
     Dialect dialect = Dialect::Wine;
+    // The key values go to; none before the first key line or after one that was not read.
     RegistryKey* current = nullptr;
+    bool keySkipped = false;
     bool first = true;
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        QStringView line = lines[i];
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        // A value may be continued over lines that end in a backslash (hex data).
+        const int number = int(i + 1);
+        QStringView line = lines[i].trimmed();
+        const auto skip = [&](const QString& reason) {
+            result.m_skipped.append({number, line.toString(), reason});
+        };
+        // Only hex data may be continued over lines that end in a backslash.
         QString joined;
-        if (line.endsWith(QLatin1Char('\\')) && line.contains(QLatin1String("=hex"))) {
+        if (line.endsWith(QLatin1Char('\\')) && IsHexValueLine(line)) {
             joined = line.chopped(1).toString();
             while (i + 1 < lines.size()) {
-                QStringView next = lines[++i];
-                if (next.endsWith(QLatin1Char('\r')))
-                    next.chop(1);
-                next = next.trimmed();
+                const QStringView next = lines[++i].trimmed();
                 if (!next.endsWith(QLatin1Char('\\'))) {
                     joined += next;
                     break;
@@ -246,7 +264,6 @@ RegistryText RegistryText::Parse(QByteArrayView bytes)
             }
             line = joined;
         }
-        line = line.trimmed();
 
         if (first && !line.isEmpty()) {
             first = false;
@@ -275,42 +292,49 @@ RegistryText RegistryText::Parse(QByteArrayView bytes)
                 if (dialect == Dialect::Wine && close > 0)
                     break;
             }
+            const QStringView raw = close < 0 ? QStringView() : line.sliced(1, close - 1);
             if (close < 0)
-                continue;
-            const QStringView raw = line.sliced(1, close - 1);
-            if (raw.startsWith(QLatin1Char('-')) || raw.trimmed().isEmpty())
-                continue; // a deletion in an editor export, or no name
-            current = &result.KeyFor(KeyNameText(raw, dialect));
+                skip(QStringLiteral("a key line without its closing bracket"));
+            else if (raw.startsWith(QLatin1Char('-')))
+                skip(QStringLiteral("a key deletion, which is not taken"));
+            else if (raw.trimmed().isEmpty())
+                skip(QStringLiteral("a key without a name"));
+            else
+                current = &result.KeyFor(KeyNameText(raw, dialect));
+            keySkipped = !current;
             continue;
         }
 
-        if (!current)
-            continue;
-        QString name;
+        std::optional<QString> name;
         qsizetype pos = 0;
         if (line.startsWith(QLatin1Char('@'))) {
             pos = 1;
+            name = QString();
         } else if (line.startsWith(QLatin1Char('"'))) {
             pos = 1;
-            const auto quoted = ReadQuoted(line, pos);
-            if (!quoted)
-                continue;
-            name = *quoted;
-        } else {
+            name = ReadQuoted(line, pos);
+        }
+        while (name && pos < line.size() && line[pos].isSpace())
+            ++pos;
+        const QStringView data = name && pos < line.size() && line[pos] == QLatin1Char('=')
+                                     ? line.sliced(pos + 1).trimmed()
+                                     : QStringView();
+        auto value = data.isNull() ? std::nullopt : ParseData(data);
+        if (!value) {
+            skip(data == QLatin1String("-") ? QStringLiteral("a value deletion, which is not taken")
+                                            : QStringLiteral("not a line that can be read"));
             continue;
         }
-        while (pos < line.size() && line[pos].isSpace())
-            ++pos;
-        if (pos >= line.size() || line[pos] != QLatin1Char('='))
+        if (!current) {
+            skip(keySkipped ? QStringLiteral("a value of a key that was not read")
+                            : QStringLiteral("a value before any [key] line"));
             continue;
-        auto value = ParseData(line.sliced(pos + 1).trimmed());
-        if (!value)
-            continue;
-        value->name = name;
+        }
+        value->name = *name;
         // A later line for the same name replaces the earlier one.
         bool replaced = false;
         for (RegistryValue& existing : current->values) {
-            if (existing.name.compare(name, Qt::CaseInsensitive) == 0) {
+            if (existing.name.compare(*name, Qt::CaseInsensitive) == 0) {
                 existing = *value;
                 replaced = true;
                 break;

@@ -32,9 +32,18 @@ struct RegistryKey
     QList<RegistryValue> values;
 };
 
+// A line the parser did not take, and why.
+struct RegistrySkippedLine
+{
+    int number = 0; // 1-based; the first line of a continued value
+    QString text;   // the line as written (trimmed)
+    QString reason;
+};
+
 // Registry text as Wine keeps it (user.reg, "WINE REGISTRY Version 2") or as
 // a registry editor exports it (REGEDIT4, "Windows Registry Editor Version
-// 5.00"). Parsing never fails: lines it cannot read are skipped.
+// 5.00"), with CR LF, LF or CR line ends. Parsing never fails: lines it cannot
+// read are skipped and listed.
 class RegistryText
 {
 public:
@@ -45,10 +54,14 @@ public:
     QString Value(const QString& keyPath, const QString& valueName) const;
     const RegistryKey* FindKey(const QString& keyPath) const;
     const QList<RegistryKey>& Keys() const { return m_keys; }
+    // Every line that is neither blank, a comment, the header, a key nor a
+    // value that was read, in file order.
+    const QList<RegistrySkippedLine>& Skipped() const { return m_skipped; }
 
 private:
     RegistryKey& KeyFor(const QString& path);
 
     QList<RegistryKey> m_keys;
+    QList<RegistrySkippedLine> m_skipped;
     QHash<QString, qsizetype> m_index; // case-folded path -> position in m_keys
 };

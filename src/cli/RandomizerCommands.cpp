@@ -100,7 +100,7 @@ int RunRandomizeCommand(const QStringList& arguments, const CommandContext& cont
     WineLauncher launcher;
     RandomizerRunRequest request;
     request.gameFolder = parser.value(game);
-    request.argumentText = ArgumentText(parser.positionalArguments());
+    request.arguments = parser.positionalArguments();
     request.noRepeat = RandomizerSettings::Load(store).randomNoRepeat;
     request.launcher = parser.isSet(noLaunch) ? nullptr : &launcher;
     const RandomizerRunOutcome outcome = RunRandomizer(context.environment, store, request);

@@ -2,18 +2,20 @@
 
 #include "app/FileAccess.h"
 #include "app/RegistryText.h"
+#include "app/UserFile.h"
 #include "online/HttpRequest.h"
 #include "online/OnlineApply.h"
 
-#include <QSaveFile>
 #include <QStringDecoder>
+#include <QStringEncoder>
+#include <algorithm>
 
 namespace {
 
 constexpr qint64 kLargestImport = 1024 * 1024;
 constexpr qsizetype kLongestValue = 4096;
 
-QByteArray Escaped(const QString& value)
+QString Escaped(const QString& value)
 {
     QString text;
     text.reserve(value.size());
@@ -22,7 +24,7 @@ QByteArray Escaped(const QString& value)
             text += QLatin1Char('\\');
         text += c.unicode() < 0x20 || c.unicode() == 0x7F ? QLatin1Char(' ') : c;
     }
-    return text.toUtf8();
+    return text;
 }
 
 // The file's text as UTF-8: a UTF-16LE or UTF-8 byte order mark says how it is
@@ -43,8 +45,9 @@ QByteArray AsUtf8(QByteArrayView bytes)
     return ansi.isValid() ? QString(ansi.decode(bytes)).toUtf8() : QString::fromLatin1(bytes).toUtf8();
 }
 
-bool IsEditorFile(const QByteArray& utf8)
+bool IsEditorFile(QByteArray utf8)
 {
+    utf8.replace('\r', '\n');
     for (const QByteArray& raw : utf8.split('\n')) {
         const QByteArray line = raw.trimmed();
         if (line.isEmpty())
@@ -65,6 +68,22 @@ bool SameKey(const QString& a, const QString& b)
     return normal(a).compare(normal(b), Qt::CaseInsensitive) == 0;
 }
 
+// Text from the file as a message shows it: at most max characters, a NUL as
+// \0 and other control characters as \xNN, so nothing cuts the message short.
+QString Shown(const QString& text, qsizetype max)
+{
+    QString out;
+    for (QChar c : text.left(max)) {
+        if (c.unicode() == 0)
+            out += QStringLiteral("\\0");
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return text.size() > max ? out + QStringLiteral("...") : out;
+}
+
 bool HasControlCharacters(const QString& text)
 {
     for (QChar c : text) {
@@ -78,31 +97,29 @@ bool HasControlCharacters(const QString& text)
 
 QByteArray OnlineExportText(const OnlineSettings& stored, const std::array<QString, kOnlineSlots>& links)
 {
-    QByteArray text = "REGEDIT4\r\n[" + kExportKey.toUtf8() + "]\r\n";
+    QString body = QLatin1Char('[') + kExportKey + QStringLiteral("]\r\n");
     for (int i = 0; i < kOnlineSlots; ++i) {
         for (const QString& prefix : OnlineValuePrefixes()) {
             const QString& value = prefix == setting::kWebLink
                                        ? links[std::size_t(i)]
                                        : SlotValueText(stored.entries[std::size_t(i)], prefix);
-            text += '"' + setting::SlotValue(prefix, i).toUtf8() + "\"=\"" + Escaped(value) + "\"\r\n";
+            body += QLatin1Char('"') + setting::SlotValue(prefix, i) + QStringLiteral("\"=\"") +
+                    Escaped(value) + QStringLiteral("\"\r\n");
         }
     }
-    return text;
+    // Registry editors read a REGEDIT4 file in the ANSI code page; anything
+    // beyond ASCII needs the UTF-16 format, which they read exactly.
+    const bool ascii = std::all_of(body.cbegin(), body.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    if (ascii)
+        return "REGEDIT4\r\n" + body.toLatin1();
+    const QString text = QStringLiteral("Windows Registry Editor Version 5.00\r\n") + body;
+    QStringEncoder utf16(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    return utf16.encode(text);
 }
 
 Result<> WriteOnlineExport(const QString& file, const QByteArray& text)
 {
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
-        return Fail(Failure::Because(out.errorString()));
-    if (out.write(text) != text.size()) {
-        const QString reason = out.errorString();
-        out.cancelWriting();
-        return Fail(Failure::Because(reason));
-    }
-    if (!out.commit())
-        return Fail(Failure::Because(out.errorString()));
-    return {};
+    return WriteUserFile(file, text);
 }
 
 Result<OnlineImport> ReadOnlineImport(QByteArrayView bytes, const OnlineSettings& current)
@@ -117,11 +134,14 @@ Result<OnlineImport> ReadOnlineImport(QByteArrayView bytes, const OnlineSettings
     const QStringList names = OnlineValueNames();
     QList<QPair<QString, QString>> found;
     OnlineImport result;
+    for (const RegistrySkippedLine& line : registry.Skipped())
+        result.refused << QStringLiteral("Line %1 was ignored (%2): %3")
+                              .arg(QString::number(line.number), line.reason, Shown(line.text, 120));
     for (const RegistryKey& key : registry.Keys()) {
         if (!SameKey(key.path, kExportKey)) {
             if (!key.values.isEmpty())
                 result.refused << QStringLiteral("[%1] is not the program's key; its %2 values were ignored.")
-                                      .arg(key.path)
+                                      .arg(Shown(key.path, 120))
                                       .arg(key.values.size());
             continue;
         }
@@ -131,7 +151,7 @@ Result<OnlineImport> ReadOnlineImport(QByteArrayView bytes, const OnlineSettings
                 if (names[i].compare(value.name, Qt::CaseInsensitive) == 0)
                     index = i;
             }
-            const QString shown = value.name.isEmpty() ? QStringLiteral("(default)") : value.name.left(80);
+            const QString shown = value.name.isEmpty() ? QStringLiteral("(default)") : Shown(value.name, 80);
             if (index < 0)
                 result.refused
                     << QStringLiteral("%1 is not an online texture value; it was ignored.").arg(shown);
@@ -174,7 +194,7 @@ Result<OnlineImport> ReadOnlineImport(QByteArrayView bytes, const OnlineSettings
             if (const Result<HttpAddress> address = ParseHttpAddress(slot.link); !address) {
                 linkTaken = false;
                 result.refused << QStringLiteral("%1 (\"%2\") was refused: %3")
-                                      .arg(setting::SlotValue(setting::kWebLink, i), slot.link.left(120),
+                                      .arg(setting::SlotValue(setting::kWebLink, i), Shown(slot.link, 120),
                                            address.error().Reason());
             }
         }
@@ -186,6 +206,9 @@ Result<OnlineImport> ReadOnlineImport(QByteArrayView bytes, const OnlineSettings
                 result.values.append({name, text});
         }
     }
+    // A NUL from the file (or a reason quoting it) would end the message where it stands.
+    for (QString& refused : result.refused)
+        refused.replace(QChar(0), QStringLiteral("\\0"));
     return result;
 }
 

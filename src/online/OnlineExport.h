@@ -21,9 +21,11 @@ inline const QString kExportKey = QStringLiteral("HKEY_CURRENT_USER\\Software\\C
 // webPath, webFile, webWidth, webHeight (as stored) and webLink (links[n]),
 // 32 lines, each ended by CR LF. Inside values a backslash is written as two
 // and a double quote as a backslash and the quote (control characters, which
-// the format cannot carry, as blanks).
+// the format cannot carry, as blanks). ASCII while every value is; otherwise
+// the same lines under "Windows Registry Editor Version 5.00", in UTF-16LE
+// with a byte order mark.
 QByteArray OnlineExportText(const OnlineSettings& stored, const std::array<QString, kOnlineSlots>& links);
-// Writes the export to file (replacing it only once it is complete).
+// Writes the export to file as WriteUserFile does (never over a FIFO or a folder).
 Result<> WriteOnlineExport(const QString& file, const QByteArray& text);
 
 // What an import takes and what it leaves.

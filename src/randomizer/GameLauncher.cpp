@@ -1,7 +1,6 @@
 #include "randomizer/GameLauncher.h"
 
 #include "app/FileAccess.h"
-#include "app/ShellWords.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -10,44 +9,75 @@
 
 namespace {
 
-// text without the first occurrence of word (nothing else touched).
-QString WithoutFirst(const QString& text, const QString& word, bool* found = nullptr)
+// arguments with the first occurrence of word taken out of the first argument
+// that holds it; an argument that was only the word goes.
+void TakeOutFirst(QStringList& arguments, const QString& word)
 {
-    const qsizetype at = text.indexOf(word, 0, Qt::CaseSensitive);
-    if (found)
-        *found = at >= 0;
-    return at < 0 ? text : text.left(at) + text.mid(at + word.size());
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const qsizetype at = arguments[i].indexOf(word, 0, Qt::CaseSensitive);
+        if (at < 0)
+            continue;
+        arguments[i].remove(at, word.size());
+        if (arguments[i].isEmpty())
+            arguments.removeAt(i);
+        return;
+    }
 }
 
-} // namespace
-
-QString ArgumentText(const QStringList& argumentsAfterProgram)
+// The prefix above the last "drive_c" component of path, or above a
+// "dosdevices/<letter>:" pair; "" when there is neither.
+QString PrefixInPath(const QString& path, bool byDrive)
 {
-    return argumentsAfterProgram.join(QLatin1Char(' '));
-}
-
-QString ForwardedArguments(const QString& argumentText)
-{
-    QString arguments = QLatin1Char(' ') + WithoutFirst(argumentText, QStringLiteral("-randomizer"));
-    return WithoutFirst(arguments, QStringLiteral("-skipupdate"));
-}
-
-QString WinePrefixOf(const QString& gameFolder)
-{
-    const QStringList components =
-        QDir::cleanPath(QFileInfo(gameFolder).absoluteFilePath()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    const QStringList components = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     for (qsizetype i = components.size() - 1; i > 0; --i) {
-        if (components[i].compare(QLatin1String("drive_c"), Qt::CaseInsensitive) == 0)
+        const bool found = byDrive
+                               ? components[i].compare(QLatin1String("drive_c"), Qt::CaseInsensitive) == 0
+                               : i + 1 < components.size() && components[i] == QLatin1String("dosdevices") &&
+                                     components[i + 1].size() == 2 && components[i + 1][0].isLetter() &&
+                                     components[i + 1][1] == QLatin1Char(':');
+        if (found)
             return QLatin1Char('/') + components.first(i).join(QLatin1Char('/'));
     }
     return QString();
 }
 
+} // namespace
+
+QStringList ForwardedArguments(const QStringList& argumentsAfterProgram)
+{
+    QStringList arguments = argumentsAfterProgram;
+    TakeOutFirst(arguments, QStringLiteral("-randomizer"));
+    TakeOutFirst(arguments, QStringLiteral("-skipupdate"));
+    return arguments;
+}
+
+QString WinePrefixOf(const QString& gameFolder)
+{
+    if (gameFolder.isEmpty())
+        return QString();
+    const QString absolute = QDir::cleanPath(QFileInfo(gameFolder).absoluteFilePath());
+    // Where the folder really is: dosdevices/c: leads into drive_c, and a
+    // symlinked prefix to the folder it stands for.
+    const QString resolved = QFileInfo(absolute).canonicalFilePath();
+    QString prefix = resolved.isEmpty() ? QString() : PrefixInPath(resolved, true);
+    if (prefix.isEmpty())
+        prefix = PrefixInPath(absolute, false);
+    if (prefix.isEmpty())
+        prefix = PrefixInPath(absolute, true);
+    const QString canonical = prefix.isEmpty() ? QString() : QFileInfo(prefix).canonicalFilePath();
+    return canonical.isEmpty() ? prefix : canonical;
+}
+
 WineLauncher::WineLauncher(QProcessEnvironment environment) : m_environment(std::move(environment)) {}
 
-Result<> WineLauncher::Start(const QString& gameFolder, const QString& forwardedArguments)
+Result<> WineLauncher::Start(const QString& gameFolder, const QStringList& forwardedArguments)
 {
-    const QString spelled = gameFolder.isEmpty() ? QString() : SpelledEntry(gameFolder, kLauncherName);
+    if (gameFolder.isEmpty())
+        return Fail(
+            QStringLiteral("Unable to start Paragon Chat: no game folder is set."), MessageIcon::Critical,
+            QStringLiteral("Set the game folder on the Settings tab of Lumivale (\"Game location:\"), "
+                           "or tick \"Autodetect path and size from Registry\" there."));
+    const QString spelled = SpelledEntry(gameFolder, kLauncherName);
     const QString launcher = spelled.isEmpty() ? QString() : QDir(gameFolder).filePath(spelled);
     if (launcher.isEmpty() || !QFileInfo(launcher).isFile())
         return Fail(QStringLiteral("Unable to locate Paragon Chat in this folder.\n") + gameFolder,
@@ -61,9 +91,7 @@ Result<> WineLauncher::Start(const QString& gameFolder, const QString& forwarded
             MessageIcon::Critical,
             QStringLiteral("Install Wine (the Debian package \"wine\") to start the game from Lumivale."));
 
-    // As a shell would split it; text a shell could not read is split at blanks.
-    QStringList arguments = SplitShellWords(forwardedArguments)
-                                .value_or(forwardedArguments.split(QLatin1Char(' '), Qt::SkipEmptyParts));
+    QStringList arguments = forwardedArguments;
     arguments.prepend(launcher);
     QProcessEnvironment environment = m_environment;
     if (const QString prefix = WinePrefixOf(gameFolder); !prefix.isEmpty())

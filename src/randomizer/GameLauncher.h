@@ -6,13 +6,11 @@
 #include <QString>
 #include <QStringList>
 
-// The argument text the launcher receives: the program's argument text with
-// its first "-randomizer" taken out and one blank put in front, then the first
-// "-skipupdate" (case-sensitive) taken out the same way. Nothing else changes;
-// blanks around what was taken out stay.
-QString ForwardedArguments(const QString& argumentText);
-// The program's argument text: its arguments after the program name, joined by blanks.
-QString ArgumentText(const QStringList& argumentsAfterProgram);
+// The arguments the launcher receives, as they came: the program's arguments
+// after its name with the first "-randomizer" taken out, then the first
+// "-skipupdate" (case-sensitive, also inside a longer word, as the command
+// line text is searched); an argument that was only the switch goes.
+QStringList ForwardedArguments(const QStringList& argumentsAfterProgram);
 
 inline const QString kLauncherName = QStringLiteral("paragonchat.exe");
 
@@ -23,22 +21,22 @@ class GameLauncher
 public:
     virtual ~GameLauncher() = default;
     // Fails with the message to show (stop icon) when it cannot be started.
-    virtual Result<> Start(const QString& gameFolder, const QString& forwardedArguments) = 0;
+    virtual Result<> Start(const QString& gameFolder, const QStringList& forwardedArguments) = 0;
 };
 
-// The Wine prefix that holds a game folder: the folder above its "drive_c"
-// component; "" when the game folder is not inside one.
+// The Wine prefix that holds a game folder, resolved after symlinks: the
+// folder above "drive_c" in the folder's real path, else above the
+// "dosdevices/<letter>:" it was reached through; "" when it is in no prefix.
 QString WinePrefixOf(const QString& gameFolder);
 
 // On Linux the launcher runs through "wine" from PATH, in the game folder,
 // with WINEPREFIX set to the prefix holding the game folder (else the one the
-// program inherited), and the forwarded text split into arguments as a shell
-// would.
+// program inherited), the forwarded arguments passed on as they are.
 class WineLauncher : public GameLauncher
 {
 public:
     explicit WineLauncher(QProcessEnvironment environment = QProcessEnvironment::systemEnvironment());
-    Result<> Start(const QString& gameFolder, const QString& forwardedArguments) override;
+    Result<> Start(const QString& gameFolder, const QStringList& forwardedArguments) override;
 
 private:
     QProcessEnvironment m_environment;

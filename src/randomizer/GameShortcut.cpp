@@ -1,11 +1,10 @@
 #include "randomizer/GameShortcut.h"
 
-#include "app/FileAccess.h"
-#include "app/GameFileWriter.h"
+#include "app/FileNames.h"
+#include "app/UserFile.h"
 #include "randomizer/GameLauncher.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 QString DesktopExecArgument(const QString& argument)
@@ -84,27 +83,28 @@ Result<QStringList> CreateGameShortcut(const Environment& environment, const QSt
     const QByteArray entry =
         GameShortcutEntry(environment.windowProgram,
                           ShortcutWinePrefix(gameFolder, qEnvironmentVariable("WINEPREFIX")), gameFolder);
-    const auto body = [&](QIODevice& out) { return WriteFully(out, entry.constData(), entry.size()); };
     if (environment.applicationsFolder.isEmpty() || !QDir().mkpath(environment.applicationsFolder))
         return Fail(
             QStringLiteral("The shortcut could not be written."), MessageIcon::Exclamation,
             QStringLiteral("There is no applications folder (%1).").arg(environment.applicationsFolder));
     QStringList written;
-    const Result<QString> menu = WriteFileAtomically(environment.applicationsFolder, kShortcutFileName, body);
-    if (!menu)
+    const QString menu = QDir(environment.applicationsFolder).filePath(kShortcutFileName);
+    if (const Result<> wrote = WriteUserFile(menu, entry); !wrote)
         return Fail(
-            Failure(menu.error())
-                .Retitle(QStringLiteral("The shortcut could not be written."), MessageIcon::Exclamation));
-    written << *menu;
+            Failure(wrote.error())
+                .Retitle(QStringLiteral("The shortcut %1 could not be written.").arg(DisplayFileName(menu)),
+                         MessageIcon::Exclamation));
+    written << menu;
     const QString desktop = environment.desktopFolder ? environment.desktopFolder() : QString();
     if (!desktop.isEmpty()) {
-        const Result<QString> copy = WriteFileAtomically(desktop, kShortcutFileName, body);
-        if (!copy)
-            return Fail(Failure(copy.error())
-                            .Retitle(QStringLiteral("The shortcut could not be put on the desktop."),
+        // Executable, so that file managers start it.
+        const QString copy = QDir(desktop).filePath(kShortcutFileName);
+        if (const Result<> wrote = WriteUserFile(copy, entry, true); !wrote)
+            return Fail(Failure(wrote.error())
+                            .Retitle(QStringLiteral("The shortcut could not be put on the desktop (%1).")
+                                         .arg(DisplayFileName(copy)),
                                      MessageIcon::Exclamation));
-        QFile::setPermissions(*copy, QFile::permissions(*copy) | QFile::ExeOwner | QFile::ExeUser);
-        written << *copy;
+        written << copy;
     }
     return written;
 }

@@ -72,7 +72,7 @@ RandomizerRunOutcome RunRandomizer(const Environment& environment, SettingsStore
     }
     if (request.launcher) {
         const Result<> started =
-            request.launcher->Start(request.gameFolder, ForwardedArguments(request.argumentText));
+            request.launcher->Start(request.gameFolder, ForwardedArguments(request.arguments));
         if (!started)
             outcome.launchFailure = started.error();
     }

@@ -28,7 +28,7 @@ struct RandomizerRunOutcome
 struct RandomizerRunRequest
 {
     QString gameFolder;
-    QString argumentText;             // the program's arguments after its name, joined by blanks
+    QStringList arguments;            // the program's arguments after its name
     bool noRepeat = false;            // "Show every picture once before repeating"
     GameLauncher* launcher = nullptr; // null: install only
 };

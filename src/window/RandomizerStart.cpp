@@ -26,7 +26,7 @@ bool RandomizerStart::Run(const QStringList& argumentsAfterProgram)
     // Random backgrounds, then the game's launcher, which is never waited for.
     RandomizerRunRequest request;
     request.gameFolder = GameSettings::Load(m_store, m_prefix).cohPath;
-    request.argumentText = ArgumentText(argumentsAfterProgram);
+    request.arguments = argumentsAfterProgram;
     request.noRepeat = RandomizerSettings::Load(m_store).randomNoRepeat;
     request.launcher = m_launcher;
     const RandomizerRunOutcome outcome = RunRandomizer(m_environment, m_store, request);

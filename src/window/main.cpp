@@ -29,6 +29,12 @@ public:
 
 int main(int argc, char* argv[])
 {
+    // The arguments as they came, before QApplication takes its own options
+    // (-reverse, -style ...) out of argv: the randomizer passes them all on.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumivale"));
     QApplication::setApplicationVersion(QStringLiteral(LUMIVALE_VERSION_TEXT));
@@ -38,11 +44,6 @@ int main(int argc, char* argv[])
     PrivateWorkFolder::RemoveStale(environment.workFolder);
     SettingsStore store(SettingsStore::DefaultFilePath());
     const WinePrefix prefix(WinePrefix::DefaultPath());
-
-    // The switch is looked for in the raw command line, before Qt takes its own options out.
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
 
     if (IsRandomizerCommandLine(arguments)) {
         MessageBoxHost host;

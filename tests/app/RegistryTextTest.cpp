@@ -116,7 +116,7 @@ TEST(RegistryTextTest, ReadsEditorExports)
               QString::fromUtf8("Ünïcödé"));
 }
 
-TEST(RegistryTextTest, MalformedLinesAreSkipped)
+TEST(RegistryTextTest, MalformedLinesAreSkippedAndListed)
 {
     const QByteArray text = QByteArrayLiteral("WINE REGISTRY Version 2\n"
                                               "\"BeforeAnyKey\"=\"x\"\n"
@@ -129,14 +129,27 @@ TEST(RegistryTextTest, MalformedLinesAreSkipped)
                                               "\"BigDword\"=dword:123456789\n"
                                               "\"BadHex\"=hex:1,zz\n"
                                               "garbage line\n"
+                                              "\"Swallows\"=\"a=hex\\\n"
+                                              "\"Next\"=\"read\"\n"
                                               "\"Ok\"=\"fine\"\n"
                                               "\"Ok\"=\"later wins\"\n");
-    const RegistryText reg = RegistryText::Parse(text);
-    EXPECT_FALSE(HasKey(reg, QStringLiteral("Unclosed\\Key")));
-    ASSERT_TRUE(HasKey(reg, QStringLiteral("Good")));
-    const RegistryKey* good = reg.FindKey(QStringLiteral("good"));
-    ASSERT_EQ(good->values.size(), 1);
-    EXPECT_EQ(reg.Value(QStringLiteral("Good"), QStringLiteral("ok")), QStringLiteral("later wins"));
+    // The same with CR line ends only.
+    for (const QByteArray& bytes : {text, QByteArray(text).replace('\n', '\r')}) {
+        const RegistryText reg = RegistryText::Parse(bytes);
+        EXPECT_FALSE(HasKey(reg, QStringLiteral("Unclosed\\Key")));
+        ASSERT_TRUE(HasKey(reg, QStringLiteral("Good")));
+        EXPECT_EQ(reg.FindKey(QStringLiteral("good"))->values.size(), 2);
+        EXPECT_EQ(reg.Value(QStringLiteral("Good"), QStringLiteral("ok")), QStringLiteral("later wins"));
+        EXPECT_EQ(reg.Value(QStringLiteral("Good"), QStringLiteral("next")), QStringLiteral("read"));
+        QList<int> numbers;
+        for (const RegistrySkippedLine& line : reg.Skipped())
+            numbers << line.number;
+        EXPECT_EQ(numbers, (QList<int>{2, 3, 4, 6, 7, 8, 9, 10, 11, 12}));
+        ASSERT_EQ(reg.Skipped().size(), 10);
+        EXPECT_EQ(reg.Skipped()[0].reason, QStringLiteral("a value before any [key] line"));
+        EXPECT_EQ(reg.Skipped()[2].reason, QStringLiteral("a value of a key that was not read"));
+        EXPECT_EQ(reg.Skipped()[9].text, QStringLiteral("\"Swallows\"=\"a=hex\\"));
+    }
 }
 
 // Random bytes and every truncation of a valid file: never a crash or a hang.

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <utility>
@@ -329,6 +330,44 @@ TEST_F(CliTest, PoolAddRandomizeAndShortcut)
           QStringList{QStringLiteral("pool"), QStringLiteral("remove")},
           QStringList{QStringLiteral("randomize")}, QStringList{QStringLiteral("shortcut")}})
         EXPECT_EQ(Cli(bad).exitCode, 2) << qPrintable(bad.join(u' '));
+}
+
+// A game folder reached through the prefix's dosdevices/c: runs in that prefix
+// (not the inherited one), and the launcher gets its arguments as they came.
+TEST_F(CliTest, RandomizeAndShortcutUseThePrefixOfTheGameFolder)
+{
+    const QString prefix = QFileInfo(m_dir.path()).canonicalFilePath() + QStringLiteral("/prefix");
+    ASSERT_TRUE(QDir().mkpath(prefix + QStringLiteral("/drive_c/Games/City of Heroes")));
+    ASSERT_TRUE(QDir().mkpath(prefix + QStringLiteral("/dosdevices")));
+    ASSERT_TRUE(QFile::link(QStringLiteral("../drive_c"), prefix + QStringLiteral("/dosdevices/c:")));
+    ASSERT_TRUE(WriteBytes(prefix + QStringLiteral("/drive_c/Games/City of Heroes/paragonchat.exe"), "MZ"));
+    ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("bin"))));
+    const QByteArray seen = Path(QStringLiteral("seen")).toUtf8();
+    ASSERT_TRUE(WriteScript(Path(QStringLiteral("bin/wine")),
+                            "{ echo \"$WINEPREFIX\"; for a in \"$@\"; do echo \"$a\"; done; } > \"" + seen +
+                                ".tmp\"\nmv \"" + seen + ".tmp\" \"" + seen + "\"\n"));
+    const QString game = prefix + QStringLiteral("/dosdevices/c:/Games/City of Heroes");
+    QProcessEnvironment environment = CliEnvironment(Path(QStringLiteral("bin")));
+    environment.remove(QStringLiteral("WINEPREFIX"));
+
+    ProcessResult r =
+        RunTool(QStringLiteral(LUMIVALE_BIN_DIR "/lumivale-cli"),
+                {QStringLiteral("randomize"), QStringLiteral("--game"), game, QStringLiteral("--"),
+                 QStringLiteral("-project"), QStringLiteral("x"), QStringLiteral("two words")},
+                60000, environment);
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    for (int i = 0; i < 100 && !QFileInfo::exists(QString::fromUtf8(seen)); ++i)
+        QThread::msleep(20);
+    EXPECT_EQ(ReadAll(QString::fromUtf8(seen)), (prefix + QLatin1Char('\n') + game +
+                                                 QStringLiteral("/paragonchat.exe\n-project\nx\ntwo words\n"))
+                                                    .toUtf8());
+
+    r = RunTool(QStringLiteral(LUMIVALE_BIN_DIR "/lumivale-cli"),
+                {QStringLiteral("shortcut"), QStringLiteral("--game"), game}, 60000, environment);
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(ReadAll(QString::fromUtf8(r.out.split('\n').first()))
+                    .contains("Exec=env WINEPREFIX=" + prefix.toUtf8() + ' '))
+        << r.out.constData();
 }
 
 } // namespace

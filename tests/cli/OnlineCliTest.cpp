@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -119,6 +120,13 @@ TEST_F(OnlineCliTest, ExportAndImportRoundTripAndRefusals)
     ProcessResult r = Cli({QStringLiteral("online"), QStringLiteral("export"), file});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(ReadAll(file).count("\r\n"), 32);
+    // A FIFO named as the export is left as it is.
+    const QString pipe = Path(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    r = Cli({QStringLiteral("online"), QStringLiteral("export"), pipe});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("It is a FIFO, not a regular file")) << r.err.constData();
+    EXPECT_FALSE(QFileInfo(pipe).isFile());
 
     r = Cli({QStringLiteral("online"), QStringLiteral("import"), file}, QStringLiteral("other"));
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();

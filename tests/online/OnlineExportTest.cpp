@@ -2,9 +2,14 @@
 
 #include "TestTools.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace {
 
@@ -18,7 +23,7 @@ OnlineSettings Assigned()
     sky.width = QStringLiteral(" 512");
     sky.height = QStringLiteral(" 256");
     OnlineSlotSettings& rock = settings.entries[4];
-    rock.name = QStringLiteral("Rock \"big\" \\ café (64x64)");
+    rock.name = QStringLiteral("Rock \"big\" \\ (64x64)");
     rock.path = QStringLiteral("texture_library/World");
     rock.file = QStringLiteral("rock");
     rock.width = QStringLiteral(" 64");
@@ -75,14 +80,71 @@ TEST_F(OnlineExportTest, ThirtyTwoLinesWithEscapedValues)
     EXPECT_EQ(lines[17], "\"webWidth2\"=\" 512\"\r");
     EXPECT_EQ(lines[18], "\"webHeight2\"=\" 256\"\r");
     EXPECT_EQ(lines[19], "\"webLink2\"=\"https://b.example/s.jpg?a=\\\"1\\\"\"\r");
-    EXPECT_EQ(lines[26], QStringLiteral("\"webName4\"=\"Rock \\\"big\\\" \\\\ café (64x64)\"\r").toUtf8());
+    EXPECT_EQ(lines[26], "\"webName4\"=\"Rock \\\"big\\\" \\\\ (64x64)\"\r");
 
-    // Written only once complete; an unwritable place is a failure with a reason.
-    ASSERT_TRUE(WriteOnlineExport(Path(kExportFileName), text));
-    EXPECT_EQ(ReadAll(Path(kExportFileName)), text);
-    const auto failed = WriteOnlineExport(Path(QStringLiteral("missing/folder/x.reg")), text);
-    ASSERT_FALSE(failed);
-    EXPECT_FALSE(failed.error().Reason().isEmpty());
+    // Beyond ASCII: the same lines under the version 5 header, in UTF-16LE with its mark.
+    OnlineSettings accented = Assigned();
+    accented.entries[4].name = QStringLiteral("Café crème ☃ (64x64)");
+    const QByteArray five = OnlineExportText(accented, Links());
+    ASSERT_TRUE(five.startsWith("\xFF\xFE"));
+    QStringDecoder utf16(QStringDecoder::Utf16LE);
+    const QString decoded = utf16.decode(five.sliced(2));
+    EXPECT_FALSE(utf16.hasError());
+    QString expected = QString::fromLatin1(text).replace(
+        QStringLiteral("REGEDIT4\r\n"), QStringLiteral("Windows Registry Editor Version 5.00\r\n"));
+    expected.replace(QStringLiteral("Rock \\\"big\\\" \\\\ (64x64)"), QStringLiteral("Café crème ☃ (64x64)"));
+    EXPECT_EQ(decoded, expected);
+    const auto back = ReadOnlineImport(five, {});
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(back->values.contains({QStringLiteral("webName4"), QStringLiteral("Café crème ☃ (64x64)")}));
+}
+
+// A file the user names is replaced only when it is a regular file: anything
+// else is left as it is, and a device is written into, with its own reason.
+TEST_F(OnlineExportTest, TargetsThatAreNoRegularFileAreNeverReplaced)
+{
+    const QByteArray text = OnlineExportText(Assigned(), Links());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pipe")).constData(), 0600), 0);
+    ASSERT_TRUE(QDir().mkpath(Path("folder")));
+    const bool haveNode =
+        ::mknod(QFile::encodeName(Path("full")).constData(), S_IFCHR | 0600, makedev(1, 7)) == 0;
+    const struct
+    {
+        QString target;
+        const char* reason;
+    } cases[] = {
+        {Path("pipe"), "It is a FIFO, not a regular file"},
+        {Path("folder"), "It is a folder, not a regular file"},
+        {haveNode ? Path("full") : QString(), "No space left on device"},
+        {QFileInfo::exists("/dev/full") ? QStringLiteral("/dev/full") : QString(), "No space left on device"},
+        {Path("missing/folder/x.reg"), "No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        if (c.target.isEmpty())
+            continue; // no device nodes here (not root, or no /dev/full)
+        struct stat before = {};
+        ::lstat(QFile::encodeName(c.target).constData(), &before);
+        const auto written = WriteOnlineExport(c.target, text);
+        ASSERT_FALSE(written) << qPrintable(c.target);
+        EXPECT_TRUE(written.error().Reason().startsWith(QLatin1String(c.reason)))
+            << qPrintable(c.target) << ": " << qPrintable(written.error().Reason());
+        struct stat after = {};
+        ::lstat(QFile::encodeName(c.target).constData(), &after);
+        EXPECT_EQ(after.st_mode, before.st_mode) << qPrintable(c.target);
+        EXPECT_EQ(after.st_ino, before.st_ino) << qPrintable(c.target);
+    }
+    EXPECT_EQ(QDir(Path(".")).entryList(QDir::Hidden | QDir::Files | QDir::System | QDir::NoDotAndDotDot),
+              (haveNode ? QStringList{"full", "pipe"} : QStringList{"pipe"}));
+
+    // A regular file is replaced whole, keeping its permissions; a symlink to one stays a link.
+    ASSERT_TRUE(WriteBytes(Path("old.reg"), "old"));
+    ASSERT_TRUE(QFile::setPermissions(Path("old.reg"), QFile::ReadOwner | QFile::WriteOwner));
+    ASSERT_TRUE(QFile::link(Path("old.reg"), Path("link.reg")));
+    ASSERT_TRUE(WriteOnlineExport(Path("link.reg"), text));
+    EXPECT_TRUE(QFileInfo(Path("link.reg")).isSymLink());
+    EXPECT_EQ(ReadAll(Path("old.reg")), text);
+    EXPECT_EQ(QFile::permissions(Path("old.reg")),
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
 }
 
 TEST_F(OnlineExportTest, ImportTakesBackWhatTheExportWrote)
@@ -166,6 +228,38 @@ TEST_F(OnlineExportTest, HostileFilesAreRefusedValueByValue)
     EXPECT_FALSE(ReadOnlineImport(QByteArray("\x89PNG\r\n\x1a\n", 8), {}));
     SettingsStore store(Path(QStringLiteral("config/Lumivale.ini")));
     EXPECT_FALSE(ImportOnlineFile(Path(QStringLiteral("missing.reg")), store));
+}
+
+TEST_F(OnlineExportTest, ImportNamesEveryLineItDoesNotTake)
+{
+    const QByteArray file = QByteArray("REGEDIT4\r\n"
+                                       "\"webName0\"=\"before\"\r\n"
+                                       "[HKEY_CURRENT_USER\\Software\\CohLumivale]\r\n"
+                                       "\"webName1\"=bogus\r\n"
+                                       "\"webLink1\"=\"http://a=hex/x\\\r\n"
+                                       "\"webLink2\"=\"http://b.example/t.png\"\r\n"
+                                       "\"webLink3\"=\"http://a") +
+                            '\0' + QByteArray("b\"\r\n");
+    const char* const reports[] = {
+        "Line 2 was ignored (a value before any [key] line): \"webName0\"=\"before\"",
+        "Line 4 was ignored (not a line that can be read): \"webName1\"=bogus",
+        "Line 5 was ignored (not a line that can be read): \"webLink1\"=\"http://a=hex/x\\",
+        // A NUL does not cut the message short.
+        "webLink3 (\"http://a\\0b\") was refused: ",
+    };
+    // The same with CR line ends only.
+    for (const QByteArray& bytes : {file, QByteArray(file).replace("\r\n", "\r")}) {
+        const auto import = ReadOnlineImport(bytes, {});
+        ASSERT_TRUE(import);
+        EXPECT_EQ(import->values,
+                  (QList<QPair<QString, QString>>{
+                      {QStringLiteral("webLink2"), QStringLiteral("http://b.example/t.png")}}));
+        ASSERT_EQ(import->refused.size(), 4) << qPrintable(import->refused.join(u'\n'));
+        for (int i = 0; i < 4; ++i)
+            EXPECT_TRUE(import->refused[i].startsWith(QString::fromUtf8(reports[i])))
+                << qPrintable(import->refused[i]);
+        EXPECT_GT(import->refused[3].size(), qsizetype(qstrlen(reports[3])));
+    }
 }
 
 } // namespace

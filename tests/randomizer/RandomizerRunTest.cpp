@@ -17,20 +17,25 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/stat.h>
 
 namespace {
 
-TEST(ForwardedArgumentsTest, SwitchesAreTakenOutAsWritten)
+TEST(ForwardedArgumentsTest, SwitchesAreTakenOutAndBoundariesKept)
 {
-    EXPECT_EQ(ForwardedArguments(QStringLiteral("-randomizer -project x")), QStringLiteral("  -project x"));
-    EXPECT_EQ(ForwardedArguments(QStringLiteral("-randomizer -skipupdate")).trimmed(), QString());
-    EXPECT_EQ(ForwardedArguments(QStringLiteral("-randomizer -skipupdate")), QStringLiteral("  "));
-    // Only the first of each, case-sensitive, also inside a word.
-    EXPECT_EQ(ForwardedArguments(QStringLiteral("a -randomizer b -randomizer -SkipUpdate")),
-              QStringLiteral(" a  b -randomizer -SkipUpdate"));
-    EXPECT_EQ(ForwardedArguments(QStringLiteral("x-randomizerx")), QStringLiteral(" xx"));
-    EXPECT_EQ(ArgumentText({QStringLiteral("-randomizer"), QStringLiteral("-project"), QStringLiteral("x")}),
-              QStringLiteral("-randomizer -project x"));
+    const struct
+    {
+        QStringList given, forwarded;
+    } cases[] = {
+        {{"-randomizer", "-project", "x"}, {"-project", "x"}},
+        {{"-randomizer", "-skipupdate"}, {}},
+        {{"-randomizer", "two words", ""}, {"two words", ""}},
+        // Only the first of each, case-sensitive, also inside a word.
+        {{"a", "-randomizer", "b", "-randomizer", "-SkipUpdate"}, {"a", "b", "-randomizer", "-SkipUpdate"}},
+        {{"x-randomizerx", "-skipupdate-skipupdate"}, {"xx", "-skipupdate"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ForwardedArguments(c.given), c.forwarded) << qPrintable(c.given.join(u'|'));
 }
 
 class RandomizerRunTest : public ::testing::Test
@@ -61,11 +66,11 @@ protected:
                        QStringLiteral(".texture"));
     }
     RandomizerRunOutcome Run(GameLauncher* launcher = nullptr, bool noRepeat = false,
-                             const QString& arguments = QStringLiteral("-randomizer"))
+                             const QStringList& arguments = {QStringLiteral("-randomizer")})
     {
         RandomizerRunRequest request;
         request.gameFolder = m_game;
-        request.argumentText = arguments;
+        request.arguments = arguments;
         request.noRepeat = noRepeat;
         request.launcher = launcher;
         return RunRandomizer(m_environment, m_store, request);
@@ -189,7 +194,7 @@ TEST_F(LauncherTest, StartsParagonChatThroughWineWithoutWaiting)
     QElapsedTimer timer;
     timer.start();
     const RandomizerRunOutcome outcome =
-        Run(&launcher, false, QStringLiteral("-randomizer -project \"x y\" -skipupdate"));
+        Run(&launcher, false, {"-randomizer", "-project", "x y", "-skipupdate"});
     EXPECT_LT(timer.elapsed(), 2000);
     EXPECT_FALSE(outcome.launchFailure);
     const QList<QByteArray> seen = WaitFor(Path("seen")).split('\n');
@@ -210,6 +215,12 @@ TEST_F(LauncherTest, StartsParagonChatThroughWineWithoutWaiting)
 TEST_F(LauncherTest, MissingLauncherOrWineIsToldWithTheStopIcon)
 {
     WineLauncher launcher(m_path);
+    const Result<> noFolder = launcher.Start(QString(), {});
+    ASSERT_FALSE(noFolder);
+    EXPECT_EQ(noFolder.error().Headline().text,
+              QStringLiteral("Unable to start Paragon Chat: no game folder is set."));
+    EXPECT_TRUE(noFolder.error().Reason().contains(QStringLiteral("Settings tab")));
+
     RandomizerRunOutcome outcome = Run(&launcher);
     ASSERT_TRUE(outcome.launchFailure);
     EXPECT_EQ(outcome.launchFailure->Headline().text,
@@ -226,12 +237,35 @@ TEST_F(LauncherTest, MissingLauncherOrWineIsToldWithTheStopIcon)
     EXPECT_EQ(outcome.launchFailure->Headline().icon, MessageIcon::Critical);
 }
 
-TEST(WinePrefixTest, ThePrefixIsTheFolderAboveDriveC)
+// The prefix of the folder as it is on disk, however it was reached; the
+// shortcut names the same one the launcher uses.
+TEST(WinePrefixTest, ThePrefixIsFoundAfterSymlinksAndThroughDosdevices)
 {
-    EXPECT_EQ(WinePrefixOf(QStringLiteral("/home/u/games/coh/drive_c/Games/City of Heroes")),
-              QStringLiteral("/home/u/games/coh"));
-    EXPECT_EQ(WinePrefixOf(QStringLiteral("/home/u/.wine/Drive_C/CoH")), QStringLiteral("/home/u/.wine"));
-    EXPECT_EQ(WinePrefixOf(QStringLiteral("/opt/coh")), QString());
+    QTemporaryDir dir;
+    const QString real = QFileInfo(dir.path()).canonicalFilePath() + QStringLiteral("/real");
+    ASSERT_TRUE(QDir().mkpath(real + QStringLiteral("/drive_c/Games/City of Heroes")));
+    ASSERT_TRUE(QDir().mkpath(real + QStringLiteral("/dosdevices")));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("elsewhere/COH"))));
+    ASSERT_TRUE(QFile::link(QStringLiteral("../drive_c"), real + QStringLiteral("/dosdevices/c:")));
+    ASSERT_TRUE(
+        QFile::link(dir.filePath(QStringLiteral("elsewhere")), real + QStringLiteral("/dosdevices/d:")));
+    ASSERT_TRUE(QFile::link(real, dir.filePath(QStringLiteral("linked"))));
+    const struct
+    {
+        QString game, prefix;
+    } cases[] = {
+        {real + QStringLiteral("/dosdevices/c:/Games/City of Heroes"), real},
+        {dir.filePath(QStringLiteral("linked/dosdevices/c:/Games/City of Heroes")), real},
+        {dir.filePath(QStringLiteral("linked/drive_c/Games/City of Heroes")), real},
+        {real + QStringLiteral("/dosdevices/d:/COH"), real},
+        // Folders that do not exist (yet) go by their spelling.
+        {QStringLiteral("/home/u/.wine/Drive_C/CoH"), QStringLiteral("/home/u/.wine")},
+        {QStringLiteral("/opt/coh"), QString()},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WinePrefixOf(c.game), c.prefix) << qPrintable(c.game);
+        EXPECT_EQ(ShortcutWinePrefix(c.game, QString()), c.prefix) << qPrintable(c.game);
+    }
 }
 
 TEST(GameShortcutTest, EntryQuotesByTheDesktopRulesAndValidates)
@@ -262,6 +296,20 @@ TEST(GameShortcutTest, EntryQuotesByTheDesktopRulesAndValidates)
          "\" \"" + environment.windowProgram + "\" -randomizer\n")
             .toUtf8()))
         << entry.constData();
+
+    // A FIFO where the entry goes is left as it is.
+    Environment fifo = environment;
+    fifo.applicationsFolder = dir.filePath(QStringLiteral("fifo"));
+    ASSERT_TRUE(QDir().mkpath(fifo.applicationsFolder));
+    const QByteArray node = QFile::encodeName(fifo.applicationsFolder + QLatin1Char('/') + kShortcutFileName);
+    ASSERT_EQ(::mkfifo(node.constData(), 0600), 0);
+    const Result<QStringList> refused = CreateGameShortcut(fifo, game);
+    ASSERT_FALSE(refused);
+    EXPECT_TRUE(refused.error().Reason().startsWith(QLatin1String("It is a FIFO")))
+        << qPrintable(refused.error().Text());
+    struct stat info = {};
+    EXPECT_TRUE(::lstat(node.constData(), &info) == 0 && S_ISFIFO(info.st_mode));
+
     if (QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate")).isEmpty())
         GTEST_SKIP() << "desktop-file-validate is not installed";
     const ProcessResult validated = RunTool(QStringLiteral("desktop-file-validate"), {written->at(0)});

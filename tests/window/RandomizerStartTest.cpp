@@ -2,6 +2,7 @@
 
 #include "LoopbackServer.h"
 #include "RecordingBusyHost.h"
+#include "TestTools.h"
 #include "app/GameSettings.h"
 #include "app/Startup.h"
 #include "online/OnlineSettings.h"
@@ -11,7 +12,9 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -156,6 +159,47 @@ TEST_F(RandomizerStartTest, ThirtySecondsWithoutDataEndWithoutRecordingTheDate)
     EXPECT_FALSE(QFileInfo::exists(Texture()));
     EXPECT_TRUE(WorkFiles().isEmpty()) << qPrintable(WorkFiles().join(QLatin1Char(' ')));
     EXPECT_TRUE(m_host.Messages().isEmpty());
+}
+
+// The window program's randomizer start passes on every argument as it came,
+// Qt's own options (-reverse) too; with no game folder it says where to set one.
+TEST_F(RandomizerStartTest, ArgumentsReachTheLauncherAsTheyCame)
+{
+    const QString game = Path(QStringLiteral("game"));
+    ASSERT_TRUE(QDir().mkpath(game));
+    ASSERT_TRUE(WriteBytes(game + QStringLiteral("/paragonchat.exe"), "MZ"));
+    ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("bin"))));
+    const QByteArray seen = Path(QStringLiteral("seen")).toUtf8();
+    ASSERT_TRUE(WriteScript(Path(QStringLiteral("bin/wine")), "for a in \"$@\"; do echo \"$a\"; done > \"" +
+                                                                  seen + ".tmp\"\nmv \"" + seen +
+                                                                  ".tmp\" \"" + seen + "\"\n"));
+    SettingsStore store(Path(QStringLiteral("config/Lumivale/Lumivale.ini")));
+    ASSERT_TRUE(store.Write(setting::kCohPath, game));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), Path(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), Path(QStringLiteral("cache")));
+    environment.insert(QStringLiteral("PATH"),
+                       Path(QStringLiteral("bin")) + QStringLiteral(":/usr/bin:/bin"));
+    QProcess p;
+    p.setProcessEnvironment(environment);
+    p.start(QStringLiteral(LUMIVALE_BIN_DIR "/lumivale"),
+            {QStringLiteral("-randomizer"), QStringLiteral("-reverse"), QStringLiteral("two words")});
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+    for (int i = 0; i < 100 && !QFileInfo::exists(QString::fromUtf8(seen)); ++i)
+        QThread::msleep(20);
+    EXPECT_EQ(ReadAll(QString::fromUtf8(seen)), game.toUtf8() + "/paragonchat.exe\n-reverse\ntwo words\n");
+
+    SettingsStore none(Path(QStringLiteral("none/Lumivale.ini")));
+    const Environment testEnvironment = TestEnvironment();
+    const WinePrefix prefix(Path(QStringLiteral("no-prefix")));
+    WineLauncher launcher;
+    RandomizerStart run(none, testEnvironment, prefix, m_host, &launcher);
+    EXPECT_FALSE(run.Run({QStringLiteral("-randomizer")}));
+    ASSERT_EQ(m_host.Messages().size(), 1);
+    EXPECT_EQ(m_host.Messages()[0].text,
+              QStringLiteral("Unable to start Paragon Chat: no game folder is set."));
+    EXPECT_TRUE(m_host.Messages()[0].detail.contains(QStringLiteral("Settings tab")));
 }
 
 } // namespace
