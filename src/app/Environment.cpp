@@ -81,7 +81,7 @@ QString PluginFolder()
     // Beside the executable in the build tree, lib/lumivale once installed.
     const QString executableFolder = ExecutableFolder();
     if (!executableFolder.isEmpty() &&
-        QFileInfo::exists(executableFolder + QStringLiteral("/lumivale-waplugin.so")))
+        QFileInfo::exists(executableFolder + QStringLiteral("/lumivale-sound-decoder.so")))
         return executableFolder;
     return QStringLiteral(LUMIVALE_INSTALL_PLUGINDIR);
 }

@@ -1,7 +1,7 @@
 #include "music/SoundConversion.h"
 
-#include "music/clsEncoderOGG.h"
-#include "music/clsWinampPlugin.h"
+#include "music/OggVorbisEncoder.h"
+#include "music/SoundDecoder.h"
 
 #include <algorithm>
 #include <array>
@@ -15,16 +15,20 @@
 
 namespace {
 
-// Progress is reported after this many chunks.
+// Frames in one chunk from the decoder to the encoder.
+constexpr qint64 kChunkFrames = 4096;
+// Progress is reported after this many chunks (about 4.6 s of CD sound).
 constexpr int kChunksPerReport = 50;
-// Chunks decoded ahead of the encoder (about 6.5 s of CD sound): enough to
-// ride out the decoding thread being scheduled out on a busy machine.
-constexpr std::size_t kChunksAhead = 128;
+// Chunks decoded ahead of the encoder (about 6 s of CD sound): enough to ride
+// out the decoding thread being scheduled out on a busy machine.
+constexpr std::size_t kChunksAhead = 64;
+// The unit of the progress range: 9000 bytes of PCM.
+constexpr qint64 kProgressUnitBytes = 9000;
 
 struct Chunk
 {
-    std::array<char, kChunkBytes> bytes;
-    qint32 length = 0;
+    std::array<qint16, 2 * kChunkFrames> samples;
+    qint64 frames = 0;
     qint64 readBytes = 0;
 };
 
@@ -104,34 +108,35 @@ Result<> ConvertSoundFile(const QString& pluginFolder, const QString& source, co
 {
     if (cancel)
         return Fail(Failure::Cancelled());
-    clsWinampPlugin decoder;
-    if (decoder.Init(pluginFolder, 0) <= 0)
-        return Fail(Because(decoder.LastError().isEmpty() ? QStringLiteral("No sound input plugins found.")
-                                                          : decoder.LastError()));
-    if (!decoder.OpenFile(source))
-        return Fail(Because(decoder.LastError()));
-    clsEncoderOGG encoder([serialDraw] { return serialDraw; });
+    Result<std::unique_ptr<SoundDecoder>> loaded = LoadSoundDecoder(pluginFolder);
+    if (!loaded)
+        return Fail(loaded.error());
+    SoundDecoder& decoder = **loaded;
+    if (!decoder.Open(source))
+        return Fail(Because(decoder.ErrorText()));
+    OggVorbisEncoder encoder([serialDraw] { return serialDraw; });
     if (!encoder.InitEncoder())
         return Fail(
             Failure(encoder.InitFailure())
                 .Retitle(QStringLiteral("Unable to initialize OGG encoder."), MessageIcon::Exclamation));
-    if (Result<> started = encoder.InitStream(decoder.SampleRate(), qint16(decoder.Channels()), output);
-        !started) {
-        decoder.CloseFile();
+    const int channels = decoder.Channels();
+    const qint64 frameBytes = 2 * qint64(channels);
+    if (Result<> started = encoder.InitStream(decoder.SampleRate(), qint16(channels), output); !started)
         return started;
-    }
-    progress.totalBytes = decoder.TotalBytes();
+    progress.totalBytes = decoder.EstimatedFrames() * frameBytes;
 
     ChunkQueue queue;
     std::thread decoding([&] {
+        qint64 readBytes = 0;
         for (;;) {
             Chunk* c = queue.TakeFree();
             if (!c)
                 return;
-            c->length = cancel ? 0 : decoder.ConvertChunk(c->bytes.data());
-            c->readBytes = decoder.ReadBytes();
+            c->frames = cancel ? 0 : decoder.Read(c->samples.data(), kChunkFrames);
+            readBytes += c->frames * frameBytes;
+            c->readBytes = readBytes;
             queue.PushFull(c);
-            if (c->length <= 0)
+            if (c->frames <= 0)
                 return;
         }
     });
@@ -141,15 +146,14 @@ Result<> ConvertSoundFile(const QString& pluginFolder, const QString& source, co
     int count = 0;
     for (;;) {
         Chunk* c = queue.TakeFull();
-        const qint32 n = c->length;
+        const qint64 frames = c->frames;
         progress.readBytes.store(c->readBytes, std::memory_order_relaxed);
-        if (n > 0) {
-            qint32 used = 0;
-            encoder.EncodeStream(c->bytes.data(), n, used);
+        if (frames > 0) {
+            encoder.Encode(c->samples.data(), qint32(frames));
             any = true;
         }
         queue.GiveBack(c);
-        if (n <= 0)
+        if (frames <= 0)
             break;
         if (cancel) {
             cancelled = true;
@@ -166,8 +170,8 @@ Result<> ConvertSoundFile(const QString& pluginFolder, const QString& source, co
     queue.Stop();
     decoding.join();
 
-    const QString decodeError = decoder.LastError();
-    decoder.CloseFile();
+    const QString decodeError = decoder.ErrorText();
+    decoder.Close();
     // The file is completed also after a cancel (short, but whole).
     const Result<> closed = encoder.CloseStream();
     if (cancelled || cancel)
@@ -239,9 +243,10 @@ void ConvertSounds(BusyScope& busy, QList<SoundConversion>& conversions, int par
             finished += over ? 1 : 0;
             if (totals[i] < 0)
                 continue;
-            const qint64 total = totals[i] / kChunkBytes;
+            const qint64 total = totals[i] / kProgressUnitBytes;
             units += total;
-            done += over ? total : std::min(p.readBytes.load(std::memory_order_relaxed) / kChunkBytes, total);
+            done += over ? total
+                         : std::min(p.readBytes.load(std::memory_order_relaxed) / kProgressUnitBytes, total);
         }
         if (finished == n)
             break;

@@ -20,10 +20,11 @@ struct ConversionProgress
 
 // Decodes source and encodes it to output as Ogg Vorbis, on the calling
 // thread and without a busy host (the decoding runs ahead on a second
-// thread), with the sound plug-in of pluginFolder. serialDraw is the uniform number in [0, 1) the stream's
-// serial number comes from. Stops when cancel is set (the output is still completed, short). onChunks runs on
-// this thread after every 50th chunk. Failures hold the reason only (callers retitle them); a cancel is
-// Failure::Cancelled().
+// thread), with the sound decoder module in pluginFolder. serialDraw is the
+// uniform number in [0, 1) the stream's serial number comes from. Stops when
+// cancel is set (the output is still completed, short). onChunks runs on this
+// thread after every 50th chunk. Failures hold the reason only (callers
+// retitle them); a cancel is Failure::Cancelled().
 Result<> ConvertSoundFile(const QString& pluginFolder, const QString& source, const QString& output,
                           double serialDraw, const std::atomic<bool>& cancel, ConversionProgress& progress,
                           const std::function<void()>& onChunks = {});
@@ -31,7 +32,7 @@ Result<> ConvertSoundFile(const QString& pluginFolder, const QString& source, co
 // One conversion of a batch.
 struct SoundConversion
 {
-    QString pluginFolder;
+    QString pluginFolder; // holds the sound decoder module
     QString source;
     QString output;
     double serialDraw = 0;

@@ -28,7 +28,7 @@ TEST(EnvironmentTest, FoldersFollowTheEnvironmentAndTheBuildTree)
     EXPECT_EQ(QFileInfo(DataFolder()).canonicalFilePath(),
               QFileInfo(QStringLiteral(LUMIVALE_BIN_DIR)).canonicalFilePath());
     // So is the plug-in folder, once the sound plug-in module is built there.
-    if (QFileInfo::exists(QStringLiteral(LUMIVALE_BIN_DIR "/lumivale-waplugin.so"))) {
+    if (QFileInfo::exists(QStringLiteral(LUMIVALE_BIN_DIR "/lumivale-sound-decoder.so"))) {
         EXPECT_EQ(QFileInfo(PluginFolder()).canonicalFilePath(),
                   QFileInfo(QStringLiteral(LUMIVALE_BIN_DIR)).canonicalFilePath());
     }

@@ -1,163 +1,80 @@
 #include "SoundTools.h"
-#include "music/clsWinampPlugin.h"
+#include "app/FileNames.h"
+#include "music/SoundConversion.h"
+#include "music/SoundDecoder.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
-// A plug-in host with a stream of the given shape; Read hands out `delivers`
-// bytes of PCM in all, whatever the length it reports.
-class FakeHost : public SoundPluginHost
-{
-public:
-    qint32 plugins = 3;
-    qint32 rate = 44100;
-    qint32 channels = 2;
-    qint32 lengthMs = 180000;
-    qint64 delivers = 0;
-    int reads = 0;
-    qint32 seekedTo = -1;
-
-    qint32 Initialise(quintptr, const QString&) override { return plugins; }
-    void CleanUp() override {}
-    qint32 OpenStream(const QString&) override { return m_open = true; }
-    void CloseStream() override { m_open = false; }
-    qint32 Read(char* buffer, qint32 count) override
-    {
-        ++reads;
-        const qint32 n = qint32(std::min<qint64>(count, delivers - m_given));
-        std::fill_n(buffer, n, '\x11');
-        m_given += n;
-        return n;
-    }
-    qint32 GetBufferSize() override { return 9000; }
-    qint32 GetSampleRate() override { return m_open ? rate : 0; }
-    qint32 GetChannels() override { return m_open ? channels : 0; }
-    qint32 GetTrackTotalTime() override { return m_open ? lengthMs : 0; }
-    qint32 GetPluginCount() override { return plugins; }
-    void Seek(qint32 ms, qint32) override { seekedTo = ms; }
-    QString LastError() const override { return QString(); }
-
-private:
-    bool m_open = false;
-    qint64 m_given = 0;
-};
-
-struct Decoder
-{
-    FakeHost* host;
-    std::unique_ptr<clsWinampPlugin> plugin;
-};
-
-Decoder Make()
-{
-    auto host = std::make_unique<FakeHost>();
-    FakeHost* raw = host.get();
-    return {raw, std::make_unique<clsWinampPlugin>(std::move(host))};
-}
-
-TEST(clsWinampPlugin, EstimatesTheLengthFromTheStreamAndItsName)
-{
-    Decoder d = Make();
-    EXPECT_FALSE(d.plugin->OpenFile("song.mp3")); // not initialised: no plug-ins
-    ASSERT_EQ(d.plugin->Init(QStringLiteral("/program"), 0), 3);
-    EXPECT_EQ(d.plugin->SampleRate(), 0);
-    EXPECT_EQ(d.plugin->TrackCurrentTime(), 0);
-
-    ASSERT_TRUE(d.plugin->OpenFile("song.mp3"));
-    EXPECT_EQ(d.plugin->TotalBytes(), 31752000);
-    EXPECT_EQ(d.plugin->ReadBytes(), 0);
-    // The same stream in a file named in upper-case M4A: 9000 bytes less.
-    ASSERT_TRUE(d.plugin->OpenFile("song.M4A"));
-    EXPECT_EQ(d.plugin->TotalBytes(), 31743000);
-
-    d.plugin->TrackSeek(1000);
-    EXPECT_EQ(d.host->seekedTo, 1000);
-    EXPECT_EQ(d.plugin->ReadBytes(), 176400);
-    EXPECT_EQ(d.plugin->TrackCurrentTime(), 1000);
-    EXPECT_EQ(d.plugin->TrackTotalTime(), 180000);
-
-    d.plugin->CloseFile();
-    EXPECT_EQ(d.plugin->SampleRate(), 0);
-    EXPECT_EQ(d.plugin->Channels(), 0);
-    EXPECT_EQ(d.plugin->TrackTotalTime(), 0);
-    EXPECT_EQ(d.plugin->TrackCurrentTime(), 0);
-    char buffer[kChunkBytes];
-    EXPECT_EQ(d.plugin->ConvertChunk(buffer), 0);
-
-    d.host->plugins = 0;
-    d.plugin->Init(QString(), 0);
-    EXPECT_FALSE(d.plugin->OpenFile("song.mp3"));
-}
-
-TEST(clsWinampPlugin, ReadsToTheEndOfTheStreamWhateverTheEstimate)
-{
-    // The container guesses 1 s; the stream holds 1.5 s.
-    Decoder d = Make();
-    d.host->lengthMs = 1000;
-    d.host->delivers = 264600;
-    d.plugin->Init(QString(), 0);
-    ASSERT_TRUE(d.plugin->OpenFile("raw.aac"));
-    EXPECT_EQ(d.plugin->TotalBytes(), 176400);
-    char buffer[kChunkBytes];
-    qint64 got = 0;
-    while (const qint32 n = d.plugin->ConvertChunk(buffer)) {
-        got += n;
-        EXPECT_LE(d.plugin->ReadBytes(), d.plugin->TotalBytes());
-    }
-    EXPECT_EQ(got, 264600);
-    EXPECT_EQ(d.plugin->ReadBytes(), 264600);
-    EXPECT_EQ(d.plugin->TotalBytes(), 264600);
-
-    // An m4a whose estimate comes out below nothing still yields its sound.
-    Decoder tiny = Make();
-    tiny.host->lengthMs = 40;
-    tiny.host->delivers = 7056;
-    tiny.plugin->Init(QString(), 0);
-    ASSERT_TRUE(tiny.plugin->OpenFile("blip.m4a"));
-    EXPECT_LT(tiny.plugin->TotalBytes(), 0);
-    EXPECT_EQ(tiny.plugin->ConvertChunk(buffer), 7056);
-    EXPECT_EQ(tiny.plugin->ConvertChunk(buffer), 0);
-}
-
-// The decoders come from a plug-in module: a folder without it gives no
-// decoders and a reason, never a crash.
-TEST(SoundPluginModule, MissingModuleGivesNoDecodersAndSaysWhy)
+// A folder without the module gives no decoder and a reason, never a crash.
+TEST(SoundDecoderModule, MissingModuleIsAFailureThatNamesIt)
 {
     QTemporaryDir empty;
-    clsWinampPlugin plugin;
-    EXPECT_EQ(plugin.Init(empty.path(), 0), 0);
-    EXPECT_TRUE(plugin.LastError().contains(QStringLiteral("lumivale-waplugin.so")))
-        << qPrintable(plugin.LastError());
-    EXPECT_FALSE(plugin.OpenFile(QStringLiteral(LUMIVALE_TEST_DATA "/nothing.mp3")));
-    EXPECT_EQ(plugin.ConvertChunk(nullptr), 0);
+    const auto decoder = LoadSoundDecoder(empty.path());
+    ASSERT_FALSE(decoder.has_value());
+    EXPECT_TRUE(decoder.error().Reason().contains(QStringLiteral("lumivale-sound-decoder.so")))
+        << qPrintable(decoder.error().Reason());
+    EXPECT_FALSE(LoadSoundDecoder(QString()).has_value());
+}
+
+// FFmpeg comes only with the module: neither the programs nor the logic that
+// links the music library (this test program) needs it to start.
+TEST(SoundDecoderModule, OnlyTheModuleLinksFfmpeg)
+{
+    const auto links = [](const QString& binary) {
+        const ProcessResult r = RunTool(QStringLiteral("ldd"), {binary});
+        EXPECT_EQ(r.exitCode, 0) << qPrintable(binary);
+        return r.out.contains("libavcodec") || r.out.contains("libavformat");
+    };
+    EXPECT_TRUE(links(QStringLiteral(LUMIVALE_BIN_DIR "/lumivale-sound-decoder.so")));
+    EXPECT_FALSE(links(QStringLiteral("/proc/self/exe")));
+    for (const char* program : {"/lumivale", "/lumivale-cli"}) {
+        const QString path = QStringLiteral(LUMIVALE_BIN_DIR) + QLatin1String(program);
+        if (QFile::exists(path)) {
+            EXPECT_FALSE(links(path)) << program;
+        }
+    }
 }
 
 class FfmpegDecoderTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_GT(m_decoder.Init(QStringLiteral(LUMIVALE_BIN_DIR), 0), 0); }
+    void SetUp() override
+    {
+        auto loaded = LoadSoundDecoder(QStringLiteral(LUMIVALE_BIN_DIR));
+        ASSERT_TRUE(loaded.has_value()) << qPrintable(loaded.error().Reason());
+        m_decoder = std::move(*loaded);
+    }
     QString Path(const QString& name) const { return m_dir.filePath(name); }
 
-    // Decodes the whole file; the PCM bytes, or -1 when it does not open.
+    // Decodes the whole file in reads of odd sizes; the PCM bytes, or -1 when
+    // it does not open.
     qint64 DecodeAll(const QString& path)
     {
-        if (!m_decoder.OpenFile(path))
+        if (!m_decoder->Open(path))
             return -1;
-        char buffer[kChunkBytes];
-        qint64 total = 0;
-        while (const qint32 n = m_decoder.ConvertChunk(buffer)) {
-            EXPECT_EQ(n % (2 * m_decoder.Channels()), 0);
-            total += n;
+        std::vector<qint16> samples(2 * 5000);
+        qint64 frames = 0;
+        for (qint64 ask = 1;; ask = ask * 7 % 4999 + 1) {
+            const qint64 n = m_decoder->Read(samples.data(), ask);
+            EXPECT_LE(n, ask);
+            if (n == 0)
+                break;
+            frames += n;
         }
-        return total;
+        return frames * 2 * m_decoder->Channels();
     }
 
     QTemporaryDir m_dir;
-    clsWinampPlugin m_decoder;
+    std::unique_ptr<SoundDecoder> m_decoder;
 };
 
 TEST_F(FfmpegDecoderTest, EveryDialogFormatDecodesByContentNotByName)
@@ -183,13 +100,13 @@ TEST_F(FfmpegDecoderTest, EveryDialogFormatDecodesByContentNotByName)
     for (const Case& c : cases) {
         const QString path = Path(QString::fromLatin1(c.name));
         ASSERT_TRUE(MakeSound(path, 1.0, c.rate, c.channels, c.output)) << c.name;
-        ASSERT_TRUE(m_decoder.OpenFile(path)) << c.name << qPrintable(m_decoder.LastError());
-        EXPECT_EQ(m_decoder.SampleRate(), c.rate) << c.name;
-        EXPECT_EQ(m_decoder.Channels(), c.channels) << c.name;
+        ASSERT_TRUE(m_decoder->Open(path)) << c.name << qPrintable(m_decoder->ErrorText());
+        EXPECT_EQ(m_decoder->SampleRate(), c.rate) << c.name;
+        EXPECT_EQ(m_decoder->Channels(), c.channels) << c.name;
+        EXPECT_NEAR(double(m_decoder->EstimatedFrames()) / c.rate, 1.0, 0.1) << c.name;
         const qint64 bytes = DecodeAll(path);
         const double seconds = double(bytes) / (2.0 * c.channels * c.rate);
         EXPECT_NEAR(seconds, 1.0, 0.05) << c.name;
-        EXPECT_EQ(m_decoder.ReadBytes(), bytes) << c.name;
     }
 }
 
@@ -197,9 +114,9 @@ TEST_F(FfmpegDecoderTest, SurroundMixesToStereoAndGuessedLengthsDecodeWhole)
 {
     ASSERT_TRUE(
         MakeSound(Path("surround.wav"), 1.0, 48000, 6, {"-c:a", "pcm_s16le", "-channel_layout", "5.1"}));
-    ASSERT_TRUE(m_decoder.OpenFile(Path("surround.wav")));
-    EXPECT_EQ(m_decoder.Channels(), 2);
-    EXPECT_EQ(m_decoder.SampleRate(), 48000);
+    ASSERT_TRUE(m_decoder->Open(Path("surround.wav")));
+    EXPECT_EQ(m_decoder->Channels(), 2);
+    EXPECT_EQ(m_decoder->SampleRate(), 48000);
     EXPECT_EQ(DecodeAll(Path("surround.wav")), 48000 * 4);
 
     // A VBR MP3 without a length header and a raw AAC stream: their
@@ -221,12 +138,16 @@ TEST_F(FfmpegDecoderTest, BrokenSourcesAreRefusedOrCutWithoutACrash)
     ASSERT_TRUE(WriteBytes(Path("noise.mp3"), noise));
     ASSERT_TRUE(WriteBytes(Path("empty.mp3"), QByteArray()));
     ASSERT_TRUE(QDir().mkdir(Path("folder.mp3")));
-    EXPECT_FALSE(m_decoder.OpenFile(Path("noise.mp3")));
-    EXPECT_FALSE(m_decoder.OpenFile(Path("empty.mp3")));
-    EXPECT_FALSE(m_decoder.OpenFile(Path("folder.mp3")));
-    EXPECT_EQ(m_decoder.LastError(), "The path names a folder, not a file.");
-    EXPECT_FALSE(m_decoder.OpenFile(Path("missing.mp3")));
-    EXPECT_FALSE(m_decoder.LastError().isEmpty());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("fifo.mp3")).constData(), 0600), 0);
+    EXPECT_FALSE(m_decoder->Open(Path("noise.mp3")));
+    EXPECT_FALSE(m_decoder->Open(Path("empty.mp3")));
+    EXPECT_FALSE(m_decoder->Open(Path("fifo.mp3"))); // refused without waiting for a writer
+    EXPECT_FALSE(m_decoder->Open(Path("folder.mp3")));
+    EXPECT_EQ(m_decoder->ErrorText(), "The path names a folder, not a file.");
+    EXPECT_FALSE(m_decoder->Open(Path("missing.mp3")));
+    EXPECT_EQ(m_decoder->ErrorText(), "No such file or directory");
+    EXPECT_EQ(m_decoder->SampleRate(), 0);
+    EXPECT_EQ(m_decoder->Read(nullptr, 10), 0);
 
     // A truncated MP3 gives what it holds.
     ASSERT_TRUE(MakeSound(Path("whole.mp3"), 4.0, 44100, 2, {"-c:a", "libmp3lame"}));
@@ -234,7 +155,27 @@ TEST_F(FfmpegDecoderTest, BrokenSourcesAreRefusedOrCutWithoutACrash)
     ASSERT_TRUE(WriteBytes(Path("half.mp3"), whole.left(whole.size() / 2 + 77)));
     const double seconds = double(DecodeAll(Path("half.mp3"))) / (4.0 * 44100);
     EXPECT_NEAR(seconds, 2.0, 0.1);
-    EXPECT_TRUE(m_decoder.LastError().isEmpty());
+    EXPECT_TRUE(m_decoder->ErrorText().isEmpty());
+}
+
+// A name that is not UTF-8 (a Latin-1 "café.mp3") opens and converts: the
+// file is opened by its bytes.
+TEST_F(FfmpegDecoderTest, ANameThatIsNotUtf8Converts)
+{
+    ASSERT_TRUE(MakeSound(Path("cafe.mp3"), 1.0, 44100, 2, {"-c:a", "libmp3lame"}));
+    const QByteArray bytes = QFile::encodeName(m_dir.path()) + "/caf\xe9.mp3";
+    ASSERT_EQ(::link(QFile::encodeName(Path("cafe.mp3")).constData(), bytes.constData()), 0);
+    const QString name = FileNameFromBytes(bytes);
+    ASSERT_TRUE(m_decoder->Open(name)) << qPrintable(m_decoder->ErrorText());
+    m_decoder->Close();
+
+    std::atomic<bool> cancel{false};
+    ConversionProgress progress;
+    const Result<> converted =
+        ConvertSoundFile(QStringLiteral(LUMIVALE_BIN_DIR), name, Path("out.ogg"), 0.5, cancel, progress);
+    ASSERT_TRUE(converted.has_value()) << qPrintable(converted.error().Text());
+    EXPECT_EQ(CheckConverted(Path("out.ogg"), Path("cafe.mp3")), QString());
+    EXPECT_NEAR(double(progress.readBytes), 44100 * 4, 44100 * 4 * 0.05);
 }
 
 } // namespace

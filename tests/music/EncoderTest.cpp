@@ -1,59 +1,27 @@
 #include "SoundTools.h"
-#include "music/clsDLL.h"
-#include "music/clsEncoderOGG.h"
+#include "music/OggVorbisEncoder.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <unistd.h>
+#include <vector>
 
 namespace {
 
-TEST(clsDLL, CallsExportsByNameWithTypedArguments)
-{
-    clsDLL missing;
-    EXPECT_FALSE(missing.LoadDLL(QStringLiteral("libno-such-library.so.9")));
-    EXPECT_EQ(missing.ModuleHandle(), nullptr);
-    EXPECT_FALSE(missing.CallFunc<int()>("getpid").has_value());
-
-    clsDLL libm;
-    ASSERT_TRUE(libm.LoadDLL(QStringLiteral("libm.so.6")));
-    EXPECT_NE(libm.ModuleHandle(), nullptr);
-    EXPECT_FALSE(libm.IsCDECL);
-    // One array argument stands for its elements, the first element first: 2 * 3 + 4.
-    const std::array<double, 3> arguments = {2.0, 3.0, 4.0};
-    EXPECT_EQ(libm.CallFunc<double(double, double, double)>("fma", arguments).value(), 10.0);
-    EXPECT_EQ(libm.CallFunc<double(double, double, double)>("fma", 4.0, 3.0, 2.0).value(), 14.0);
-    // Floats go as floats.
-    EXPECT_EQ(libm.CallFunc<float(float)>("fabsf", -0.4f).value(), 0.4f);
-
-    clsDLL libc;
-    ASSERT_TRUE(libc.LoadDLL(QStringLiteral("libc.so.6")));
-    EXPECT_EQ(libc.CallFunc<int()>("getpid").value(), ::getpid());
-    const Result<int> absent = libc.CallFunc<int()>("no_such_export");
-    ASSERT_FALSE(absent.has_value());
-    EXPECT_EQ(absent.error().Headline().text, "Export function not found in DLL!");
-    EXPECT_EQ(absent.error().Reason(), "no_such_export");
-
-    libc.UnloadDLL();
-    EXPECT_EQ(libc.ModuleHandle(), nullptr);
-}
-
-TEST(clsEncoderOGG, SplitsSamplesIntoChannelsAsFloats)
+TEST(OggVorbisEncoder, SplitsSamplesIntoChannelsAsFloats)
 {
     // L0, R0, L1, R1.
     const qint16 stereo[] = {-32768, 32767, 16384, -1};
     float left[2] = {}, right[2] = {};
     float* channels[] = {left, right};
-    SplitSamples(reinterpret_cast<const char*>(stereo), 4, 2, channels);
+    SplitSamples(stereo, 2, 2, channels);
     EXPECT_EQ(left[0], -1.0f);
     EXPECT_EQ(left[1], 0.5f);
     EXPECT_EQ(right[0], 32767.0f / 32768.0f);
     EXPECT_EQ(right[1], -1.0f / 32768.0f);
 
-    // The samples are little-endian whatever the machine.
-    const char mono[] = {'\x00', '\x80', '\x01', '\x00', '\xff', '\x7f'};
+    const qint16 mono[] = {-32768, 1, 32767};
     float out[3] = {};
     float* one[] = {out};
     SplitSamples(mono, 3, 1, one);
@@ -66,33 +34,28 @@ class EncoderTest : public ::testing::Test
 {
 protected:
     QString Path(const QString& name) const { return m_dir.filePath(name); }
-    // A second of a stereo tone as 16-bit PCM.
-    static QByteArray Tone(int rate, int channels, double seconds)
+    // A tone as interleaved 16-bit samples.
+    static std::vector<qint16> Tone(int rate, int channels, double seconds)
     {
-        QByteArray pcm;
+        std::vector<qint16> pcm;
         const int frames = int(rate * seconds);
         for (int f = 0; f < frames; ++f) {
-            for (int c = 0; c < channels; ++c) {
-                const qint16 s = qint16(12000 * std::sin(2 * M_PI * (440 + 220 * c) * f / rate));
-                pcm.append(reinterpret_cast<const char*>(&s), 2);
-            }
+            for (int c = 0; c < channels; ++c)
+                pcm.push_back(qint16(12000 * std::sin(2 * M_PI * (440 + 220 * c) * f / rate)));
         }
         return pcm;
     }
-    // Feeds pcm in chunks of 9000 bytes, as the conversion does.
-    static void Feed(clsEncoderOGG& encoder, const QByteArray& pcm)
+    // Feeds pcm in chunks of 4096 frames, as the conversion does.
+    static void Feed(OggVorbisEncoder& encoder, const std::vector<qint16>& pcm, int channels)
     {
-        for (qsizetype at = 0; at < pcm.size(); at += 9000) {
-            qint32 used = 0;
-            const qint32 n = qint32(std::min<qsizetype>(9000, pcm.size() - at));
-            EXPECT_TRUE(encoder.EncodeStream(pcm.constData() + at, n, used));
-            EXPECT_EQ(used, n);
-        }
+        const qint32 frames = qint32(pcm.size()) / channels;
+        for (qint32 at = 0; at < frames; at += 4096)
+            EXPECT_TRUE(encoder.Encode(pcm.data() + std::size_t(at * channels), std::min(4096, frames - at)));
     }
 
     QTemporaryDir m_dir;
     double m_draw = 0.123456;
-    clsEncoderOGG m_encoder{[this] { return m_draw; }};
+    OggVorbisEncoder m_encoder{[this] { return m_draw; }};
 };
 
 TEST_F(EncoderTest, RefusesWhatItCannotEncodeBeforeMakingAFile)
@@ -105,18 +68,17 @@ TEST_F(EncoderTest, RefusesWhatItCannotEncodeBeforeMakingAFile)
     EXPECT_TRUE(QDir(m_dir.path()).isEmpty());
     EXPECT_FALSE(m_encoder.InitStream(44100, 2, Path("no/such/folder.ogg")).has_value());
 
-    qint32 used = 77;
-    EXPECT_FALSE(m_encoder.EncodeStream("abcd", 4, used)); // no stream
+    const qint16 frame[2] = {1, 2};
+    EXPECT_FALSE(m_encoder.Encode(frame, 1)); // no stream
     ASSERT_TRUE(m_encoder.InitStream(44100, 2, Path("short.ogg")).has_value());
-    EXPECT_FALSE(m_encoder.EncodeStream("ab", 2, used));
-    EXPECT_EQ(used, 77);
+    EXPECT_FALSE(m_encoder.Encode(frame, 0));
     EXPECT_TRUE(m_encoder.CloseStream().has_value());
     EXPECT_FALSE(m_encoder.CloseStream().has_value()); // nothing open any more
 
     // A missing library is named; nothing else is loaded from it.
-    clsEncoderOGG broken([] { return 0.0; }, EncoderLibraries{QStringLiteral("libogg.so.0"),
-                                                              QStringLiteral("libvorbis-missing.so.0"),
-                                                              QStringLiteral("libvorbisenc.so.2")});
+    OggVorbisEncoder broken([] { return 0.0; }, EncoderLibraries{QStringLiteral("libogg.so.0"),
+                                                                 QStringLiteral("libvorbis-missing.so.0"),
+                                                                 QStringLiteral("libvorbisenc.so.2")});
     EXPECT_FALSE(broken.InitEncoder());
     EXPECT_TRUE(broken.InitFailure().Reason().contains("libvorbis-missing.so.0"));
     EXPECT_FALSE(broken.InitStream(44100, 2, Path("never.ogg")).has_value());
@@ -127,11 +89,11 @@ TEST_F(EncoderTest, FilesInARowAreCompleteWithTheirOwnSerialsAndHeaderPages)
 {
     ASSERT_TRUE(m_encoder.InitEncoder());
     ASSERT_TRUE(m_encoder.InitStream(44100, 2, Path("first.ogg")).has_value());
-    Feed(m_encoder, Tone(44100, 2, 1.0));
+    Feed(m_encoder, Tone(44100, 2, 1.0), 2);
     m_draw = 0.5;
     // Opening the next stream completes the first.
     ASSERT_TRUE(m_encoder.InitStream(22050, 1, Path("second.ogg")).has_value());
-    Feed(m_encoder, Tone(22050, 1, 0.5));
+    Feed(m_encoder, Tone(22050, 1, 0.5), 1);
     ASSERT_TRUE(m_encoder.CloseStream().has_value());
     m_draw = 0.999999;
     // A stream with no audio at all is still a whole file.
@@ -183,14 +145,13 @@ TEST_F(EncoderTest, AFileThatCannotBeWrittenFailsTheStream)
     // Every write to /dev/full fails for want of space.
     ASSERT_TRUE(m_encoder.InitStream(44100, 2, QStringLiteral("/dev/full")).has_value());
     // Noise: pages fill at once.
-    QByteArray pcm(44100 * 4 * 2, '\0');
+    std::vector<qint16> pcm(2 * 4096 * 22); // 2 s of stereo, whole chunks
     quint32 state = 1;
-    for (char& byte : pcm)
-        byte = char((state = state * 1664525u + 1013904223u) >> 24);
-    qint32 used = 0;
+    for (qint16& sample : pcm)
+        sample = qint16((state = state * 1664525u + 1013904223u) >> 16);
     bool refused = false;
-    for (qsizetype at = 0; at < pcm.size() && !refused; at += 9000)
-        refused = !m_encoder.EncodeStream(pcm.constData() + at, 9000, used);
+    for (std::size_t at = 0; at < pcm.size() && !refused; at += 2 * 4096)
+        refused = !m_encoder.Encode(pcm.data() + at, 4096);
     EXPECT_TRUE(refused);
     ASSERT_TRUE(m_encoder.StreamFailure().has_value());
     const Result<> closed = m_encoder.CloseStream();

@@ -4,8 +4,8 @@
 #include "app/ui/Named.h"
 #include "controls/XPFrame.h"
 #include "music/MusicSave.h"
-#include "music/clsEncoderOGG.h"
-#include "music/clsWinampPlugin.h"
+#include "music/OggVorbisEncoder.h"
+#include "music/SoundDecoder.h"
 
 #include <QCheckBox>
 #include <QFileInfo>
@@ -196,14 +196,16 @@ bool MusicTab::MakeReady()
 {
     if (m_ready)
         return true;
-    if (!m_decoder)
-        m_decoder = std::make_unique<clsWinampPlugin>();
-    if (m_decoder->Init(m_environment.pluginFolder, quintptr(window()->effectiveWinId())) <= 0) {
-        m_host.ShowMessage(kNoPluginsMessage, MessageIcon::Exclamation);
-        return false;
+    if (!m_decoder) {
+        Result<std::unique_ptr<SoundDecoder>> loaded = LoadSoundDecoder(m_environment.pluginFolder);
+        if (!loaded) {
+            m_host.ShowMessage(kNoPluginsMessage, MessageIcon::Exclamation);
+            return false;
+        }
+        m_decoder = std::move(*loaded);
     }
     if (!m_encoder)
-        m_encoder = std::make_unique<clsEncoderOGG>(m_environment.random);
+        m_encoder = std::make_unique<OggVorbisEncoder>(m_environment.random);
     if (!m_encoder->InitEncoder()) {
         m_host.ShowMessage(
             Message{kEncoderMessage, MessageIcon::Exclamation, m_encoder->InitFailure().Reason()});
@@ -224,12 +226,12 @@ void MusicTab::Browse()
     const QString chosen = m_openFile ? m_openFile(this, request) : QString();
     if (chosen.isEmpty())
         return;
-    if (m_decoder->OpenFile(chosen)) {
-        m_decoder->CloseFile();
+    if (m_decoder->Open(chosen)) {
+        m_decoder->Close();
         m_fileTag = chosen;
         sndFile->setText(chosen);
     } else {
-        m_host.ShowMessage(Message{NoDecoderMessage(), MessageIcon::Exclamation, m_decoder->LastError()});
+        m_host.ShowMessage(Message{NoDecoderMessage(), MessageIcon::Exclamation, m_decoder->ErrorText()});
     }
     WriteLastSoundDir(m_store, ReturnPath(chosen));
     emit enabledStateChanged();

@@ -16,8 +16,8 @@ class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class XPFrame;
-class clsEncoderOGG;
-class clsWinampPlugin;
+class OggVorbisEncoder;
+class SoundDecoder;
 
 // What the Music tab reads from the rest of the window.
 struct MusicContext
@@ -87,8 +87,8 @@ private:
     const Environment& m_environment;
     MusicContext m_context;
     OpenFileFunction m_openFile;
-    std::unique_ptr<clsWinampPlugin> m_decoder;
-    std::unique_ptr<clsEncoderOGG> m_encoder;
+    std::unique_ptr<SoundDecoder> m_decoder;
+    std::unique_ptr<OggVorbisEncoder> m_encoder;
     bool m_ready = false;
     QString m_fileTag;
 };

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/Failure.h"
-#include "music/clsDLL.h"
 
 #include <QFile>
+#include <QLibrary>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -20,27 +20,28 @@ struct EncoderLibraries
 // The quality of every stream: variable bit rate, no bit-rate limits.
 inline constexpr float kVorbisQuality = 0.4f;
 
-// Interleaved signed 16-bit little-endian PCM split into one float buffer per
-// channel, each sample s as s / 32768 (-32768 is -1.0 exactly). bytes holds
-// n samples of all channels together; channels is 1 or 2; each out[c] takes
-// n / channels values.
-void SplitSamples(const char* bytes, int n, int channels, float* const* out);
+// Interleaved signed 16-bit samples split into one float buffer per channel,
+// each sample s as s / 32768 (-32768 is -1.0 exactly). samples holds frames
+// frames of channels (1 or 2) values; each out[c] takes frames values.
+void SplitSamples(const qint16* samples, int frames, int channels, float* const* out);
 
 // Turns interleaved signed 16-bit PCM, mono or stereo, into an Ogg Vorbis file:
 // libvorbis analyses and encodes, libogg frames the packets into pages, and the
-// encoder writes the pages itself. One stream, that is one file, at a time:
-// InitEncoder once, then per file InitStream, any number of EncodeStream, and
+// encoder writes the pages itself. The libraries are opened by name when the
+// encoder is made ready, so their absence is a failure the user is told about,
+// never a program that does not start. One stream, that is one file, at a
+// time: InitEncoder once, then per file InitStream, any number of Encode, and
 // CloseStream. Every write to the file is checked: a stream whose file could
 // not be written completely ends in a failure, never in a short file that
 // looks done. Not thread-safe; each thread that encodes has its own encoder.
-class clsEncoderOGG
+class OggVorbisEncoder
 {
 public:
     // random gives a fresh uniform number in [0, 1) for each stream's serial number.
-    explicit clsEncoderOGG(std::function<double()> random, EncoderLibraries libraries = {});
-    ~clsEncoderOGG();
-    clsEncoderOGG(const clsEncoderOGG&) = delete;
-    clsEncoderOGG& operator=(const clsEncoderOGG&) = delete;
+    explicit OggVorbisEncoder(std::function<double()> random, EncoderLibraries libraries = {});
+    ~OggVorbisEncoder();
+    OggVorbisEncoder(const OggVorbisEncoder&) = delete;
+    OggVorbisEncoder& operator=(const OggVorbisEncoder&) = delete;
 
     // Loads the three libraries (each attempted whatever the others give) and
     // binds every export the encoder calls. False when a library or an export
@@ -55,10 +56,10 @@ public:
     // or 2, SampleRate at least 1 and output not empty. The three headers go
     // out on pages of their own, so the audio starts on a fresh page.
     Result<> InitStream(qint32 SampleRate, qint16 Channels, const QString& output);
-    // Encodes one chunk of interleaved 16-bit samples (whole frames). False,
-    // with buffer_used untouched, when no stream is open, the chunk is shorter
-    // than 4 bytes, or the stream already failed (StreamFailure says why).
-    bool EncodeStream(const char* buffer_ptr, qint32 buffer_len, qint32& buffer_used);
+    // Encodes frames frames of interleaved samples (Channels() values each).
+    // False when no stream is open, there is no frame, or the stream failed
+    // (StreamFailure says why).
+    bool Encode(const qint16* samples, qint32 frames);
     // Ends the stream and completes the file; the file is closed and the
     // library state released also when writing failed.
     Result<> CloseStream();
@@ -83,9 +84,9 @@ private:
 
     std::function<double()> m_random;
     EncoderLibraries m_libraries;
-    clsDLL m_ogg;
-    clsDLL m_vorbis;
-    clsDLL m_vorbisenc;
+    QLibrary m_ogg;
+    QLibrary m_vorbis;
+    QLibrary m_vorbisenc;
     std::unique_ptr<Api> m_api;
     Failure m_initFailure;
     std::unique_ptr<State> m_state;

@@ -1,4 +1,4 @@
-#include "music/clsEncoderOGG.h"
+#include "music/OggVorbisEncoder.h"
 
 #include "app/FileAccess.h"
 
@@ -9,7 +9,7 @@
 
 // The headers give the types and signatures only; the functions come from the
 // libraries opened at run time.
-struct clsEncoderOGG::Api
+struct OggVorbisEncoder::Api
 {
     decltype(&::vorbis_info_init) vorbis_info_init = nullptr;
     decltype(&::vorbis_info_clear) vorbis_info_clear = nullptr;
@@ -35,7 +35,7 @@ struct clsEncoderOGG::Api
 
 // The library state of one stream, zero-filled (a zero vorbis_comment is an
 // empty one: the file carries only the vendor string libvorbis writes).
-struct clsEncoderOGG::State
+struct OggVorbisEncoder::State
 {
     ogg_stream_state stream{};
     ogg_packet packet{};
@@ -47,16 +47,13 @@ struct clsEncoderOGG::State
 
 namespace {
 
+// The export as a typed function pointer; a missing one is named in missing.
 template <typename Pointer>
-bool Bind(const clsDLL& library, const char* name, Pointer& out, QStringList& missing)
+void Bind(QLibrary& library, const char* name, Pointer& out, QStringList& missing)
 {
-    const auto function = library.Function<std::remove_pointer_t<Pointer>>(name);
-    if (!function) {
+    out = reinterpret_cast<Pointer>(library.resolve(name));
+    if (!out)
         missing << QString::fromLatin1(name);
-        return false;
-    }
-    out = *function;
-    return true;
 }
 
 Failure EncoderFailure(const QString& reason)
@@ -66,37 +63,33 @@ Failure EncoderFailure(const QString& reason)
 
 } // namespace
 
-void SplitSamples(const char* bytes, int n, int channels, float* const* out)
+void SplitSamples(const qint16* samples, int frames, int channels, float* const* out)
 {
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes);
-    const auto sample = [b](int i) {
-        return float(qint16(quint16(b[2 * i] | (b[2 * i + 1] << 8)))) / 32768.0f;
-    };
     if (channels == 1) {
-        for (int i = 0; i < n; ++i)
-            out[0][i] = sample(i);
+        for (int i = 0; i < frames; ++i)
+            out[0][i] = float(samples[i]) / 32768.0f;
         return;
     }
     float* left = out[0];
     float* right = out[1];
-    for (int i = 0; i < n / 2; ++i) {
-        left[i] = sample(2 * i);
-        right[i] = sample(2 * i + 1);
+    for (int i = 0; i < frames; ++i) {
+        left[i] = float(samples[2 * i]) / 32768.0f;
+        right[i] = float(samples[2 * i + 1]) / 32768.0f;
     }
 }
 
-clsEncoderOGG::clsEncoderOGG(std::function<double()> random, EncoderLibraries libraries)
+OggVorbisEncoder::OggVorbisEncoder(std::function<double()> random, EncoderLibraries libraries)
     : m_random(std::move(random)), m_libraries(std::move(libraries))
 {
 }
 
-clsEncoderOGG::~clsEncoderOGG()
+OggVorbisEncoder::~OggVorbisEncoder()
 {
     if (StreamOpen())
         CloseStream();
 }
 
-bool clsEncoderOGG::InitEncoder()
+bool OggVorbisEncoder::InitEncoder()
 {
     if (StreamOpen())
         CloseStream();
@@ -107,9 +100,10 @@ bool clsEncoderOGG::InitEncoder()
     for (auto [library, name] :
          {std::pair{&m_ogg, &m_libraries.ogg}, std::pair{&m_vorbis, &m_libraries.vorbis},
           std::pair{&m_vorbisenc, &m_libraries.vorbisenc}}) {
-        if (!library->LoadDLL(*name))
+        // Never unloaded: another thread's encoder may be using the same library.
+        library->setFileName(*name);
+        if (!library->load())
             missing << *name;
-        library->IsCDECL = true;
     }
     if (!missing.isEmpty()) {
         m_initFailure =
@@ -139,14 +133,15 @@ bool clsEncoderOGG::InitEncoder()
     Bind(m_ogg, "ogg_stream_flush", a.ogg_stream_flush, missing);
     Bind(m_ogg, "ogg_stream_clear", a.ogg_stream_clear, missing);
     if (!missing.isEmpty()) {
-        m_initFailure = clsDLL::ExportMissing(qPrintable(missing.join(QStringLiteral(", "))));
+        m_initFailure = EncoderFailure(QStringLiteral("Missing function in the Ogg Vorbis libraries: %1")
+                                           .arg(missing.join(QStringLiteral(", "))));
         return false;
     }
     m_api = std::move(api);
     return true;
 }
 
-Result<> clsEncoderOGG::InitStream(qint32 SampleRate, qint16 Channels, const QString& output)
+Result<> OggVorbisEncoder::InitStream(qint32 SampleRate, qint16 Channels, const QString& output)
 {
     if (!m_api)
         return Fail(EncoderFailure(QStringLiteral("The Ogg Vorbis libraries are not loaded.")));
@@ -218,23 +213,20 @@ Result<> clsEncoderOGG::InitStream(qint32 SampleRate, qint16 Channels, const QSt
     return {};
 }
 
-bool clsEncoderOGG::EncodeStream(const char* buffer_ptr, qint32 buffer_len, qint32& buffer_used)
+bool OggVorbisEncoder::Encode(const qint16* samples, qint32 frames)
 {
-    if (!m_api || !StreamOpen() || buffer_len < 4 || !buffer_ptr || m_streamFailure)
+    if (!m_api || !StreamOpen() || frames < 1 || !samples || m_streamFailure)
         return false;
-    const int n = buffer_len / 2;
-    const int frames = n / m_channels;
     float** p = m_api->vorbis_analysis_buffer(&m_state->dsp, frames);
     if (!p)
         return false;
-    SplitSamples(buffer_ptr, frames * m_channels, m_channels, p);
+    SplitSamples(samples, frames, m_channels, p);
     m_api->vorbis_analysis_wrote(&m_state->dsp, frames);
     EncodeBlocks();
-    buffer_used = buffer_len;
     return !m_streamFailure;
 }
 
-Result<> clsEncoderOGG::CloseStream()
+Result<> OggVorbisEncoder::CloseStream()
 {
     if (!m_api || !StreamOpen())
         return Fail(EncoderFailure(QStringLiteral("No stream is open.")));
@@ -263,7 +255,7 @@ Result<> clsEncoderOGG::CloseStream()
     return {};
 }
 
-bool clsEncoderOGG::WritePages(bool flush)
+bool OggVorbisEncoder::WritePages(bool flush)
 {
     ogg_page page{};
     for (;;) {
@@ -280,7 +272,7 @@ bool clsEncoderOGG::WritePages(bool flush)
     }
 }
 
-bool clsEncoderOGG::EncodeBlocks()
+bool OggVorbisEncoder::EncodeBlocks()
 {
     State& s = *m_state;
     const Api& a = *m_api;
@@ -298,7 +290,7 @@ bool clsEncoderOGG::EncodeBlocks()
     return true;
 }
 
-bool clsEncoderOGG::WriteBytes(const unsigned char* data, long size)
+bool OggVorbisEncoder::WriteBytes(const unsigned char* data, long size)
 {
     if (m_streamFailure)
         return false;
@@ -310,13 +302,13 @@ bool clsEncoderOGG::WriteBytes(const unsigned char* data, long size)
     return true;
 }
 
-void clsEncoderOGG::StreamFailed(Failure failure)
+void OggVorbisEncoder::StreamFailed(Failure failure)
 {
     if (!m_streamFailure)
         m_streamFailure = std::move(failure);
 }
 
-void clsEncoderOGG::ReleaseState()
+void OggVorbisEncoder::ReleaseState()
 {
     m_state.reset();
 }
