@@ -1,6 +1,8 @@
 #include "app/GameFileWriter.h"
 
+#include "app/BusyHost.h"
 #include "app/FileAccess.h"
+#include "app/FileNames.h"
 #include "app/Sha256.h"
 
 #include <QDir>
@@ -9,11 +11,17 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <limits>
+#include <map>
+#include <mutex>
 #include <optional>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -82,7 +90,7 @@ Result<QString> Resolve(const QString& root, const QString& relative, bool creat
         const QString spelled = SpelledEntry(current, components[i]);
         const QString next = current + QLatin1Char('/') + (spelled.isEmpty() ? components[i] : spelled);
         struct stat info = {};
-        if (::lstat(QFile::encodeName(next).constData(), &info) != 0) {
+        if (::lstat(FileNameToBytes(next).constData(), &info) != 0) {
             if (!createFolders)
                 return Fail(Refused(QStringLiteral("The folder %1 does not exist.").arg(next)));
             if (!QDir().mkdir(next) && !QFileInfo(next).isDir())
@@ -206,66 +214,96 @@ private:
     Sha256 m_hash;
 };
 
-// The atomic write; with hash, also the SHA-256 of what was written.
-Result<QString> WriteAtomically(const QString& root, const QString& relative, const WriteBody& body,
-                                QByteArray* hash, bool sync)
+// A new file written completely beside its target under a temporary name,
+// not yet in place.
+struct StagedFile
+{
+    QString target;
+    QByteArray temporary;
+    QByteArray hash; // SHA-256 of the contents, when asked for
+};
+
+void Discard(const StagedFile& staged)
+{
+    ::unlink(staged.temporary.constData());
+}
+
+Result<StagedFile> Stage(const QString& root, const QString& relative, const WriteBody& body, bool hashing,
+                         bool sync)
 {
     auto resolved = ResolveWriteTarget(root, relative);
     if (!resolved)
-        return resolved;
-    const QString target = *resolved;
-    const QFileInfo targetInfo(target);
+        return Fail(resolved.error());
+    StagedFile staged;
+    staged.target = *resolved;
+    const QFileInfo targetInfo(staged.target);
     const QString folder = targetInfo.path();
     const QString name = targetInfo.fileName();
     RemoveStaleTemporaries(folder, name);
 
-    const QString temporary = QStringLiteral("%1/.%2.lumivale-%3-%4.tmp")
-                                  .arg(folder, name)
-                                  .arg(qint64(::getpid()))
-                                  .arg(NextSequence());
-    const QByteArray temporaryName = QFile::encodeName(temporary);
+    staged.temporary = FileNameToBytes(QStringLiteral("%1/.%2.lumivale-%3-%4.tmp")
+                                           .arg(folder, name)
+                                           .arg(qint64(::getpid()))
+                                           .arg(NextSequence()));
     // The previous file's permissions carry over; a new file gets the usual ones.
     struct stat old = {};
-    const bool replacing = ::lstat(QFile::encodeName(target).constData(), &old) == 0 && S_ISREG(old.st_mode);
-    const int fd = ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+    const bool replacing =
+        ::lstat(FileNameToBytes(staged.target).constData(), &old) == 0 && S_ISREG(old.st_mode);
+    const int fd = ::open(staged.temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                           replacing ? (old.st_mode & 07777) : 0666);
     if (fd < 0)
         return Fail(Refused(SystemErrorText(errno)));
 
-    const auto discard = [&](Failure failure) -> Result<QString> {
-        ::unlink(temporaryName.constData());
+    const auto discard = [&](Failure failure) -> Result<StagedFile> {
+        Discard(staged);
         return Fail(std::move(failure));
     };
-    {
-        QFile file;
-        // Unbuffered: every write reaches the system, whose reason a failure then carries.
-        if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-            ::close(fd);
-            return discard(Refused(file.errorString()));
-        }
-        GameFileDevice device(file, hash != nullptr, sync);
-        if (auto written = body(device); !written)
-            return discard(written.error());
-        if (!file.flush() || file.error() != QFileDevice::NoError)
-            return discard(Refused(file.errorString()));
-        if (sync && ::fdatasync(file.handle()) != 0)
-            return discard(Refused(SystemErrorText(errno)));
-        if (hash)
-            *hash = device.Digest();
-        file.close();
-        if (file.error() != QFileDevice::NoError)
-            return discard(Refused(file.errorString()));
+    QFile file;
+    // Unbuffered: every write reaches the system, whose reason a failure then carries.
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return discard(Refused(file.errorString()));
     }
-    if (::rename(temporaryName.constData(), QFile::encodeName(target).constData()) != 0)
+    GameFileDevice device(file, hashing, sync);
+    if (auto written = body(device); !written)
+        return discard(written.error());
+    if (!file.flush() || file.error() != QFileDevice::NoError)
+        return discard(Refused(file.errorString()));
+    if (sync && ::fdatasync(file.handle()) != 0)
         return discard(Refused(SystemErrorText(errno)));
-    return target;
+    if (hashing)
+        staged.hash = device.Digest();
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        return discard(Refused(file.errorString()));
+    return staged;
+}
+
+Result<QString> PutInPlace(const StagedFile& staged)
+{
+    if (::rename(staged.temporary.constData(), FileNameToBytes(staged.target).constData()) != 0) {
+        const int error = errno;
+        Discard(staged);
+        return Fail(Refused(SystemErrorText(error)));
+    }
+    return staged.target;
+}
+
+// The atomic write.
+Result<QString> WriteAtomically(const QString& root, const QString& relative, const WriteBody& body,
+                                bool sync)
+{
+    const Result<StagedFile> staged = Stage(root, relative, body, false, sync);
+    if (!staged)
+        return Fail(staged.error());
+    return PutInPlace(*staged);
 }
 
 } // namespace
 
 Result<QString> WriteFileAtomically(const QString& root, const QString& relative, const WriteBody& body)
 {
-    return WriteAtomically(root, relative, body, nullptr, true);
+    return WriteAtomically(root, relative, body, true);
 }
 
 PrivateWorkFolder::PrivateWorkFolder(const QString& workFolder) : m_workFolder(workFolder)
@@ -277,7 +315,7 @@ PrivateWorkFolder::PrivateWorkFolder(const QString& workFolder) : m_workFolder(w
     RemoveStale(workFolder);
     const QString path =
         QStringLiteral("%1/job-%2-%3").arg(workFolder).arg(qint64(::getpid())).arg(NextSequence());
-    if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0) {
+    if (::mkdir(FileNameToBytes(path).constData(), 0700) != 0) {
         m_reason = SystemErrorText(errno);
         return;
     }
@@ -290,7 +328,7 @@ PrivateWorkFolder::~PrivateWorkFolder()
         return;
     for (const QString& name : m_kept) {
         const QString kept = m_workFolder + QLatin1Char('/') + name;
-        ::rename(QFile::encodeName(FilePath(name)).constData(), QFile::encodeName(kept).constData());
+        ::rename(FileNameToBytes(FilePath(name)).constData(), FileNameToBytes(kept).constData());
     }
     QDir(m_path).removeRecursively();
 }
@@ -351,19 +389,35 @@ struct FileStamp
     bool operator==(const FileStamp&) const = default;
 };
 
-std::optional<FileStamp> StampOf(const QString& path)
+std::optional<FileStamp> StampOfBytes(const QByteArray& path)
 {
     struct stat info = {};
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (::lstat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
     return FileStamp{qint64(info.st_size), qint64(info.st_mtim.tv_sec), qint64(info.st_mtim.tv_nsec)};
 }
 
-// What the program recorded when it last wrote a game file.
-struct Record
+std::optional<FileStamp> StampOf(const QString& path)
+{
+    return StampOfBytes(FileNameToBytes(path));
+}
+
+// Contents the program put (or is about to put) at a game path.
+struct Contents
 {
     QByteArray sha256;
     FileStamp stamp;
+};
+
+// What the program knows of a game file it wrote: the contents it last put in
+// place, and the contents it is putting there now. The pending line is written
+// and synced before the new file is renamed into place and dropped once it is,
+// so a run killed at any instant leaves a record that names what is there.
+// Records of earlier versions have no pending line.
+struct Record
+{
+    std::optional<Contents> committed;
+    std::optional<Contents> pending;
 };
 
 std::optional<Record> ReadRecord(const QString& path)
@@ -372,34 +426,64 @@ std::optional<Record> ReadRecord(const QString& path)
     const Result<QByteArray> text = ReadRegularFile(path, 4096);
     if (!text)
         return std::nullopt;
+    Contents committed;
     Record record;
     for (const QByteArray& line : text->split('\n')) {
         const QList<QByteArray> words = line.split(' ');
         if (words.size() == 2 && words[0] == "sha256" && words[1].size() == 64)
-            record.sha256 = words[1];
+            committed.sha256 = words[1];
         else if (words.size() == 2 && words[0] == "size")
-            record.stamp.size = words[1].toLongLong();
+            committed.stamp.size = words[1].toLongLong();
         else if (words.size() == 3 && words[0] == "mtime")
-            record.stamp = {record.stamp.size, words[1].toLongLong(), words[2].toLongLong()};
+            committed.stamp = {committed.stamp.size, words[1].toLongLong(), words[2].toLongLong()};
+        else if (words.size() == 5 && words[0] == "pending" && words[1].size() == 64)
+            record.pending =
+                Contents{words[1], {words[2].toLongLong(), words[3].toLongLong(), words[4].toLongLong()}};
     }
-    if (record.sha256.isEmpty())
+    if (!committed.sha256.isEmpty())
+        record.committed = committed;
+    if (!record.committed && !record.pending)
         return std::nullopt;
     return record;
 }
 
-// Whether the file still holds what the record says the program wrote. The
-// size and time stamp answer at once when they agree; otherwise the contents do.
-bool HoldsRecorded(const QString& path, const Record& record)
+QByteArray RecordText(const Record& record)
+{
+    QByteArray text;
+    if (const std::optional<Contents>& c = record.committed)
+        text += "sha256 " + c->sha256 + "\nsize " + QByteArray::number(c->stamp.size) + "\nmtime " +
+                QByteArray::number(c->stamp.seconds) + ' ' + QByteArray::number(c->stamp.nanoseconds) + '\n';
+    if (const std::optional<Contents>& p = record.pending)
+        text += "pending " + p->sha256 + ' ' + QByteArray::number(p->stamp.size) + ' ' +
+                QByteArray::number(p->stamp.seconds) + ' ' + QByteArray::number(p->stamp.nanoseconds) + '\n';
+    return text;
+}
+
+// Whether the file holds contents. The size and time stamp answer at once
+// when they agree; otherwise the bytes do.
+bool Holds(const QString& path, const Contents& contents)
 {
     const std::optional<FileStamp> stamp = StampOf(path);
     if (!stamp)
         return false;
-    if (*stamp == record.stamp)
+    if (*stamp == contents.stamp)
         return true;
-    if (stamp->size != record.stamp.size)
+    if (stamp->size != contents.stamp.size)
         return false;
     const Result<QByteArray> digest = Sha256OfFile(path);
-    return digest && *digest == record.sha256;
+    return digest && *digest == contents.sha256;
+}
+
+// Which of the recorded contents the file at path holds, if any: then it is the program's.
+std::optional<Contents> OwnContents(const QString& path, const std::optional<Record>& record)
+{
+    if (!record)
+        return std::nullopt;
+    if (record->committed && Holds(path, *record->committed))
+        return record->committed;
+    if (record->pending && Holds(path, *record->pending))
+        return record->pending;
+    return std::nullopt;
 }
 
 Result<> CopyInto(QIODevice& out, const QString& sourcePath)
@@ -423,14 +507,14 @@ Result<> CopyInto(QIODevice& out, const QString& sourcePath)
 bool Present(const QString& path)
 {
     struct stat info = {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+    return ::lstat(FileNameToBytes(path).constData(), &info) == 0;
 }
 
 // The text of the symlink at path; nothing when path is no symlink.
 std::optional<QByteArray> LinkText(const QString& path)
 {
     struct stat info = {};
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = FileNameToBytes(path);
     if (::lstat(name.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
         return std::nullopt;
     QByteArray text(qsizetype(info.st_size) + 1, '\0');
@@ -441,6 +525,19 @@ std::optional<QByteArray> LinkText(const QString& path)
     return text;
 }
 
+// Whether a and b are the same link or files of the same bytes.
+bool SameThing(const QString& a, const QString& b)
+{
+    const std::optional<QByteArray> linkA = LinkText(a), linkB = LinkText(b);
+    if (linkA || linkB)
+        return linkA == linkB;
+    const std::optional<FileStamp> stampA = StampOf(a), stampB = StampOf(b);
+    if (!stampA || !stampB || stampA->size != stampB->size)
+        return false;
+    const Result<QByteArray> hashA = Sha256OfFile(a), hashB = Sha256OfFile(b);
+    return hashA && hashB && *hashA == *hashB;
+}
+
 // A symlink with linkText at relative below root, the way WriteFileAtomically
 // puts a file there: made beside under a temporary name, renamed into place.
 Result<QString> PlaceLink(const QString& root, const QString& relative, const QByteArray& linkText)
@@ -449,13 +546,13 @@ Result<QString> PlaceLink(const QString& root, const QString& relative, const QB
     if (!target)
         return target;
     const QFileInfo info(*target);
-    const QByteArray temporary = QFile::encodeName(QStringLiteral("%1/.%2.lumivale-%3-%4.tmp")
-                                                       .arg(info.path(), info.fileName())
-                                                       .arg(qint64(::getpid()))
-                                                       .arg(NextSequence()));
+    const QByteArray temporary = FileNameToBytes(QStringLiteral("%1/.%2.lumivale-%3-%4.tmp")
+                                                     .arg(info.path(), info.fileName())
+                                                     .arg(qint64(::getpid()))
+                                                     .arg(NextSequence()));
     if (::symlink(linkText.constData(), temporary.constData()) != 0)
         return Fail(Failure::Because(SystemErrorText(errno)));
-    if (::rename(temporary.constData(), QFile::encodeName(*target).constData()) != 0) {
+    if (::rename(temporary.constData(), FileNameToBytes(*target).constData()) != 0) {
         const int error = errno;
         ::unlink(temporary.constData());
         return Fail(Failure::Because(SystemErrorText(error)));
@@ -463,55 +560,270 @@ Result<QString> PlaceLink(const QString& root, const QString& relative, const QB
     return target;
 }
 
-// Where the program keeps the record of what it wrote at the game path key.
-QString RecordPathOf(const QString& gameFolder, const QString& key)
+// Where the program's own file at relative below the game folder is (or would be).
+QString OwnPath(const QString& gameFolder, const QString& relative)
 {
-    return QFileInfo(gameFolder).canonicalFilePath() + QLatin1Char('/') + kBackupFolder + key + kRecordSuffix;
+    const Result<QString> existing = Resolve(gameFolder, relative, false);
+    return existing ? *existing : QFileInfo(gameFolder).canonicalFilePath() + QLatin1Char('/') + relative;
 }
+
+Result<> WriteRecord(const QString& gameFolder, const QString& key, const Record& record, bool sync)
+{
+    const QByteArray text = RecordText(record);
+    const Result<QString> written = WriteAtomically(
+        gameFolder, kBackupFolder + key + kRecordSuffix,
+        [&](QIODevice& out) { return WriteFully(out, text.constData(), text.size()); }, sync);
+    if (!written)
+        return Fail(written.error());
+    return {};
+}
+
+std::function<void(int)> g_stepHook;
+
+// Counts the steps of one write or restore for the fault hook.
+class Steps
+{
+public:
+    void Done()
+    {
+        ++m_done;
+        if (g_stepHook)
+            g_stepHook(m_done);
+    }
+
+private:
+    int m_done = 0;
+};
+
+// Keeps the foreign file (or symlink) at target before the program first
+// replaces it. The first one kept is what a restore puts back, so it is never
+// overwritten: the same bytes need no copy, other ones are kept beside it
+// under the next free numbered name.
+Result<> KeepForeign(const QString& gameFolder, const QString& key, const QString& target)
+{
+    QString backup = kBackupFolder + key;
+    for (int number = 2; Present(OwnPath(gameFolder, backup)); ++number) {
+        if (SameThing(target, OwnPath(gameFolder, backup)))
+            return {};
+        backup = kBackupFolder + key + QStringLiteral(".kept-%1").arg(number);
+    }
+    const std::optional<QByteArray> link = LinkText(target);
+    const Result<QString> kept =
+        link ? PlaceLink(gameFolder, backup, *link)
+             : WriteAtomically(
+                   gameFolder, backup, [&](QIODevice& out) { return CopyInto(out, target); }, true);
+    if (!kept)
+        return Fail(Failure::Because(QStringLiteral("%1 could not be kept before it is replaced: %2")
+                                         .arg(target, kept.error().Reason())));
+    return {};
+}
+
+// One file of a write on its way: what was there, and the new file staged.
+struct PlannedWrite
+{
+    QString key;                 // empty: not below data, so no record
+    std::optional<Contents> own; // what of the program's is there now
+    StagedFile staged;
+    std::optional<FileStamp> stamp;
+};
+
+// Stages every file (keeping the foreign ones first), names them all as
+// pending in their records, then puts them in place and records them as
+// written. A failure before the first rename leaves every file as it was.
+Result<QStringList> WriteHeld(const QString& gameFolder, const std::vector<GameFileWrite>& files)
+{
+    Steps steps;
+    std::vector<PlannedWrite> plan;
+    plan.reserve(files.size());
+    const auto discardFrom = [&](std::size_t first) {
+        for (std::size_t i = first; i < plan.size(); ++i)
+            Discard(plan[i].staged);
+    };
+    for (const GameFileWrite& file : files) {
+        PlannedWrite planned;
+        const QString key = RecordKey(file.relative);
+        if (BelowData(key)) {
+            planned.key = key;
+            const Result<QString> target = ResolveWriteTarget(gameFolder, file.relative);
+            if (!target) {
+                discardFrom(0);
+                return Fail(target.error());
+            }
+            planned.own =
+                OwnContents(*target, ReadRecord(OwnPath(gameFolder, kBackupFolder + key + kRecordSuffix)));
+            if (!planned.own && Present(*target)) {
+                if (auto kept = KeepForeign(gameFolder, key, *target); !kept) {
+                    discardFrom(0);
+                    return Fail(kept.error());
+                }
+                steps.Done();
+            }
+        }
+        Result<StagedFile> staged = Stage(gameFolder, file.relative, file.body, !planned.key.isEmpty(), true);
+        if (!staged) {
+            discardFrom(0);
+            return Fail(staged.error());
+        }
+        planned.staged = std::move(*staged);
+        planned.stamp = StampOfBytes(planned.staged.temporary);
+        plan.push_back(std::move(planned));
+        steps.Done();
+    }
+    for (const PlannedWrite& planned : plan) {
+        if (planned.key.isEmpty())
+            continue;
+        // The file there now stays the program's if it was; the new one is named as pending.
+        const Record pending{planned.own, Contents{planned.staged.hash, planned.stamp.value_or(FileStamp{})}};
+        if (auto recorded = WriteRecord(gameFolder, planned.key, pending, true); !recorded) {
+            discardFrom(0);
+            return Fail(recorded.error());
+        }
+        steps.Done();
+    }
+    QStringList written;
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        const Result<QString> placed = PutInPlace(plan[i].staged);
+        if (!placed) {
+            discardFrom(i + 1);
+            return Fail(placed.error());
+        }
+        written << *placed;
+        steps.Done();
+    }
+    for (const PlannedWrite& planned : plan) {
+        if (planned.key.isEmpty())
+            continue;
+        // Not synced: until it reaches the disk the pending line names the file as well.
+        const std::optional<FileStamp> stamp = StampOf(planned.staged.target);
+        WriteRecord(gameFolder, planned.key,
+                    Record{Contents{planned.staged.hash, stamp.value_or(FileStamp{})}, std::nullopt}, false);
+        steps.Done();
+    }
+    return written;
+}
+
+const QString kWaitingText =
+    QStringLiteral("Another Lumivale run is writing to this game folder. Waiting for it to finish...");
+constexpr auto kLockPoll = std::chrono::milliseconds(50);
+constexpr auto kLockPatience = std::chrono::seconds(3);
+
+// The process's holds: one descriptor with the flock per canonical game
+// folder, shared by every hold on it (a flock on a second descriptor of the
+// same folder would wait for the first, in the same process).
+struct FolderHold
+{
+    int fd = -1;
+    int count = 0;
+};
+std::mutex g_holdsMutex;
+std::map<QByteArray, FolderHold> g_holds;
 
 } // namespace
 
-Result<QString> WriteGameFile(const QString& gameFolder, const QString& relative, const WriteBody& body)
-{
-    const QString key = RecordKey(relative);
-    if (!BelowData(key))
-        return WriteFileAtomically(gameFolder, relative, body);
-    const Result<QString> target = ResolveWriteTarget(gameFolder, relative);
-    if (!target)
-        return target;
-    const QString backup = kBackupFolder + key;
-    const QString recordPath = RecordPathOf(gameFolder, key);
+namespace GameFileWriterFaults {
 
-    // A loose file the program did not write is kept before it is replaced; a
-    // symlink (a mod linked in from elsewhere) is kept as the link itself.
-    const std::optional<QByteArray> link = LinkText(*target);
-    if (link || StampOf(*target)) {
-        const std::optional<Record> record = ReadRecord(recordPath);
-        if (!record || !HoldsRecorded(*target, *record)) {
-            const Result<QString> kept = link ? PlaceLink(gameFolder, backup, *link)
-                                              : WriteFileAtomically(gameFolder, backup, [&](QIODevice& out) {
-                                                    return CopyInto(out, *target);
-                                                });
-            if (!kept)
-                return Fail(Failure::Because(QStringLiteral("%1 could not be kept before it is replaced: %2")
-                                                 .arg(*target, kept.error().Reason())));
+void SetStepHook(std::function<void(int step)> hook)
+{
+    g_stepHook = std::move(hook);
+}
+
+} // namespace GameFileWriterFaults
+
+// --- One job's hold on a game folder ---
+
+struct GameFolderLock::Hold
+{
+    QByteArray folder;
+    ~Hold()
+    {
+        const std::lock_guard<std::mutex> guard(g_holdsMutex);
+        const auto it = g_holds.find(folder);
+        if (it != g_holds.end() && --it->second.count == 0) {
+            ::close(it->second.fd);
+            g_holds.erase(it);
         }
     }
+};
 
-    QByteArray hash;
-    const Result<QString> written = WriteAtomically(gameFolder, relative, body, &hash, true);
+GameFolderLock::GameFolderLock(std::shared_ptr<Hold> hold) : m_hold(std::move(hold)) {}
+GameFolderLock::GameFolderLock(GameFolderLock&&) noexcept = default;
+GameFolderLock& GameFolderLock::operator=(GameFolderLock&&) noexcept = default;
+GameFolderLock::~GameFolderLock() = default;
+
+Result<GameFolderLock> GameFolderLock::Acquire(const QString& gameFolder, BusyHost* host)
+{
+    char* real =
+        gameFolder.isEmpty() ? nullptr : ::realpath(FileNameToBytes(gameFolder).constData(), nullptr);
+    if (!real)
+        return Fail(Refused(QStringLiteral("The folder %1 does not exist.").arg(gameFolder)));
+    const QByteArray folder(real);
+    std::free(real);
+
+    const auto held = [&] {
+        ++g_holds[folder].count;
+        auto hold = std::make_shared<Hold>();
+        hold->folder = folder;
+        return GameFolderLock(std::move(hold));
+    };
+    // The folder itself is locked: that needs no write permission and creates no file.
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return Fail(Refused(QStringLiteral("The folder %1 cannot be opened: %2")
+                                .arg(FileNameFromBytes(folder), SystemErrorText(errno))));
+    const auto started = std::chrono::steady_clock::now();
+    std::optional<BusyScope> waiting;
+    for (;;) {
+        {
+            const std::lock_guard<std::mutex> guard(g_holdsMutex);
+            const auto it = g_holds.find(folder);
+            if (it != g_holds.end() && it->second.count > 0) {
+                ::close(fd);
+                return held();
+            }
+            // A file system without flock gets the writes unordered, as before.
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno == ENOLCK || errno == EOPNOTSUPP) {
+                g_holds[folder].fd = fd;
+                return held();
+            }
+            if (errno != EWOULDBLOCK && errno != EINTR) {
+                const int error = errno;
+                ::close(fd);
+                return Fail(Refused(QStringLiteral("The folder %1 cannot be locked: %2")
+                                        .arg(FileNameFromBytes(folder), SystemErrorText(error))));
+            }
+        }
+        if (host) {
+            if (!waiting && std::chrono::steady_clock::now() - started >= kLockPatience)
+                waiting.emplace(*host, true, 0, kWaitingText);
+            host->PumpEvents();
+            // Outside a busy scope the cancel flag is a past operation's.
+            if (host->Busy() && host->CancelRequested()) {
+                ::close(fd);
+                return Fail(Failure::Cancelled());
+            }
+        }
+        std::this_thread::sleep_for(kLockPoll);
+    }
+}
+
+// --- Writes and restores of game files ---
+
+Result<QString> WriteGameFile(const QString& gameFolder, const QString& relative, const WriteBody& body)
+{
+    if (!BelowData(RecordKey(relative)))
+        return WriteFileAtomically(gameFolder, relative, body);
+    const Result<QStringList> written = WriteGameFiles(gameFolder, {GameFileWrite{relative, body}});
     if (!written)
-        return written;
-    const std::optional<FileStamp> stamp = StampOf(*written);
-    const QByteArray record = "sha256 " + hash + "\nsize " + QByteArray::number(stamp ? stamp->size : -1) +
-                              "\nmtime " + QByteArray::number(stamp ? stamp->seconds : 0) + ' ' +
-                              QByteArray::number(stamp ? stamp->nanoseconds : 0) + '\n';
-    // The record is a convenience for a later restore: no sync, and a failure
-    // to keep it does not undo the written game file.
-    WriteAtomically(
-        gameFolder, backup + kRecordSuffix,
-        [&](QIODevice& out) { return WriteFully(out, record.constData(), record.size()); }, nullptr, false);
-    return written;
+        return Fail(written.error());
+    return written->first();
+}
+
+Result<QStringList> WriteGameFiles(const QString& gameFolder, const std::vector<GameFileWrite>& files)
+{
+    const Result<GameFolderLock> lock = GameFolderLock::Acquire(gameFolder, nullptr);
+    if (!lock)
+        return Fail(lock.error());
+    return WriteHeld(gameFolder, files);
 }
 
 GameFileOwner OwnerOfGameFile(const QString& gameFolder, const QString& relative)
@@ -520,9 +832,10 @@ GameFileOwner OwnerOfGameFile(const QString& gameFolder, const QString& relative
     if (!target || !Present(*target))
         return GameFileOwner::None;
     const QString key = RecordKey(relative);
-    const std::optional<Record> record =
-        BelowData(key) ? ReadRecord(RecordPathOf(gameFolder, key)) : std::nullopt;
-    return record && HoldsRecorded(*target, *record) ? GameFileOwner::Program : GameFileOwner::Other;
+    if (!BelowData(key))
+        return GameFileOwner::Other;
+    const std::optional<Record> record = ReadRecord(OwnPath(gameFolder, kBackupFolder + key + kRecordSuffix));
+    return OwnContents(*target, record) ? GameFileOwner::Program : GameFileOwner::Other;
 }
 
 Result<RestoreOutcome> RestoreGameFile(const QString& gameFolder, const QString& relative)
@@ -536,15 +849,24 @@ Result<RestoreOutcome> RestoreGameFile(const QString& gameFolder, const QString&
         return outcome;
     }
     outcome.path = *target;
-    const QString recordPath = RecordPathOf(gameFolder, key);
-    const QString backup = recordPath.chopped(kRecordSuffix.size());
-    const std::optional<Record> record = ReadRecord(recordPath);
-    if (!record || !HoldsRecorded(*target, *record)) {
+    if (!BelowData(key)) {
         outcome.kind = RestoreOutcome::LeftAlone;
         return outcome;
     }
-    if (StampOf(backup) || LinkText(backup)) {
-        const QByteArray from = QFile::encodeName(backup), to = QFile::encodeName(*target);
+    const Result<GameFolderLock> lock = GameFolderLock::Acquire(gameFolder, nullptr);
+    if (!lock)
+        return Fail(lock.error());
+    Steps steps;
+    const QString recordPath = OwnPath(gameFolder, kBackupFolder + key + kRecordSuffix);
+    const QString backup = OwnPath(gameFolder, kBackupFolder + key);
+    if (!Present(*target) || !OwnContents(*target, ReadRecord(recordPath))) {
+        outcome.kind = Present(*target) ? RestoreOutcome::LeftAlone : RestoreOutcome::NotThere;
+        return outcome;
+    }
+    // The original goes back before the record goes: a kill between leaves the
+    // original in place, which the next run takes for a foreign file.
+    if (Present(backup)) {
+        const QByteArray from = FileNameToBytes(backup), to = FileNameToBytes(*target);
         if (::rename(from.constData(), to.constData()) != 0) {
             // Another file system: copy it back (a link as a link), then let it go.
             const std::optional<QByteArray> link = LinkText(backup);
@@ -554,42 +876,17 @@ Result<RestoreOutcome> RestoreGameFile(const QString& gameFolder, const QString&
                                            [&](QIODevice& out) { return CopyInto(out, backup); });
             if (!copied)
                 return Fail(copied.error());
-            QFile::remove(backup);
+            ::unlink(from.constData());
         }
         outcome.kind = RestoreOutcome::BackupPutBack;
     } else {
-        if (!QFile::remove(*target))
-            return Fail(Failure::Because(QStringLiteral("%1 cannot be deleted.").arg(*target)));
+        if (::unlink(FileNameToBytes(*target).constData()) != 0)
+            return Fail(Failure::Because(QStringLiteral("%1 cannot be deleted: %2")
+                                             .arg(DisplayFileName(*target), SystemErrorText(errno))));
         outcome.kind = RestoreOutcome::Deleted;
     }
-    QFile::remove(recordPath);
+    steps.Done();
+    ::unlink(FileNameToBytes(recordPath).constData());
+    steps.Done();
     return outcome;
-}
-
-// --- One job's hold on a game folder ---
-
-struct GameFolderLock::Hold
-{
-};
-
-GameFolderLock::GameFolderLock(std::shared_ptr<Hold> hold) : m_hold(std::move(hold)) {}
-GameFolderLock::GameFolderLock(GameFolderLock&&) noexcept = default;
-GameFolderLock& GameFolderLock::operator=(GameFolderLock&&) noexcept = default;
-GameFolderLock::~GameFolderLock() = default;
-
-Result<GameFolderLock> GameFolderLock::Acquire(const QString&, BusyHost*)
-{
-    return GameFolderLock(std::make_shared<Hold>());
-}
-
-Result<QStringList> WriteGameFiles(const QString& gameFolder, const std::vector<GameFileWrite>& files)
-{
-    QStringList written;
-    for (const GameFileWrite& file : files) {
-        Result<QString> one = WriteGameFile(gameFolder, file.relative, file.body);
-        if (!one)
-            return Fail(one.error());
-        written << *one;
-    }
-    return written;
 }

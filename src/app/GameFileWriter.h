@@ -40,6 +40,16 @@ Result<QString> WriteFileAtomically(const QString& root, const QString& relative
 // (<relative>.sha256). Other paths are written as WriteFileAtomically does.
 Result<QString> WriteGameFile(const QString& gameFolder, const QString& relative, const WriteBody& body);
 
+// How the writes and restores below keep their promise when a run is killed
+// at any instant: a foreign file is copied to Lumivale/Backup/<relative> (never
+// over an earlier copy of other bytes: those are kept beside it as
+// "<relative>.kept-<n>"), the new files are staged beside their targets, the
+// record names the new contents as pending (synced) before the renames and as
+// written after them. A file that holds either the written or the pending
+// contents is the program's. Restore puts the kept file back before it drops
+// the record. Each call holds the game folder's lock for its duration unless
+// the caller's job holds it already.
+
 // One job's hold on a game folder: the whole check -> backup -> write ->
 // record sequence of one job (a texture category, a randomizer run, a music
 // save, a batch of online textures) runs under it, so that two runs at once
@@ -75,6 +85,13 @@ struct GameFileWrite
 // or a failed body leaves them all as they were. Returns the written paths in
 // the order given.
 Result<QStringList> WriteGameFiles(const QString& gameFolder, const std::vector<GameFileWrite>& files);
+
+// The seam the tests stop a write at, as a kill would: hook runs after each
+// step of a WriteGameFile, WriteGameFiles or RestoreGameFile call (counted from
+// 1 in each call). An empty function removes it.
+namespace GameFileWriterFaults {
+void SetStepHook(std::function<void(int step)> hook);
+}
 
 struct RestoreOutcome
 {

@@ -103,12 +103,17 @@ int RunRandomizeCommand(const QStringList& arguments, const CommandContext& cont
     request.arguments = parser.positionalArguments();
     request.noRepeat = RandomizerSettings::Load(store).randomNoRepeat;
     request.launcher = parser.isSet(noLaunch) ? nullptr : &launcher;
+    ConsoleBusyHost host(context.err);
+    request.host = &host;
     const RandomizerRunOutcome outcome = RunRandomizer(context.environment, store, request);
     bool failed = false;
     for (const ScreenInstall& install : outcome.screens) {
         const QString screen = ScreenWord(install.screen);
         if (!install.poolFound) {
             std::fprintf(context.out, "%s: no pool\n", qPrintable(screen));
+        } else if (!install.installed && install.installed.error().IsCancel()) {
+            failed = true;
+            std::fprintf(context.err, "%s: stopped\n", qPrintable(screen));
         } else if (install.pick.isEmpty()) {
             std::fprintf(context.out, "%s: the pool is empty\n", qPrintable(screen));
         } else if (install.installed) {
@@ -121,7 +126,7 @@ int RunRandomizeCommand(const QStringList& arguments, const CommandContext& cont
         }
     }
     if (outcome.launchFailure) {
-        ConsoleBusyHost(context.err).ShowFailure(*outcome.launchFailure);
+        host.ShowFailure(*outcome.launchFailure);
         failed = true;
     }
     return failed ? kExitFailed : kExitOk;

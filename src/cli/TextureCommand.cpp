@@ -64,17 +64,18 @@ int SetTextures(ConsoleBusyHost& host, const ReplacementJob& job, const QList<Ca
     return failed || host.CancelRequested() ? kExitFailed : kExitOk;
 }
 
-int RestoreTextures(const QString& gameFolder, const QList<CatalogueEntry>& entries,
+int RestoreTextures(ConsoleBusyHost& host, const QString& gameFolder, const QList<CatalogueEntry>& entries,
                     const CommandContext& context)
 {
     bool failed = false;
-    const QList<Result<RestoreOutcome>> outcomes = ::RestoreTextures(gameFolder, entries);
+    const QList<Result<RestoreOutcome>> outcomes = ::RestoreTextures(gameFolder, entries, &host);
     for (qsizetype i = 0; i < outcomes.size(); ++i) {
         const Result<RestoreOutcome>& outcome = outcomes[i];
         const QString name = entries[i].fileName;
         if (!outcome) {
             failed = true;
-            std::fprintf(context.err, "%s: %s\n", qPrintable(name), qPrintable(OneLine(outcome.error())));
+            if (!outcome.error().IsCancel())
+                std::fprintf(context.err, "%s: %s\n", qPrintable(name), qPrintable(OneLine(outcome.error())));
             continue;
         }
         switch (outcome->kind) {
@@ -157,7 +158,7 @@ int RunTextureCommand(const QStringList& arguments, const CommandContext& contex
         return kExitFailed;
     }
     if (action == QLatin1String("restore"))
-        return RestoreTextures(gameFolder, entries, context);
+        return RestoreTextures(host, gameFolder, entries, context);
     const ReplacementJob job{gameFolder, positional.last(), parser.value(mask), parser.isSet(compress)};
     return SetTextures(host, job, entries, context);
 }

@@ -135,6 +135,12 @@ Result<QString> AddToPool(BusyHost& host, const Environment& environment, const 
     if (!poolFile)
         return Fail(Failure(poolFile.error()).Retitle(kWriteErrorMessage, MessageIcon::Exclamation));
     const DibRef output = frame ? ApplyFrame(*frame, picture) : picture;
+    // Shared with the pass around it, if any; a randomizer run reading the pool waits.
+    const Result<GameFolderLock> lock = GameFolderLock::Acquire(target.gameFolder, &host);
+    if (!lock)
+        return Fail(lock.error().IsCancel()
+                        ? lock.error()
+                        : Failure(lock.error()).Retitle(kWriteErrorMessage, MessageIcon::Exclamation));
 
     TextureRequest request;
     request.root = QFileInfo(*poolFile).path();
@@ -159,6 +165,12 @@ PassSummary AddFolderToPool(BusyHost& host, const Environment& environment, cons
         return summary;
     const int n = summary.total;
     BusyScope busy(host, true, n, QStringLiteral("Image 1 of %1").arg(n));
+    // The pass is one job: held across every picture (a missing game folder is each picture's failure).
+    Result<GameFolderLock> lock = GameFolderLock::Acquire(target.gameFolder, &host);
+    if (!lock && lock.error().IsCancel()) {
+        summary.cancelled = true;
+        return summary;
+    }
     // The frame is decoded once for the whole pass.
     DibRef frame;
     if (!target.frame.isEmpty())

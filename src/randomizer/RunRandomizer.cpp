@@ -1,6 +1,7 @@
 #include "randomizer/RunRandomizer.h"
 
 #include "app/FileAccess.h"
+#include "app/GameFileWriter.h"
 #include "randomizer/Pools.h"
 #include "randomizer/RandomPick.h"
 #include "randomizer/RandomizerSettings.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <future>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -26,6 +28,15 @@ RandomizerRunOutcome RunRandomizer(const Environment& environment, SettingsStore
                                    const RandomizerRunRequest& request)
 {
     RandomizerRunOutcome outcome;
+    std::optional<GameFolderLock> lock;
+    bool cancelled = false;
+    if (!request.gameFolder.isEmpty()) {
+        // Without a game folder to lock the installs find out for themselves.
+        Result<GameFolderLock> held = GameFolderLock::Acquire(request.gameFolder, request.host);
+        if (held)
+            lock.emplace(std::move(*held));
+        cancelled = !held && held.error().IsCancel();
+    }
     // The picks first, stored in one write of the settings before any texture
     // is written: a sync of the small settings file while 8 MB of textures wait
     // to go to disk would wait for those too. Then both wraps at once: each is
@@ -38,6 +49,12 @@ RandomizerRunOutcome RunRandomizer(const Environment& environment, SettingsStore
         const QString poolFolder =
             request.gameFolder.isEmpty() ? QString() : GameFilePath(request.gameFolder, PoolFolder(screen));
         install.poolFound = !poolFolder.isEmpty() && QFileInfo(poolFolder).isDir();
+        if (install.poolFound && cancelled) {
+            install.installed = Fail(Failure::Cancelled());
+            outcome.screens << install;
+            poolFolders << poolFolder;
+            continue;
+        }
         if (install.poolFound) {
             const RoundNames names = RoundNamesFor(screen);
             install.pick = request.noRepeat
@@ -70,6 +87,7 @@ RandomizerRunOutcome RunRandomizer(const Environment& environment, SettingsStore
         if (wraps[std::size_t(i)].valid())
             outcome.screens[i].installed = wraps[std::size_t(i)].get();
     }
+    lock.reset();
     if (request.launcher) {
         const Result<> started =
             request.launcher->Start(request.gameFolder, ForwardedArguments(request.arguments));

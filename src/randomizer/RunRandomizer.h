@@ -31,12 +31,15 @@ struct RandomizerRunRequest
     QStringList arguments;            // the program's arguments after its name
     bool noRepeat = false;            // "Show every picture once before repeating"
     GameLauncher* launcher = nullptr; // null: install only
+    BusyHost* host = nullptr;         // says so while another run writes to the game folder
 };
 
 // For the login screen, then the character selection screen: a screen whose
 // pool folder exists gets a pool file picked (avoiding the last pick, or in
 // no-repeat rounds) and wrapped into the game's background texture. Then the
-// launcher starts with the forwarded arguments, never waited for. Nothing is
-// shown here: the caller shows the launch failure.
+// launcher starts with the forwarded arguments, never waited for. The picks
+// and installs are one job under the game folder's lock (a second run started
+// at once waits for it); a cancel of that wait installs nothing but still
+// starts the launcher. Nothing is shown here: the caller shows the launch failure.
 RandomizerRunOutcome RunRandomizer(const Environment& environment, SettingsStore& store,
                                    const RandomizerRunRequest& request);

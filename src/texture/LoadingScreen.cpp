@@ -1,5 +1,6 @@
 #include "texture/LoadingScreen.h"
 
+#include "app/GameFileWriter.h"
 #include "image/Frames.h"
 #include "image/Levels.h"
 #include "texture/TextureWriter.h"
@@ -69,5 +70,9 @@ Result<QString> SaveLoadingScreen(BusyHost& host, const Environment& environment
             return Fail(frame.error());
     }
     TextureWriter writer(host, TextureWriterOptions::From(environment, job.compress));
+    // A missing game folder is told by the write itself.
+    Result<GameFolderLock> lock = GameFolderLock::Acquire(job.gameFolder, &host);
+    if (!lock && lock.error().IsCancel())
+        return Fail(lock.error());
     return WriteLoadingScreen(writer, job.gameFolder, job.screen, *output);
 }

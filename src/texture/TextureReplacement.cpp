@@ -47,6 +47,13 @@ ReplaceTextures(BusyHost& host, const Environment& environment, const Replacemen
     if (entries.isEmpty())
         return results;
     BusyScope batch(host, true, qint32(entries.size()), QString());
+    // The whole batch is one job in the game folder; a missing folder is each write's failure.
+    Result<GameFolderLock> lock = GameFolderLock::Acquire(job.gameFolder, &host);
+    if (!lock && lock.error().IsCancel()) {
+        for (qsizetype i = 0; i < entries.size(); ++i)
+            results.append(Fail(Failure::Cancelled()));
+        return results;
+    }
     Result<SourcePicture> picture = SourcePicture::Load(host, job.picture);
     std::optional<Result<SourcePicture>> mask;
     if (!job.mask.isEmpty() && picture)
@@ -88,9 +95,19 @@ GameFileOwner ReplacementOwner(const QString& gameFolder, const CatalogueEntry& 
     return OwnerOfGameFile(gameFolder, TextureFilePath(entry.Target()));
 }
 
-QList<Result<RestoreOutcome>> RestoreTextures(const QString& gameFolder, const QList<CatalogueEntry>& entries)
+QList<Result<RestoreOutcome>> RestoreTextures(const QString& gameFolder, const QList<CatalogueEntry>& entries,
+                                              BusyHost* host)
 {
     QList<Result<RestoreOutcome>> outcomes;
+    std::optional<Result<GameFolderLock>> lock;
+    if (!gameFolder.isEmpty() && !entries.isEmpty()) {
+        lock = GameFolderLock::Acquire(gameFolder, host);
+        if (!*lock && (*lock).error().IsCancel()) {
+            for (qsizetype i = 0; i < entries.size(); ++i)
+                outcomes.append(Fail(Failure::Cancelled()));
+            return outcomes;
+        }
+    }
     for (const CatalogueEntry& entry : entries) {
         if (gameFolder.isEmpty()) {
             outcomes.append(RestoreOutcome{});

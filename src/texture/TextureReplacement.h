@@ -52,8 +52,9 @@ struct ReplacementJob
 // failure when the picture or the mask cannot be loaded (nothing written for
 // it), the writer's "Error writing image. Please check file permissions."
 // with the reason; the other entries go on. The batch runs in a cancellable
-// busy scope; after a cancel the remaining entries are not written (their
-// result is a cancel). onEntry, when given, sees each result as it comes.
+// busy scope under the game folder's lock; after a cancel (also of the wait
+// for another run's lock) the remaining entries are not written (their result
+// is a cancel). onEntry, when given, sees each result as it comes.
 QList<Result<QString>>
 ReplaceTextures(BusyHost& host, const Environment& environment, const ReplacementJob& job,
                 const QList<CatalogueEntry>& entries,
@@ -69,8 +70,10 @@ inline const QString kRestoreErrorMessage = QStringLiteral("The default texture 
 // Restores each entry: the program's replacement is deleted, or the loose file
 // it replaced is put back; a file the program did not write, or one changed
 // since, is left alone (RestoreOutcome::LeftAlone). Nothing is there without a game folder.
-QList<Result<RestoreOutcome>> RestoreTextures(const QString& gameFolder,
-                                              const QList<CatalogueEntry>& entries);
+// The entries are one job under the game folder's lock; host, when given, says
+// so while another run holds it and may cancel the wait (every entry a cancel).
+QList<Result<RestoreOutcome>> RestoreTextures(const QString& gameFolder, const QList<CatalogueEntry>& entries,
+                                              BusyHost* host = nullptr);
 
 // Tells the user which files a restore left alone.
 Message LeftAloneMessage(const QStringList& paths);

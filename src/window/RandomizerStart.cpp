@@ -29,6 +29,7 @@ bool RandomizerStart::Run(const QStringList& argumentsAfterProgram)
     request.arguments = argumentsAfterProgram;
     request.noRepeat = RandomizerSettings::Load(m_store).randomNoRepeat;
     request.launcher = m_launcher;
+    request.host = &m_host;
     const RandomizerRunOutcome outcome = RunRandomizer(m_environment, m_store, request);
     if (outcome.launchFailure)
         m_host.ShowFailure(*outcome.launchFailure);

@@ -1,15 +1,21 @@
 #include "app/GameFileWriter.h"
 
+#include "RecordingBusyHost.h"
 #include "TestTools.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <chrono>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -190,6 +196,11 @@ TEST_F(GameFileWriterTest, ForeignFilesAreKeptAndPutBack)
     // A second replace of the program's own file keeps the first backup.
     ASSERT_TRUE(WriteGameFile(game, relative, Bytes("second")));
     EXPECT_EQ(ReadAll(backup), foreign);
+    // Another mod's file put there since is kept beside it, never over it.
+    ASSERT_TRUE(WriteBytes(file, "another mod"));
+    ASSERT_TRUE(WriteGameFile(game, relative, Bytes("third")));
+    EXPECT_EQ(ReadAll(backup), foreign);
+    EXPECT_EQ(ReadAll(backup + QStringLiteral(".kept-2")), QByteArray("another mod"));
 
     Result<RestoreOutcome> restored = RestoreGameFile(game, relative);
     ASSERT_TRUE(restored);
@@ -258,10 +269,164 @@ TEST_F(GameFileWriterTest, RestoreTouchesOnlyWhatTheProgramWrote)
     touched.close();
     EXPECT_EQ(RestoreGameFile(game, relative)->kind, RestoreOutcome::LeftAlone);
 
+    // A record an earlier version wrote (no pending line) still names the file.
+    ASSERT_TRUE(WriteBytes(path, "old version's"));
+    ASSERT_TRUE(WriteBytes(game + QStringLiteral("/Lumivale/Backup/data/a.texture.sha256"),
+                           "sha256 " +
+                               QCryptographicHash::hash("old version's", QCryptographicHash::Sha256).toHex() +
+                               "\nsize 13\nmtime 1 2\n"));
+    EXPECT_EQ(OwnerOfGameFile(game, relative), GameFileOwner::Program);
+    EXPECT_NE(RestoreGameFile(game, relative)->kind, RestoreOutcome::LeftAlone);
+
     // Files outside data are the program's own folders: no backups, no records.
     ASSERT_TRUE(WriteBytes(game + QStringLiteral("/other.txt"), "x"));
     ASSERT_TRUE(WriteGameFile(game, QStringLiteral("other.txt"), Bytes("y")));
     EXPECT_FALSE(QFileInfo::exists(game + QStringLiteral("/Lumivale/Backup/other.txt")));
+}
+
+// A kill after any step of a write or a restore, and then the next write and
+// a restore, still give back the foreign file byte for byte; no file of the
+// program's is ever taken for a foreign one and kept.
+TEST_F(GameFileWriterTest, AKillAtAnyStepNeverLosesTheForeignFile)
+{
+    const QStringList files = {QStringLiteral("data/texture_library/GUI/a.texture"),
+                               QStringLiteral("data/texture_library/GUI/b.texture"),
+                               QStringLiteral("data/sound/ogg/c.ogg")};
+    const auto writeAll = [&](const QStringList& relatives, const QByteArray& bytes) {
+        std::vector<GameFileWrite> writes;
+        for (const QString& relative : relatives)
+            writes.push_back({relative, Bytes(bytes + relative.toUtf8())});
+        return bool(WriteGameFiles(game, writes));
+    };
+    struct Case
+    {
+        const char* name;
+        QStringList relatives;
+        bool writtenBefore; // the program's file is already over the foreign one
+        std::function<bool()> killed;
+    };
+    const Case cases[] = {
+        {"first write", {files[0]}, false, [&] { return bool(WriteGameFile(game, files[0], Bytes("p1"))); }},
+        {"second write", {files[0]}, true, [&] { return bool(WriteGameFile(game, files[0], Bytes("p2"))); }},
+        {"three files", files, false, [&] { return writeAll(files, "p1"); }},
+        {"three files again", files, true, [&] { return writeAll(files, "p2"); }},
+        {"restore", {files[0]}, true, [&] { return bool(RestoreGameFile(game, files[0])); }},
+    };
+    for (const Case& c : cases) {
+        for (int step = 1;; ++step) {
+            SCOPED_TRACE(testing::Message() << c.name << ", killed after step " << step);
+            QDir(game).removeRecursively();
+            for (const QString& relative : c.relatives) {
+                ASSERT_TRUE(QDir().mkpath(QFileInfo(game + QLatin1Char('/') + relative).path()));
+                ASSERT_TRUE(WriteBytes(game + QLatin1Char('/') + relative, "foreign " + relative.toUtf8()));
+            }
+            if (c.writtenBefore) {
+                ASSERT_TRUE(writeAll(c.relatives, "p0"));
+            }
+            const pid_t child = ::fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                GameFileWriterFaults::SetStepHook([step](int done) {
+                    if (done == step)
+                        ::_exit(9);
+                });
+                ::_exit(c.killed() ? 0 : 1);
+            }
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            ASSERT_TRUE(WIFEXITED(status));
+            if (WEXITSTATUS(status) == 0)
+                break; // the job had fewer steps: every one was tried
+            ASSERT_EQ(WEXITSTATUS(status), 9);
+
+            ASSERT_TRUE(writeAll(c.relatives, "next"));
+            for (const QString& relative : c.relatives) {
+                const Result<RestoreOutcome> restored = RestoreGameFile(game, relative);
+                ASSERT_TRUE(restored);
+                EXPECT_EQ(restored->kind, RestoreOutcome::BackupPutBack);
+                EXPECT_EQ(ReadAll(game + QLatin1Char('/') + relative), "foreign " + relative.toUtf8());
+            }
+            QDirIterator kept(game + QStringLiteral("/Lumivale"), QDir::Files | QDir::Hidden,
+                              QDirIterator::Subdirectories);
+            EXPECT_FALSE(kept.hasNext()) << qPrintable(kept.next());
+        }
+    }
+}
+
+// The files of one target are staged before any replaces its old one.
+TEST_F(GameFileWriterTest, AFailedFileLeavesTheWholeTargetOld)
+{
+    ASSERT_TRUE(WriteBytes(game + QStringLiteral("/data/a.ogg"), "old a"));
+    const Result<QStringList> written =
+        WriteGameFiles(game, {{QStringLiteral("data/a.ogg"), Bytes("new a")},
+                              {QStringLiteral("data/b.ogg"), Bytes("new b")},
+                              {QStringLiteral("data/c.ogg"), [](QIODevice&) -> Result<> {
+                                   return Fail(Failure::Because(QStringLiteral("No space left on device")));
+                               }}});
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error().Reason(), QStringLiteral("No space left on device"));
+    EXPECT_EQ(ReadAll(game + QStringLiteral("/data/a.ogg")), QByteArray("old a"));
+    EXPECT_EQ(Entries(game + QStringLiteral("/data")), QStringList{QStringLiteral("a.ogg")});
+    EXPECT_EQ(OwnerOfGameFile(game, QStringLiteral("data/a.ogg")), GameFileOwner::Other);
+}
+
+// Another process waits for the holder, whether it lets go or is killed; a
+// cancel through the host ends the wait after it has said why it waits.
+TEST_F(GameFileWriterTest, TheLockWaitsForTheHolderInAnotherProcess)
+{
+    const auto holdInChild = [&](int holdMs) {
+        int ready[2];
+        EXPECT_EQ(::pipe(ready), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const Result<GameFolderLock> lock = GameFolderLock::Acquire(game, nullptr);
+            (void)!::write(ready[1], lock ? "1" : "0", 1);
+            if (holdMs < 0)
+                ::pause();
+            ::usleep(useconds_t(holdMs) * 1000);
+            ::_exit(0);
+        }
+        char got = 0;
+        EXPECT_EQ(::read(ready[0], &got, 1), 1);
+        EXPECT_EQ(got, '1');
+        ::close(ready[0]);
+        ::close(ready[1]);
+        return child;
+    };
+    using Clock = std::chrono::steady_clock;
+    pid_t child = holdInChild(400);
+    auto started = Clock::now();
+    {
+        const Result<GameFolderLock> lock = GameFolderLock::Acquire(game, nullptr);
+        ASSERT_TRUE(lock);
+        EXPECT_GE(Clock::now() - started, std::chrono::milliseconds(300));
+        // Within the process a second hold shares the first.
+        started = Clock::now();
+        EXPECT_TRUE(GameFolderLock::Acquire(game + QStringLiteral("/data/.."), nullptr));
+        EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(100));
+    }
+    ::waitpid(child, nullptr, 0);
+
+    child = holdInChild(-1);
+    RecordingBusyHost host;
+    host.onProgress = [&](qint32) {
+        if (host.StatusText().startsWith(
+                QStringLiteral("Another Lumivale run is writing to this game folder.")))
+            host.RequestCancel();
+    };
+    {
+        BusyScope job(host, true, 1, QStringLiteral("Writing..."));
+        const Result<GameFolderLock> cancelled = GameFolderLock::Acquire(game, &host);
+        ASSERT_FALSE(cancelled);
+        EXPECT_TRUE(cancelled.error().IsCancel());
+    }
+    EXPECT_TRUE(host.Statuses().contains(
+        QStringLiteral("Another Lumivale run is writing to this game folder. Waiting for it to finish...")));
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    started = Clock::now();
+    EXPECT_TRUE(GameFolderLock::Acquire(game, &host));
+    EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(200));
 }
 
 } // namespace

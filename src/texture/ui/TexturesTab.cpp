@@ -275,7 +275,7 @@ void TexturesTab::Reset()
         return;
     }
     QStringList leftAlone;
-    for (const Result<RestoreOutcome>& outcome : RestoreTextures(gameFolder, entries)) {
+    for (const Result<RestoreOutcome>& outcome : RestoreTextures(gameFolder, entries, &m_host)) {
         if (!outcome)
             m_host.ShowFailure(outcome.error());
         else if (outcome->kind == RestoreOutcome::LeftAlone)
