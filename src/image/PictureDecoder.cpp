@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QStringList>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -52,6 +54,18 @@ quint32 U32(const uchar* p)
 }
 
 // --- Completeness of formats whose readers keep a cut picture --------------
+
+// The size a BMP header declares (rows may be stored top-down: a negative height).
+QSize BmpSize(const QByteArray& head)
+{
+    if (head.size() < 26)
+        return {};
+    const auto* h = reinterpret_cast<const uchar*>(head.constData());
+    if (U32(h + 14) == 12)
+        return QSize(int(U16(h + 18)), int(U16(h + 20)));
+    const auto side = [](quint32 v) { return int(std::min<qint64>(std::abs(qint64(qint32(v))), INT_MAX)); };
+    return QSize(side(U32(h + 18)), side(U32(h + 22)));
+}
 
 // A BMP file holds at least the pixel rows its header declares.
 QString BmpShortfall(const QByteArray& head, qint64 fileSize)
@@ -309,8 +323,10 @@ Result<QImage> DecodeWithQt(QFile& file, QSize cover)
     reader.setDecideFormatFromContent(format.isEmpty());
     // Photos carry their orientation in EXIF; show them upright.
     reader.setAutoTransform(true);
-    // The size from the header, before anything is decoded or allocated.
-    if (std::optional<Failure> large = TooLarge(reader.size()))
+    // The size from the header, before anything is decoded or allocated. Qt's
+    // size of a BMP with an absurd header is not what the header says.
+    const QSize declared = format == "bmp" ? BmpSize(file.peek(64)) : reader.size();
+    if (std::optional<Failure> large = TooLarge(declared))
         return Fail(*large);
     if (!shortfall.isEmpty())
         return Fail(LoadFailure(shortfall));

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -132,4 +133,8 @@ TEST(FileNamesTest, BytesRoundTripAndOpen)
     expected.sort();
     EXPECT_EQ(listed, expected);
     EXPECT_FALSE(ListRegularFiles(dir.path() + QStringLiteral("/missing")));
+    // QTemporaryDir cannot remove what Qt cannot name.
+    for (const QByteArray& bytes : names)
+        ::unlink((QFile::encodeName(dir.path()) + '/' + bytes).constData());
+    ::rmdir(FileNameToBytes(folder).constData());
 }

@@ -415,7 +415,7 @@ TEST_F(PictureDecoder, LoadsPhotosUpTo200Megapixels)
     const Result<QImage> png = DecodePicture(Path("big.png"));
     ASSERT_TRUE(png) << qPrintable(png.error().Text());
     EXPECT_EQ(png->size(), QSize(9000, 6700));
-    EXPECT_EQ(PixelAt(*png, 8999, 6699), (Rgb{0x30, 0x60, 0xc0}));
+    EXPECT_TRUE(Near(PixelAt(*png, 8999, 6699), Rgb{0x30, 0x60, 0xc0}, 2));
 
     ASSERT_TRUE(Ffmpeg(Path("big.jpg"), QSize(12000, 9000)));
     const Result<QImage> jpeg = DecodePicture(Path("big.jpg"), QSize(1024, 768));
