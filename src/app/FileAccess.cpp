@@ -9,7 +9,9 @@
 #include <QStringList>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -136,6 +138,31 @@ Result<> OpenRegularFile(QFile& file, const QString& path)
         return Fail(Failure::Because(file.errorString()));
     }
     return {};
+}
+
+bool IsFolder(const QString& path)
+{
+    struct stat info = {};
+    return !path.isEmpty() && ::stat(FileNameToBytes(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+Result<QStringList> ListRegularFiles(const QString& folder)
+{
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(FileNameToBytes(folder).constData()), ::closedir);
+    if (!dir)
+        return Fail(Failure::Because(SystemErrorText(errno)));
+    QStringList names;
+    const int fd = ::dirfd(dir.get());
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+            continue;
+        // The entry's type says nothing about where a symlink leads.
+        struct stat info = {};
+        if (::fstatat(fd, name, &info, 0) == 0 && S_ISREG(info.st_mode))
+            names << FileNameFromBytes(QByteArray(name));
+    }
+    return names;
 }
 
 Result<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes)

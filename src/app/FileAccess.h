@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 class QFile;
@@ -33,6 +34,13 @@ QString GameFilePath(const QString& gameFolder, const QString& relative);
 // FIFOs, devices, sockets and folders are refused without blocking on them.
 // The failure holds only the reason (a FIFO, the system's error).
 Result<> OpenRegularFile(QFile& file, const QString& path);
+// Whether path is a folder after symlinks, checked on the name's bytes.
+bool IsFolder(const QString& path);
+// The names of a folder's regular files (after symlinks; hidden ones too), read
+// as the file system's bytes (FileNameFromBytes), in no particular order.
+// FIFOs, devices, sockets and folders are left out. The failure holds the
+// system's reason.
+Result<QStringList> ListRegularFiles(const QString& folder);
 // The whole of a regular file of at most maxBytes bytes.
 Result<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes);
 // Writes all of data, retrying after a short write, so that a failure carries

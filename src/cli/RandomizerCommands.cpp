@@ -1,5 +1,7 @@
 #include "cli/RandomizerCommands.h"
 
+#include "app/FileAccess.h"
+#include "app/FileNames.h"
 #include "app/SettingsStore.h"
 #include "cli/ConsoleBusyHost.h"
 #include "image/Frames.h"
@@ -55,7 +57,7 @@ int RunPoolCommand(const QStringList& arguments, const CommandContext& context)
         }
     }
     const QString source = positional[2];
-    if (!QFileInfo(source).isDir()) {
+    if (!IsFolder(source)) {
         const Result<QString> added = [&]() -> Result<QString> {
             Result<DibRef> picture = LoadImageFile(host, source, kFrameWidth, kFrameHeight);
             if (!picture)
@@ -77,7 +79,7 @@ int RunPoolCommand(const QStringList& arguments, const CommandContext& context)
     for (const QString& added : summary.added)
         std::fprintf(context.out, "%s\n", qPrintable(added));
     for (const auto& [name, failure] : summary.skipped)
-        std::fprintf(context.err, "Skipped %s: %s\n", qPrintable(name),
+        std::fprintf(context.err, "Skipped %s: %s\n", qPrintable(DisplayFileName(name)),
                      qPrintable(failure.Text().replace(QLatin1Char('\n'), QStringLiteral(" "))));
     std::fprintf(context.err, "%lld of %d pictures added to the %s pool%s.\n",
                  static_cast<long long>(summary.added.size()), summary.total,

@@ -1,5 +1,6 @@
 // lumivale-cli: the program's jobs without a window, one subcommand per job.
 #include "app/Environment.h"
+#include "app/FileNames.h"
 #include "app/GameFileWriter.h"
 #include "cli/MusicCommand.h"
 #include "cli/OnlineCommand.h"
@@ -88,8 +89,11 @@ int main(int argc, char* argv[])
                                                 .arg(LUMIVALE_VERSION_MINOR)
                                                 .arg(LUMIVALE_VERSION_REVISION));
 
-    QStringList arguments = QCoreApplication::arguments();
-    arguments.removeFirst();
+    // The arguments as their bytes: QCoreApplication::arguments() turns a file
+    // name that is not UTF-8 into replacement characters, which name no file.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << FileNameFromBytes(QByteArray(argv[i]));
     const Environment environment = SystemEnvironment();
     const CommandContext context{environment, stdout, stderr};
     if (arguments.isEmpty())

@@ -1,19 +1,20 @@
 #include "image/ImageLoader.h"
 
+#include "app/FileNames.h"
 #include "image/PictureDecoder.h"
 
 #include <QFileInfo>
 
 QString BareFileName(const QString& fileName)
 {
-    return QFileInfo(fileName).fileName();
+    return DisplayFileName(QFileInfo(fileName).fileName());
 }
 
 Result<DibRef> LoadImageFile(BusyHost& host, const QString& fileName, qint32 width, qint32 height)
 {
     const QString name = BareFileName(fileName);
     BusyScope busy(host, false, 10, QStringLiteral("Loading ") + name + QStringLiteral("..."));
-    const Result<QImage> picture = DecodePicture(fileName);
+    const Result<QImage> picture = DecodePicture(fileName, QSize(width, height));
     if (!picture)
         return Fail(picture.error());
     busy.Step(4, QStringLiteral("Resampling ") + name + QStringLiteral("..."));

@@ -16,5 +16,6 @@ Result<DibRef> LoadImageFile(BusyHost& host, const QString& fileName, qint32 wid
 // the message is shown through the host.
 bool LoadImage(BusyHost& host, const QString& fileName, DibRef& dibDest, qint32 width, qint32 height);
 
-// The file name without its folder, as shown in status texts.
+// The file name without its folder, as shown in status texts (bytes that are
+// not UTF-8 shown as replacement characters).
 QString BareFileName(const QString& fileName);

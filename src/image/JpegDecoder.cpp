@@ -1,5 +1,7 @@
 #include "image/JpegDecoder.h"
 
+#include "image/PictureDecoder.h"
+
 #include <QTransform>
 #include <csetjmp>
 #include <cstdio>
@@ -114,8 +116,21 @@ enum class Decoded
 
 // The libjpeg calls, with the jump target for its errors. Everything that
 // outlives a jump lives in the caller's frame and is reached through pointers.
-Decoded DecodeInto(const QByteArray& data, qint64 allocationLimitBytes, ErrorManager* errors, QImage* out,
-                   int* orientation)
+// The libjpeg scale denominator for a cover size: the largest of 2, 4 and 8
+// at which the picture still covers it, and 1 below twice the cover.
+unsigned ScaleDenominator(QSize stored, QSize cover)
+{
+    unsigned denominator = 1;
+    if (cover.isEmpty())
+        return denominator;
+    while (denominator < 8 && qint64(stored.width()) >= 2 * qint64(denominator) * cover.width() &&
+           qint64(stored.height()) >= 2 * qint64(denominator) * cover.height())
+        denominator *= 2;
+    return denominator;
+}
+
+Decoded DecodeInto(QByteArrayView data, qint64 maxPixels, QSize cover, ErrorManager* errors, QImage* out,
+                   int* orientation, QSize* declared)
 {
     jpeg_decompress_struct cinfo = {};
     cinfo.err = jpeg_std_error(&errors->base);
@@ -126,7 +141,7 @@ Decoded DecodeInto(const QByteArray& data, qint64 allocationLimitBytes, ErrorMan
         return Decoded::Failed;
     }
     jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(data.constData()),
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(data.data()),
                  static_cast<unsigned long>(data.size()));
     jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
@@ -139,10 +154,14 @@ Decoded DecodeInto(const QByteArray& data, qint64 allocationLimitBytes, ErrorMan
             *orientation =
                 ExifOrientation(QByteArray(reinterpret_cast<const char*>(m->data), int(m->data_length)));
     }
-    if (qint64(cinfo.image_width) * qint64(cinfo.image_height) * 4 > allocationLimitBytes) {
+    *declared = QSize(int(cinfo.image_width), int(cinfo.image_height));
+    if (qint64(cinfo.image_width) * qint64(cinfo.image_height) > maxPixels) {
         jpeg_destroy_decompress(&cinfo);
         return Decoded::TooLarge;
     }
+    // The cover is given upright; orientations 5 to 8 store the picture turned a quarter.
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = ScaleDenominator(*declared, *orientation >= 5 ? cover.transposed() : cover);
     cinfo.out_color_space = JCS_EXT_BGR;
     jpeg_start_decompress(&cinfo);
     *out = QImage(int(cinfo.output_width), int(cinfo.output_height), QImage::Format_BGR888);
@@ -161,20 +180,21 @@ Decoded DecodeInto(const QByteArray& data, qint64 allocationLimitBytes, ErrorMan
 
 } // namespace
 
-std::optional<Result<QImage>> DecodeJpeg(const QByteArray& data, qint64 allocationLimitBytes)
+std::optional<Result<QImage>> DecodeJpeg(QByteArrayView data, qint64 maxPixels, QSize cover)
 {
     const auto refused = [](const QString& reason) { return Result<QImage>(Fail(Failure::Because(reason))); };
     ErrorManager errors;
     QImage img;
     int orientation = 1;
-    switch (DecodeInto(data, allocationLimitBytes, &errors, &img, &orientation)) {
+    QSize declared;
+    switch (DecodeInto(data, maxPixels, cover, &errors, &img, &orientation, &declared)) {
     case Decoded::Ok:
         break;
     case Decoded::Failed:
         return refused(QStringLiteral("The picture data cannot be decoded (%1).")
                            .arg(QString::fromLocal8Bit(errors.fatal)));
     case Decoded::TooLarge:
-        return refused(QStringLiteral("The picture is larger than the decoder allows."));
+        return refused(PictureTooLargeReason(declared));
     case Decoded::NoMemory:
         return refused(QStringLiteral("There is not enough memory for the picture."));
     case Decoded::NotOurs:

@@ -7,9 +7,12 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QStringList>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <stb_image.h>
 
 namespace {
@@ -19,12 +22,25 @@ Failure LoadFailure(const QString& reason)
     return Failure(kImageLoadError, MessageIcon::Exclamation, reason);
 }
 
-// Pictures larger than this many bytes of 32-bit pixels are refused, for
-// Targa files as for every format Qt reads.
-qint64 AllocationLimitBytes()
+// The bytes of the largest picture at 64 bits a pixel (Qt reads 16-bit PNGs so).
+constexpr qint64 kMaxPictureBytes = kMaxPicturePixels * 8;
+
+// Qt's own limit (a process-wide setting) raised once so that every picture
+// within kMaxPicturePixels can be allocated; the header check refuses larger ones.
+void RaiseQtAllocationLimit()
 {
-    const int mb = QImageReader::allocationLimit();
-    return mb > 0 ? qint64(mb) * 1024 * 1024 : std::numeric_limits<qint64>::max();
+    static const bool raised = [] {
+        QImageReader::setAllocationLimit(int(kMaxPictureBytes / (1024 * 1024)) + 1);
+        return true;
+    }();
+    (void)raised;
+}
+
+std::optional<Failure> TooLarge(QSize size)
+{
+    if (qint64(size.width()) * qint64(size.height()) <= kMaxPicturePixels)
+        return std::nullopt;
+    return LoadFailure(PictureTooLargeReason(size));
 }
 
 quint32 U16(const uchar* p)
@@ -38,6 +54,18 @@ quint32 U32(const uchar* p)
 }
 
 // --- Completeness of formats whose readers keep a cut picture --------------
+
+// The size a BMP header declares (rows may be stored top-down: a negative height).
+QSize BmpSize(const QByteArray& head)
+{
+    if (head.size() < 26)
+        return {};
+    const auto* h = reinterpret_cast<const uchar*>(head.constData());
+    if (U32(h + 14) == 12)
+        return QSize(int(U16(h + 18)), int(U16(h + 20)));
+    const auto side = [](quint32 v) { return int(std::min<qint64>(std::abs(qint64(qint32(v))), INT_MAX)); };
+    return QSize(side(U32(h + 18)), side(U32(h + 22)));
+}
 
 // A BMP file holds at least the pixel rows its header declares.
 QString BmpShortfall(const QByteArray& head, qint64 fileSize)
@@ -80,7 +108,7 @@ QString BmpShortfall(const QByteArray& head, qint64 fileSize)
 // marker of the first image's data.
 QString GifShortfall(QFile& file)
 {
-    if (file.size() > AllocationLimitBytes())
+    if (file.size() > kMaxPictureBytes)
         return QString(); // the reader refuses it
     const QByteArray data = file.peek(file.size());
     const auto* p = reinterpret_cast<const uchar*>(data.constData());
@@ -198,8 +226,6 @@ Result<QImage> DecodeTarga(const QByteArray& data)
     int w = 0, h = 0, comp = 0;
     if (!stbi_info_from_memory(bytes, int(data.size()), &w, &h, &comp) || w < 1 || h < 1)
         return Fail(LoadFailure(QStringLiteral("The file is not a picture.")));
-    if (qint64(w) * qint64(h) * 4 > AllocationLimitBytes())
-        return Fail(LoadFailure(QStringLiteral("The picture is larger than the decoder allows.")));
 
     TargaSource source{data};
     const stbi_io_callbacks callbacks{&TargaSource::Read, &TargaSource::Skip, &TargaSource::Eof};
@@ -217,19 +243,23 @@ Result<QImage> DecodeTarga(const QByteArray& data)
     return img;
 }
 
-// Reads a Targa file when its header is plausible. The whole file is read
-// only then, and only up to a size that a picture within the allocation
-// limit can have (run-length data is at most about twice the pixel data).
+// Reads a Targa file when its header is plausible and its size within
+// kMaxPicturePixels; the whole file is read only then.
 Result<QImage> ReadTarga(QFile& file)
 {
-    if (!file.seek(0) || !LooksLikeTarga(file.peek(18)))
+    if (!file.seek(0))
         return Fail(LoadFailure(QStringLiteral("The file is not a picture.")));
-    const qint64 limit = AllocationLimitBytes();
-    if (limit < std::numeric_limits<qint64>::max() / 4 && file.size() > 2 * limit + (1 << 20))
-        return Fail(LoadFailure(QStringLiteral("The picture is larger than the decoder allows.")));
+    const QByteArray head = file.peek(18);
+    if (!LooksLikeTarga(head))
+        return Fail(LoadFailure(QStringLiteral("The file is not a picture.")));
+    const auto* h = reinterpret_cast<const uchar*>(head.constData());
+    if (std::optional<Failure> large = TooLarge(QSize(int(U16(h + 12)), int(U16(h + 14)))))
+        return Fail(*large);
+    // stb_image reads from an int-sized buffer; run-length data is at most about twice the pixels.
+    if (file.size() > std::min<qint64>(std::numeric_limits<int>::max() / 2, 2 * kMaxPicturePixels * 4))
+        return Fail(
+            LoadFailure(QStringLiteral("The file is too large to be a picture of at most 200 megapixels.")));
     const QByteArray data = file.readAll();
-    if (data.size() > std::numeric_limits<int>::max() / 2)
-        return Fail(LoadFailure(QStringLiteral("The picture is larger than the decoder allows.")));
     // Uncompressed data shorter than the header declares would be read as whatever memory held.
     const auto* header = reinterpret_cast<const uchar*>(data.constData());
     if ((header[2] & 8) == 0 && data.size() < TargaUncompressedSize(header))
@@ -256,34 +286,50 @@ QByteArray FormatFromSignature(QIODevice* device)
     return {};
 }
 
-Result<QImage> DecodeWithQt(QFile& file)
+// libjpeg straight into the buffer's byte order, telling a cut file from a
+// whole one. The file is read, not mapped: a file cut while it is read would
+// end a mapping's reader with SIGBUS. nullopt: a JPEG for Qt's reader.
+std::optional<Result<QImage>> ReadJpeg(QFile& file, QSize cover)
+{
+    // Even at the best quality a picture within the limit takes fewer bytes than its pixels do.
+    if (file.size() > kMaxPicturePixels * 4)
+        return Result<QImage>(Fail(
+            LoadFailure(QStringLiteral("The file is too large to be a picture of at most 200 megapixels."))));
+    std::optional<Result<QImage>> jpeg = DecodeJpeg(file.readAll(), kMaxPicturePixels, cover);
+    if (jpeg && !*jpeg)
+        return Result<QImage>(Fail(LoadFailure(jpeg->error().Reason())));
+    return jpeg;
+}
+
+Result<QImage> DecodeWithQt(QFile& file, QSize cover)
 {
     const QByteArray format = FormatFromSignature(&file);
+    if (format == "jpeg") {
+        if (std::optional<Result<QImage>> jpeg = ReadJpeg(file, cover))
+            return std::move(*jpeg);
+        file.seek(0);
+    }
+
+    // Judged from the file's start, before the reader moves through it; told after the size.
     QString shortfall;
     if (format == "bmp")
         shortfall = BmpShortfall(file.peek(64), file.size());
     else if (format == "gif")
         shortfall = GifShortfall(file);
-    if (!shortfall.isEmpty())
-        return Fail(LoadFailure(shortfall));
 
-    if (format == "jpeg") {
-        // libjpeg straight into the buffer's byte order, telling a cut file from a whole one.
-        if (file.size() > AllocationLimitBytes())
-            return Fail(LoadFailure(QStringLiteral("The picture is larger than the decoder allows.")));
-        const QByteArray data = file.readAll();
-        if (std::optional<Result<QImage>> jpeg = DecodeJpeg(data, AllocationLimitBytes())) {
-            if (!*jpeg)
-                return Fail(LoadFailure(jpeg->error().Reason()));
-            return **jpeg;
-        }
-        file.seek(0);
-    }
+    RaiseQtAllocationLimit();
     QImageReader reader(&file, format);
     // Anything else is recognised by content, whatever its name says.
     reader.setDecideFormatFromContent(format.isEmpty());
     // Photos carry their orientation in EXIF; show them upright.
     reader.setAutoTransform(true);
+    // The size from the header, before anything is decoded or allocated. Qt's
+    // size of a BMP with an absurd header is not what the header says.
+    const QSize declared = format == "bmp" ? BmpSize(file.peek(64)) : reader.size();
+    if (std::optional<Failure> large = TooLarge(declared))
+        return Fail(*large);
+    if (!shortfall.isEmpty())
+        return Fail(LoadFailure(shortfall));
     QImage img = reader.read();
     if (img.isNull()) {
         const bool unknown = reader.error() == QImageReader::UnsupportedFormatError;
@@ -323,7 +369,15 @@ QImage ToOpaqueRgb888(const QImage& img)
 
 } // namespace
 
-Result<QImage> DecodePicture(const QString& path)
+QString PictureTooLargeReason(QSize size)
+{
+    return QStringLiteral("The picture is too large (%1 x %2 pixels; at most %3 megapixels can be loaded).")
+        .arg(size.width())
+        .arg(size.height())
+        .arg(kMaxPicturePixels / 1'000'000);
+}
+
+Result<QImage> DecodePicture(const QString& path, QSize cover)
 {
     QFile file;
     if (auto opened = OpenRegularFile(file, path); !opened)
@@ -338,9 +392,9 @@ Result<QImage> DecodePicture(const QString& path)
         img = ReadTarga(file);
         // A plausible Targa header that does not decode is a broken Targa file.
         if (!img && file.seek(0) && !LooksLikeTarga(file.peek(18)))
-            img = DecodeWithQt(file);
+            img = DecodeWithQt(file, cover);
     } else {
-        img = DecodeWithQt(file);
+        img = DecodeWithQt(file, cover);
         if (!img && file.seek(0) && LooksLikeTarga(file.peek(18)))
             img = ReadTarga(file);
     }

@@ -1,11 +1,12 @@
 #include "randomizer/Pools.h"
 
+#include "app/FileAccess.h"
+#include "app/FileNames.h"
 #include "app/GameFileWriter.h"
 #include "image/Frames.h"
 #include "image/PictureDecoder.h"
 #include "texture/TextureWriter.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <chrono>
 #include <deque>
@@ -18,7 +19,7 @@ constexpr int kDecodeAhead = 2;
 
 Result<DibRef> DecodeForPool(const QString& path)
 {
-    const Result<QImage> picture = DecodePicture(path);
+    const Result<QImage> picture = DecodePicture(path, QSize(kFrameWidth, kFrameHeight));
     if (!picture)
         return Fail(picture.error());
     DibRef resampled = cDIBSection::ResamplePicture(*picture, kFrameHeight, kFrameWidth);
@@ -93,9 +94,8 @@ FolderPictures ListFolderPictures(const QString& folder)
     FolderPictures pictures;
     if (folder.isEmpty())
         return pictures;
-    // Files only: symlinks count when they lead to a regular file; FIFOs,
-    // devices and sockets (QDir's "system" files) never do.
-    for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden)) {
+    // Listed through the names' bytes, so a name that is not UTF-8 is taken too.
+    for (const QString& name : ListRegularFiles(folder).value_or(QStringList())) {
         if (IsPoolPicture(name))
             pictures.names << name;
     }
@@ -130,8 +130,10 @@ Result<QString> AddToPool(BusyHost& host, const Environment& environment, const 
         return Fail(kWriteErrorMessage, MessageIcon::Exclamation,
                     QStringLiteral("%1 is not a plain file name.").arg(name));
     // The pool folder is made inside the game folder; the pool file stays inside the pool folder.
-    const Result<QString> poolFile = ResolveWriteTarget(
-        target.gameFolder, PoolFolder(target.screen) + QLatin1Char('/') + name + QStringLiteral(".dds"));
+    // Its name is the picture's as shown, so the pool holds only UTF-8 names.
+    const Result<QString> poolFile =
+        ResolveWriteTarget(target.gameFolder, PoolFolder(target.screen) + QLatin1Char('/') +
+                                                  DisplayFileName(name) + QStringLiteral(".dds"));
     if (!poolFile)
         return Fail(Failure(poolFile.error()).Retitle(kWriteErrorMessage, MessageIcon::Exclamation));
     const DibRef output = frame ? ApplyFrame(*frame, picture) : picture;
@@ -145,7 +147,7 @@ Result<QString> AddToPool(BusyHost& host, const Environment& environment, const 
     TextureRequest request;
     request.root = QFileInfo(*poolFile).path();
     request.saveFile = QStringLiteral("coh");
-    request.fileName = name;
+    request.fileName = DisplayFileName(name);
     request.picture = output.get();
     request.width = 1024;
     request.height = 1024;
@@ -176,7 +178,9 @@ PassSummary AddFolderToPool(BusyHost& host, const Environment& environment, cons
     if (!target.frame.isEmpty())
         frame = LoadFrame(target.frame).value_or(DibRef());
 
-    const auto pathOf = [&](int i) { return QDir(folder).filePath(pictures.names[i]); };
+    // Joined as text: the names may hold bytes that are not UTF-8 (see FileNames.h).
+    const QString base = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    const auto pathOf = [&](int i) { return base + pictures.names[i]; };
     std::deque<std::future<Result<DibRef>>> ahead;
     int launched = 0;
     const auto launch = [&] {
@@ -248,8 +252,10 @@ Failure SkippedPicturesMessage(const PassSummary& summary)
         const Message headline = failure.Headline();
         if (!headlines.contains(headline.text))
             headlines << headline.text;
-        names[headline.text] << (headline.detail.isEmpty() ? name
-                                                           : name + QStringLiteral(": ") + headline.detail);
+        const QString shownName = DisplayFileName(name);
+        names[headline.text] << (headline.detail.isEmpty()
+                                     ? shownName
+                                     : shownName + QStringLiteral(": ") + headline.detail);
     }
     if (headlines.isEmpty())
         return Failure();

@@ -42,7 +42,7 @@ struct PoolTarget
 };
 
 // Writes picture (1024 x 768; framed when target.frame names a usable frame)
-// as the pool file name + ".dds", a 1024 x 1024 bare surface, into the
+// as the pool file name (as DisplayFileName shows it) + ".dds", a 1024 x 1024 bare surface, into the
 // screen's pool folder (created with its parents; the write stays inside it).
 // Returns the file written.
 Result<QString> AddToPool(BusyHost& host, const Environment& environment, const PoolTarget& target,

@@ -6,10 +6,10 @@
 
 #include <optional>
 
-Result<SourcePicture> SourcePicture::Load(BusyHost& host, const QString& file)
+Result<SourcePicture> SourcePicture::Load(BusyHost& host, const QString& file, QSize cover)
 {
     BusyScope busy(host, false, 10, QStringLiteral("Loading ") + BareFileName(file) + QStringLiteral("..."));
-    Result<QImage> decoded = DecodePicture(file);
+    Result<QImage> decoded = DecodePicture(file, cover);
     if (!decoded)
         return Fail(decoded.error());
     SourcePicture source;
@@ -47,17 +47,24 @@ ReplaceTextures(BusyHost& host, const Environment& environment, const Replacemen
     if (entries.isEmpty())
         return results;
     BusyScope batch(host, true, qint32(entries.size()), QString());
-    // The whole batch is one job in the game folder; a missing folder is each write's failure.
+    QSize cover;
+    for (const CatalogueEntry& entry : entries)
+        cover = cover.expandedTo(QSize(entry.width, entry.height));
+    Result<SourcePicture> picture = SourcePicture::Load(host, job.picture, cover);
+    std::optional<Result<SourcePicture>> mask;
+    if (!job.mask.isEmpty() && picture) {
+        mask = SourcePicture::Load(host, job.mask, cover);
+        if (!*mask)
+            mask->error().Retitle(kMaskLoadError, MessageIcon::Exclamation);
+    }
+    // The whole batch is one job in the game folder (held once the pictures are decoded); a missing folder is
+    // each write's failure.
     Result<GameFolderLock> lock = GameFolderLock::Acquire(job.gameFolder, &host);
     if (!lock && lock.error().IsCancel()) {
         for (qsizetype i = 0; i < entries.size(); ++i)
             results.append(Fail(Failure::Cancelled()));
         return results;
     }
-    Result<SourcePicture> picture = SourcePicture::Load(host, job.picture);
-    std::optional<Result<SourcePicture>> mask;
-    if (!job.mask.isEmpty() && picture)
-        mask = SourcePicture::Load(host, job.mask);
     TextureWriter writer(host, TextureWriterOptions::From(environment, job.compress));
 
     for (const CatalogueEntry& entry : entries) {

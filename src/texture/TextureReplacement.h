@@ -19,8 +19,9 @@ class SourcePicture
 {
 public:
     // Decodes file in a busy scope ("Loading <name>..."); the failure is the
-    // loader's ("Image could not be loaded." with the reason).
-    static Result<SourcePicture> Load(BusyHost& host, const QString& file);
+    // loader's ("Image could not be loaded." with the reason). A large JPEG
+    // is decoded at a reduced scale that still covers cover (see DecodePicture).
+    static Result<SourcePicture> Load(BusyHost& host, const QString& file, QSize cover = QSize());
 
     // The picture at width x height ("Resampling <name>...").
     Result<DibRef> At(BusyHost& host, qint32 width, qint32 height);
@@ -35,6 +36,9 @@ private:
     DibRef m_resampled;
 };
 
+// The failure of a mask that cannot be loaded (with the loader's reason).
+inline const QString kMaskLoadError = QStringLiteral("The alpha mask could not be loaded.");
+
 // What a save writes: the source picture, an optional alpha mask (its blue
 // channel becomes the alpha: black transparent, white opaque), where.
 struct ReplacementJob
@@ -48,13 +52,15 @@ struct ReplacementJob
 // Writes the job's picture as the replacement of each entry in order, each
 // resampled to the entry's size (the mask too, whatever its own size),
 // declared at that size and stored at the next powers of two. The picture and
-// the mask are decoded once. Each entry's result is its own: the loader's
-// failure when the picture or the mask cannot be loaded (nothing written for
-// it), the writer's "Error writing image. Please check file permissions."
-// with the reason; the other entries go on. The batch runs in a cancellable
-// busy scope under the game folder's lock; after a cancel (also of the wait
-// for another run's lock) the remaining entries are not written (their result
-// is a cancel). onEntry, when given, sees each result as it comes.
+// the mask are decoded once (a large JPEG at a scale that covers the largest
+// entry). Each entry's result is its own: the loader's failure when the picture
+// cannot be loaded, "The alpha mask could not be loaded." with the reason when
+// the mask cannot (nothing written for it), the writer's "Error writing image.
+// Please check file permissions." with the reason; the other entries go on. The
+// batch runs in a cancellable busy scope under the game folder's lock; after a
+// cancel (also of the wait for another run's lock) the remaining entries are
+// not written (their result is a cancel). onEntry, when given, sees each result
+// as it comes.
 QList<Result<QString>>
 ReplaceTextures(BusyHost& host, const Environment& environment, const ReplacementJob& job,
                 const QList<CatalogueEntry>& entries,

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -116,4 +118,23 @@ TEST(FileNamesTest, BytesRoundTripAndOpen)
         EXPECT_TRUE(OpenRegularFile(file, dir.path() + QLatin1Char('/') + name)) << bytes.toHex().constData();
     }
     EXPECT_EQ(DisplayFileName(FileNameFromBytes("caf\xe9.png")), QStringLiteral("caf\uFFFD.png"));
+
+    // Listed by their bytes too; folders (checked by their bytes) and FIFOs are not regular files.
+    const QString folder = dir.path() + QLatin1Char('/') + FileNameFromBytes("d\xe9j\xe0");
+    ASSERT_EQ(::mkdir(FileNameToBytes(folder).constData(), 0700), 0);
+    EXPECT_TRUE(IsFolder(folder));
+    EXPECT_FALSE(IsFolder(dir.path() + QLatin1Char('/') + FileNameFromBytes("caf\xe9.png")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.path() + QStringLiteral("/pipe")).constData(), 0600), 0);
+    QStringList listed = ListRegularFiles(dir.path()).value_or(QStringList());
+    QStringList expected;
+    for (const QByteArray& bytes : names)
+        expected << FileNameFromBytes(bytes);
+    listed.sort();
+    expected.sort();
+    EXPECT_EQ(listed, expected);
+    EXPECT_FALSE(ListRegularFiles(dir.path() + QStringLiteral("/missing")));
+    // QTemporaryDir cannot remove what Qt cannot name.
+    for (const QByteArray& bytes : names)
+        ::unlink((QFile::encodeName(dir.path()) + '/' + bytes).constData());
+    ::rmdir(FileNameToBytes(folder).constData());
 }

@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <utility>
@@ -43,6 +44,16 @@ protected:
     {
         return RunTool(QStringLiteral(LUMIVALE_BIN_DIR "/lumivale-cli"), arguments, 120000,
                        CliEnvironment(standIns));
+    }
+
+    // The tool run through the shell, whose printf makes argument bytes that
+    // are not UTF-8 (QProcess would encode them as text).
+    ProcessResult CliShell(const QByteArray& arguments) const
+    {
+        return RunTool(QStringLiteral("/bin/sh"),
+                       {QStringLiteral("-c"), QString::fromUtf8("exec \"$0\" " + arguments),
+                        QStringLiteral(LUMIVALE_BIN_DIR "/lumivale-cli")},
+                       120000, CliEnvironment());
     }
 
     QString LoginFile(const QString& game) const
@@ -368,6 +379,30 @@ TEST_F(CliTest, RandomizeAndShortcutUseThePrefixOfTheGameFolder)
     EXPECT_TRUE(ReadAll(QString::fromUtf8(r.out.split('\n').first()))
                     .contains("Exec=env WINEPREFIX=" + prefix.toUtf8() + ' '))
         << r.out.constData();
+}
+
+// A picture whose name is not UTF-8 is named on the command line, found in a
+// folder and written as a pool file or a texture.
+TEST_F(CliTest, NamesThatAreNotUtf8PassThrough)
+{
+    const QByteArray dir = QFile::encodeName(m_dir.path());
+    ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("pictures"))));
+    ASSERT_EQ(std::rename(QFile::encodeName(Path(QStringLiteral("grey.png"))).constData(),
+                          dir + "/pictures/caf\xe9.png"),
+              0);
+    const QByteArray picture = "\"$(printf '" + dir + "/pictures/caf\\351.png')\"";
+    const QByteArray game = " --game " + dir + "/game";
+
+    ProcessResult r = CliShell("pool add login " + picture + game);
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(r.out.trimmed(), Path(QStringLiteral("game/Lumivale/RandomHL/caf\uFFFD.png.dds")).toUtf8());
+    r = CliShell("pool add character " + dir + "/pictures" + game);
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(r.err.contains("1 of 1 pictures added")) << r.err.constData();
+    r = CliShell("texture set city_01_01 " + picture + game);
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    // QTemporaryDir cannot remove what Qt cannot name.
+    std::remove(dir + "/pictures/caf\xe9.png");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "TestPictures.h"
 
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -54,6 +55,25 @@ QByteArray TargaFooter()
     footer += "TRUEVISION-XFILE.";
     footer += '\0';
     return footer;
+}
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// jpeg with an EXIF block saying "turn 90 degrees clockwise to view".
+QByteArray WithOrientation6(QByteArray jpeg)
+{
+    const char exif[] = "\xFF\xE1\x00\x22"                   // APP1, 34 bytes
+                        "Exif\0\0"                           // EXIF identifier
+                        "II*\0\x08\0\0\0"                    // little-endian TIFF header, IFD at 8
+                        "\x01\0"                             // one entry
+                        "\x12\x01\x03\0\x01\0\0\0\x06\0\0\0" // Orientation (SHORT) = 6
+                        "\0\0\0\0";                          // no next IFD
+    jpeg.insert(2, QByteArray(exif, sizeof exif - 1));
+    return jpeg;
 }
 
 } // namespace
@@ -176,17 +196,7 @@ TEST_F(PictureDecoder, TurnsRotatedPhotosUpright)
     QImage img(8, 4, QImage::Format_RGB888);
     img.fill(qRgb(0, 0, 255));
     ASSERT_TRUE(img.save(Path("plain.jpg"), "JPEG"));
-    QFile plain(Path("plain.jpg"));
-    ASSERT_TRUE(plain.open(QIODevice::ReadOnly));
-    QByteArray jpeg = plain.readAll();
-    const char exif[] = "\xFF\xE1\x00\x22"                   // APP1, 34 bytes
-                        "Exif\0\0"                           // EXIF identifier
-                        "II*\0\x08\0\0\0"                    // little-endian TIFF header, IFD at 8
-                        "\x01\0"                             // one entry
-                        "\x12\x01\x03\0\x01\0\0\0\x06\0\0\0" // Orientation (SHORT) = 6
-                        "\0\0\0\0";                          // no next IFD
-    jpeg.insert(2, QByteArray(exif, sizeof exif - 1));
-    ASSERT_TRUE(WriteBytes(Path("turned.jpg"), jpeg));
+    ASSERT_TRUE(WriteBytes(Path("turned.jpg"), WithOrientation6(ReadAll(Path("plain.jpg")))));
     EXPECT_EQ(DecodePicture(Path("plain.jpg"))->size(), QSize(8, 4));
     EXPECT_EQ(DecodePicture(Path("turned.jpg"))->size(), QSize(4, 8));
 }
@@ -308,38 +318,138 @@ TEST_F(PictureDecoder, FifoIsRefusedAtOnce)
     EXPECT_TRUE(DecodePicture(Path("link.png")));
 }
 
-TEST_F(PictureDecoder, HugeDeclaredSizeFailsFastWithoutAllocating)
+namespace {
+
+quint32 Crc32(const QByteArray& bytes)
 {
-    // BMP header declaring 20000 x 20000 x 24 bit with no pixel data.
-    QByteArray bmp(54, '\0');
-    const auto put32 = [](QByteArray& b, int at, quint32 v) {
-        for (int i = 0; i < 4; ++i)
-            b[at + i] = char((v >> (8 * i)) & 0xff);
-    };
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    put32(bmp, 2, 54u + 20000u * 60000u);
-    put32(bmp, 10, 54);
-    put32(bmp, 14, 40);
-    put32(bmp, 18, 20000);
-    put32(bmp, 22, 20000);
-    bmp[26] = 1;
-    bmp[28] = 24;
-    ASSERT_TRUE(WriteBytes(Path("huge.bmp"), bmp));
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char c : bytes) {
+        crc ^= uchar(c);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
 
-    // The same for Targa, which goes through the separate reader.
-    QByteArray tga(18, '\0');
-    tga[2] = 2;
-    tga[12] = char(20000 & 0xff);
-    tga[13] = char(20000 >> 8);
-    tga[14] = char(20000 & 0xff);
-    tga[15] = char(20000 >> 8);
-    tga[16] = 24;
-    ASSERT_TRUE(WriteBytes(Path("huge.tga"), tga + QByteArray(64, '\x7f')));
+void Put(QByteArray& bytes, qsizetype at, quint32 value, int size, bool bigEndian)
+{
+    for (int i = 0; i < size; ++i)
+        bytes[at + i] = char(value >> (8 * (bigEndian ? size - 1 - i : i)));
+}
 
+// A small picture of the given format whose header declares width x height.
+QByteArray Declaring(const char* format, quint32 width, quint32 height)
+{
+    QByteArray bytes;
+    const QByteArray kind(format);
+    if (kind == "gif") { // Qt writes no GIF: a one-pixel picture by hand
+        bytes = QByteArray("GIF89a") + QByteArray(7, '\0') + QByteArray(6, '\0') + '\x2C' +
+                QByteArray(9, '\0') + QByteArray("\x02\x02\x44\x01\x00\x3B", 6);
+        bytes[10] = char(0x80);
+        Put(bytes, 6, width, 2, false), Put(bytes, 8, height, 2, false);
+        Put(bytes, 24, width, 2, false), Put(bytes, 26, height, 2, false);
+        return bytes;
+    }
+    if (kind == "tga") {
+        bytes = QByteArray(18, '\0') + QByteArray(64, '\x7f');
+        bytes[2] = 2, bytes[16] = 24;
+        Put(bytes, 12, width, 2, false), Put(bytes, 14, height, 2, false);
+        return bytes;
+    }
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    Quadrants(16, 16).save(&buffer, format);
+    if (kind == "png") {
+        Put(bytes, 16, width, 4, true), Put(bytes, 20, height, 4, true);
+        Put(bytes, 29, Crc32(bytes.mid(12, 17)), 4, true);
+    } else if (kind == "jpeg") {
+        const qsizetype sof = bytes.indexOf("\xFF\xC0");
+        Put(bytes, sof + 5, height, 2, true), Put(bytes, sof + 7, width, 2, true);
+    } else if (kind == "bmp") {
+        Put(bytes, 18, width, 4, false), Put(bytes, 22, height, 4, false);
+    }
+    return bytes;
+}
+
+// A picture of one colour made by ffmpeg, which writes big pictures quickly.
+bool Ffmpeg(const QString& path, QSize size)
+{
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"),
+            {"-v", "error", "-y", "-f", "lavfi", "-i",
+             QStringLiteral("color=c=0x3060c0:s=%1x%2").arg(size.width()).arg(size.height()), "-frames:v",
+             "1", "-pix_fmt", path.endsWith(".png") ? "rgb24" : "yuvj444p", path});
+    return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+} // namespace
+
+// A bomb is refused from its header, with one message whatever its format.
+TEST_F(PictureDecoder, TooLargePicturesAreRefusedAlikeWithoutAllocating)
+{
+    const QString reason = PictureTooLargeReason(QSize(60000, 60000));
+    EXPECT_EQ(reason,
+              QStringLiteral(
+                  "The picture is too large (60000 x 60000 pixels; at most 200 megapixels can be loaded)."));
     QElapsedTimer timer;
     timer.start();
-    EXPECT_FALSE(DecodePicture(Path("huge.bmp")));
-    EXPECT_FALSE(DecodePicture(Path("huge.tga")));
-    EXPECT_LT(timer.elapsed(), 2000);
+    for (const char* format : {"png", "jpeg", "gif", "bmp", "tga"}) {
+        SCOPED_TRACE(format);
+        const QString path = Path("bomb.") + QString::fromLatin1(format);
+        ASSERT_TRUE(WriteBytes(path, Declaring(format, 60000, 60000)));
+        const Result<QImage> decoded = DecodePicture(path);
+        ASSERT_FALSE(decoded);
+        EXPECT_EQ(decoded.error().Headline().text, kImageLoadError);
+        EXPECT_EQ(decoded.error().Reason(), reason);
+    }
+    EXPECT_LT(timer.elapsed(), 5000);
+}
+
+// Current phones' photos load: a 60-megapixel PNG whole, a 108-megapixel JPEG
+// at the scale the loading screen needs.
+TEST_F(PictureDecoder, LoadsPhotosUpTo200Megapixels)
+{
+    if (!Ffmpeg(Path("probe.png"), QSize(8, 8)))
+        GTEST_SKIP() << "ffmpeg not installed";
+    ASSERT_TRUE(Ffmpeg(Path("big.png"), QSize(9000, 6700)));
+    const Result<QImage> png = DecodePicture(Path("big.png"));
+    ASSERT_TRUE(png) << qPrintable(png.error().Text());
+    EXPECT_EQ(png->size(), QSize(9000, 6700));
+    EXPECT_TRUE(Near(PixelAt(*png, 8999, 6699), Rgb{0x30, 0x60, 0xc0}, 2));
+
+    ASSERT_TRUE(Ffmpeg(Path("big.jpg"), QSize(12000, 9000)));
+    const Result<QImage> jpeg = DecodePicture(Path("big.jpg"), QSize(1024, 768));
+    ASSERT_TRUE(jpeg) << qPrintable(jpeg.error().Text());
+    EXPECT_EQ(jpeg->size(), QSize(1500, 1125));
+    EXPECT_TRUE(Near(PixelAt(*jpeg, 1499, 1124), Rgb{0x30, 0x60, 0xc0}, 4));
+}
+
+// A JPEG is decoded at 1/2, 1/4 or 1/8 only when that still covers the size
+// asked for (upright); below twice that size it comes out exactly as unscaled.
+TEST_F(PictureDecoder, BigJpegsDecodeAtTheSmallestCoveringScale)
+{
+    struct Case
+    {
+        QSize cover;
+        bool turned; // stored 800 x 600 with EXIF "turn 90 degrees": upright 600 x 800
+        QSize decoded;
+    } const cases[] = {
+        {{100, 75}, false, {100, 75}},   {{101, 75}, false, {200, 150}},  {{200, 150}, false, {200, 150}},
+        {{201, 150}, false, {400, 300}}, {{400, 300}, false, {400, 300}}, {{401, 300}, false, {800, 600}},
+        {{400, 301}, false, {800, 600}}, {{150, 200}, true, {150, 200}},  {{200, 150}, true, {300, 400}},
+        {{}, false, {800, 600}},
+    };
+    ASSERT_TRUE(Quadrants(800, 600).save(Path("plain.jpg"), "JPEG", 90));
+    ASSERT_TRUE(WriteBytes(Path("turned.jpg"), WithOrientation6(ReadAll(Path("plain.jpg")))));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.cover.width() << "x" << c.cover.height() << " " << c.turned);
+        const QString path = Path(c.turned ? "turned.jpg" : "plain.jpg");
+        const Result<QImage> img = DecodePicture(path, c.cover);
+        ASSERT_TRUE(img);
+        EXPECT_EQ(img->size(), c.decoded);
+        if (img->size() == (c.turned ? QSize(600, 800) : QSize(800, 600)))
+            EXPECT_EQ(*img, *DecodePicture(path));
+        else
+            EXPECT_TRUE(Near(PixelAt(*img, 0, 0), PixelAt(*DecodePicture(path), 0, 0), 8));
+    }
 }

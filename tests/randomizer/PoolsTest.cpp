@@ -2,6 +2,7 @@
 
 #include "RecordingBusyHost.h"
 #include "TestTools.h"
+#include "app/FileNames.h"
 #include "image/ImageLoader.h"
 #include "texture/LoadingScreen.h"
 #include "texture/TextureWriter.h"
@@ -10,8 +11,10 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -169,6 +172,34 @@ TEST_F(PoolsTest, FolderPassSkipsWhatItCannotUseAndTellsOnce)
     EXPECT_EQ(blocked.added.size(), 2);
     EXPECT_TRUE(SkippedPicturesMessage(blocked).Headline().text.contains(
         QStringLiteral("Error writing image. Please check file permissions.\n1.png")));
+}
+
+// Names that are not UTF-8 (disks filled from older systems) are listed, read
+// and shown with replacement characters; the pool file takes the shown name.
+TEST_F(PoolsTest, NamesThatAreNotUtf8AreTakenAndShown)
+{
+    const QString folder = Path("pictures/") + FileNameFromBytes("\xe9t\xe9");
+    ASSERT_EQ(::mkdir(FileNameToBytes(folder).constData(), 0700), 0);
+    const auto moveTo = [&](const QString& from, const QByteArray& name) {
+        return ::rename(QFile::encodeName(from).constData(),
+                        (FileNameToBytes(folder) + '/' + name).constData());
+    };
+    ASSERT_EQ(moveTo(Picture("pictures/a.png", Qt::red), "caf\xe9.png"), 0);
+    ASSERT_TRUE(WriteBytes(Path("pictures/b.jpg"), "not a picture"));
+    ASSERT_EQ(moveTo(Path("pictures/b.jpg"), "d\xe9j\xe0.jpg"), 0);
+
+    const FolderPictures pictures = ListFolderPictures(folder);
+    ASSERT_EQ(pictures.names,
+              (QStringList{FileNameFromBytes("caf\xe9.png"), FileNameFromBytes("d\xe9j\xe0.jpg")}));
+    const PassSummary summary = AddFolderToPool(m_host, m_environment, Target(), folder, pictures);
+    EXPECT_EQ(summary.added.size(), 1);
+    EXPECT_EQ(PoolEntries(), QStringList{QStringLiteral("caf\uFFFD.png.dds")});
+    EXPECT_TRUE(
+        SkippedPicturesMessage(summary).Headline().text.contains(QStringLiteral("\nd\uFFFDj\uFFFD.jpg: ")));
+    // QTemporaryDir cannot remove what Qt cannot name.
+    for (const QByteArray name : {"caf\xe9.png", "d\xe9j\xe0.jpg"})
+        ::unlink((FileNameToBytes(folder) + '/' + name).constData());
+    ::rmdir(FileNameToBytes(folder).constData());
 }
 
 TEST_F(PoolsTest, CancelledPassLeavesOnlyCompletePoolFiles)

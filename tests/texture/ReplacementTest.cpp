@@ -157,14 +157,15 @@ TEST_F(ReplacementTest, MaskMakesBlackTransparent)
     EXPECT_EQ(rgba.mid((5 * 64 + 3) * 4, 4), QByteArray::fromHex("fac85a00"));
     EXPECT_EQ(rgba.mid((5 * 64 + 60) * 4, 4), QByteArray::fromHex("0ac85aff"));
 
-    // A mask that cannot be loaded stops its entry with the loader's message: nothing is written.
+    // A mask that cannot be loaded stops its entry, saying it is the mask and why: nothing is written.
     const CatalogueEntry other = Entry("other", 32, 32);
     ASSERT_TRUE(WriteBytes(Path("broken.png"), "not a picture"));
     const QList<Result<QString>> results = Replace({other, entry}, source, Path("broken.png"));
     ASSERT_EQ(results.size(), 2);
     for (const Result<QString>& r : results) {
         ASSERT_FALSE(r);
-        EXPECT_EQ(r.error().Headline().text, kImageLoadError);
+        EXPECT_EQ(r.error().Headline().text, kMaskLoadError);
+        EXPECT_FALSE(r.error().Reason().isEmpty());
     }
     EXPECT_FALSE(QFileInfo::exists(FileOf(other)));
     EXPECT_EQ(Surface(entry), rgba);
