@@ -2,8 +2,8 @@
 
 #include "app/FileAccess.h"
 #include "app/RegistryText.h"
-#include "online/HttpRequest.h"
 #include "online/OnlineApply.h"
+#include "online/OnlineSlot.h"
 
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -171,7 +171,7 @@ Result<OnlineImport> ReadOnlineImport(QByteArrayView bytes, const OnlineSettings
         }
         bool linkTaken = true;
         if (!slot.link.trimmed().isEmpty()) {
-            if (const Result<HttpAddress> address = ParseHttpAddress(slot.link); !address) {
+            if (const Result<QUrl> address = ParsePictureAddress(slot.link); !address) {
                 linkTaken = false;
                 result.refused << QStringLiteral("%1 (\"%2\") was refused: %3")
                                       .arg(setting::SlotValue(setting::kWebLink, i), slot.link.left(120),

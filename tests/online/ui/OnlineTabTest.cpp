@@ -9,6 +9,7 @@
 #include <QBuffer>
 #include <QComboBox>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -194,6 +195,46 @@ TEST_F(OnlineTabTest, CompleteSlotsDownloadAndAreAppliedWhenTheLastEndsInAnyWay)
     m_tab->webURL[4]->setText(QStringLiteral("https://pictures.example/a.png"));
     EXPECT_FALSE(Red(4));
     EXPECT_TRUE(m_tab->webURL[4]->toolTip().isEmpty());
+}
+
+TEST_F(OnlineTabTest, FloodsAndTricklesEndAtTheDeadlineAndTheOthersAreApplied)
+{
+    DownloadOptions options;
+    options.systemProxy = false;
+    options.silenceLimitMs = 10000;
+    options.deadlineMs = 2500;
+    m_tab->SetDownloadOptions(options);
+    LoopbackServer server;
+    // Trailer fields after the last chunk, for ever; a declared body a byte every 3 s.
+    LoopbackReply flood{{"HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nTransfer-Encoding: chunked\r\n\r\n"
+                         "3\r\nabc\r\n0\r\n"},
+                        10,
+                        false};
+    for (int i = 0; i < 2000; ++i)
+        flood.pieces << "X-T: " + QByteArray(200, 'a') + "\r\n";
+    server.Set("/flood.png", flood);
+    LoopbackReply trickle{
+        {"HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nContent-Length: 100\r\n\r\n"}, 3000, false};
+    for (int i = 0; i < 100; ++i)
+        trickle.pieces << "x";
+    server.Set("/trickle.png", trickle);
+    server.Set("/good.png", Answer("200 OK", {"Content-Type: image/png"}, Png(Qt::red)));
+    Assign(0, 0, server.Url(QStringLiteral("/flood.png")));
+    Assign(1, 0, server.Url(QStringLiteral("/trickle.png")));
+    Assign(2, 1, server.Url(QStringLiteral("/good.png")));
+    QElapsedTimer clock;
+    clock.start();
+    m_tab->webDownload->click();
+    ASSERT_TRUE(WaitUntil([&] { return m_applied == 1; }, 8000));
+    EXPECT_LT(clock.elapsed(), 5000);
+    for (int i : {0, 1}) {
+        EXPECT_TRUE(Red(i)) << i;
+        EXPECT_TRUE(m_tab->webURL[i]->toolTip().contains(QStringLiteral("did not finish within 2.5 seconds")))
+            << qPrintable(m_tab->webURL[i]->toolTip());
+    }
+    EXPECT_TRUE(
+        QFileInfo::exists(Path(QStringLiteral("game/data/texture_library/World/Sky/clouds.texture"))));
+    EXPECT_TRUE(WorkFiles().isEmpty());
 }
 
 TEST_F(OnlineTabTest, ASecondPressAbortsAndDeletesTheStoredPictures)
