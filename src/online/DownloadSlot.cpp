@@ -15,23 +15,7 @@ QByteArray UserAgent()
            QByteArray::number(LUMIVALE_VERSION_MINOR) + '.' + QByteArray::number(LUMIVALE_VERSION_REVISION);
 }
 
-bool IsProxyError(QNetworkReply::NetworkError error)
-{
-    return error >= QNetworkReply::ProxyConnectionRefusedError && error <= QNetworkReply::UnknownProxyError;
-}
-
 } // namespace
-
-QString DownloadFileName(int slot, const QString& contentType)
-{
-    return QStringLiteral("lumivale.tmp%1.%2").arg(slot).arg(contentType.mid(6));
-}
-
-bool IsPictureType(const QString& contentType)
-{
-    return contentType == QLatin1String("image/jpeg") || contentType == QLatin1String("image/gif") ||
-           contentType == QLatin1String("image/png");
-}
 
 DownloadSlot::DownloadSlot(int index, const DownloadOptions& options, QObject* parent)
     : QObject(parent), m_index(index), m_options(options)
@@ -134,8 +118,10 @@ void DownloadSlot::OnMetaData()
                    .arg(reason.isEmpty() ? QString() : QLatin1Char(' ') + reason));
         return;
     }
+    // Exactly one of the three picture types (no parameters); its subtype names the file.
     const QString type = QString::fromLatin1(m_reply->rawHeader("Content-Type")).trimmed().toLower();
-    if (!IsPictureType(type)) {
+    if (type != QLatin1String("image/jpeg") && type != QLatin1String("image/gif") &&
+        type != QLatin1String("image/png")) {
         Finish(
             type.isEmpty()
                 ? QStringLiteral("The server did not say what kind of file it sent.")
@@ -154,12 +140,13 @@ void DownloadSlot::OnMetaData()
         Finish(QStringLiteral("The work folder %1 cannot be created.").arg(m_folder));
         return;
     }
-    const QString path = QDir(m_folder).filePath(DownloadFileName(m_index, type));
-    // A leftover of an earlier run (or anything else by that name) goes; the
-    // new file is always a fresh one.
+    const QString path =
+        QDir(m_folder).filePath(QStringLiteral("lumivale.tmp%1.%2").arg(m_index).arg(type.mid(6)));
+    // A leftover of an earlier run (or anything else by that name) goes; the new file is always a
+    // fresh one, written unbuffered so that a failed write shows at once.
     QFile::remove(path);
     m_file.setFileName(path);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
         Finish(QStringLiteral("The temporary file %1 cannot be created: %2").arg(path, m_file.errorString()));
 }
 
@@ -203,19 +190,11 @@ void DownloadSlot::OnFinished()
         Finish(QStringLiteral("The server sent no picture."));
         return;
     }
-    const bool flushed = m_file.flush();
-    const qint64 size = m_file.size();
-    m_file.close();
-    if (!flushed || m_file.error() != QFileDevice::NoError) {
-        Finish(QStringLiteral("The temporary file %1 could not be written: %2")
-                   .arg(m_file.fileName(), m_file.errorString()));
-        return;
-    }
-    if (size == 0) {
-        QFile::remove(m_file.fileName());
+    if (m_received == 0) {
         Finish(QStringLiteral("The server sent an empty picture."));
         return;
     }
+    m_file.close();
     m_deadline.stop();
     CloseReply();
     m_storedFile = m_file.fileName();
@@ -244,8 +223,6 @@ QString DownloadSlot::ErrorReason() const
         return QStringLiteral("The secure connection to %1 failed: %2")
             .arg(host, m_sslErrors.isEmpty() ? text : m_sslErrors.join(QStringLiteral("; ")));
     default:
-        if (IsProxyError(m_reply->error()))
-            return QStringLiteral("The proxy failed: %1").arg(text);
         return QStringLiteral("The download from %1 failed: %2").arg(host, text);
     }
 }

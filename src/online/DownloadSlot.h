@@ -28,16 +28,10 @@ struct DownloadOptions
     bool systemProxy = true;
 };
 
-// The temporary file of slot n for a picture type: "lumivale.tmp" + n + "." +
-// the type from its seventh character on ("image/png" -> lumivale.tmp3.png).
-QString DownloadFileName(int slot, const QString& contentType);
-// Whether a Content-Type value is one of the stored picture types
-// (exactly image/jpeg, image/gif or image/png once lowercased).
-bool IsPictureType(const QString& contentType);
-
 // One online slot's download through the batch's network access manager.
-// Only a complete 2xx JPEG, GIF or PNG body is kept, streamed into a file in
-// the work folder as it arrives; everything else ends the slot with a reason.
+// Only a complete 2xx JPEG, GIF or PNG body is kept, streamed as it arrives
+// into "lumivale.tmp" + n + "." + the type's subtype (lumivale.tmp3.png);
+// everything else ends the slot with a reason.
 class DownloadSlot : public QObject
 {
     Q_OBJECT

@@ -42,16 +42,9 @@ Failure ValueRefused(const QString& prefix, int slot, const QString& value, cons
 // A side of the texture: a whole number from 1 to 1024; -1 otherwise.
 qint32 SideValue(const QString& text)
 {
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty() || trimmed.size() > 4)
-        return -1;
-    qint32 value = 0;
-    for (QChar c : trimmed) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return -1;
-        value = value * 10 + (c.unicode() - '0');
-    }
-    return value >= 1 && value <= kLargestSide ? value : -1;
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    return ok && value >= 1 && value <= kLargestSide && text.trimmed().front().isDigit() ? value : -1;
 }
 
 } // namespace

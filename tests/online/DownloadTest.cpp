@@ -267,11 +267,14 @@ TEST_F(DownloadTest, RedirectsAreFollowedWithinLimits)
     EXPECT_EQ(ReadAll(batch.Slot(2).StoredFile()), png) << qPrintable(batch.Slot(2).Reason());
     EXPECT_EQ(batch.Slot(3).CurrentState(), DownloadSlot::State::Failed);
     EXPECT_TRUE(batch.Slot(3).Reason().contains(QStringLiteral("secure (https)")));
-    // The loop: the first request and five redirects followed.
+    // The loop: the first request and five redirects followed. The client may
+    // send a request once more when the server closes the connection it went
+    // out on (this server answers one request a connection), never more.
     int loops = 0;
     for (const QByteArray& request : plain.Requests())
         loops += request.startsWith("GET /loop ");
-    EXPECT_EQ(loops, 6);
+    EXPECT_GE(loops, 6);
+    EXPECT_LE(loops, 12);
 }
 
 TEST_F(DownloadTest, FailedConnectionsEndTheirSlotsAndTheBatchStillEnds)
