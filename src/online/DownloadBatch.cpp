@@ -16,15 +16,10 @@ class SystemProxies : public QNetworkProxyFactory
 public:
     QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override
     {
-        const bool named = [] {
-            for (const char* name :
-                 {"http_proxy", "https_proxy", "all_proxy", "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY"}) {
-                if (!qEnvironmentVariableIsEmpty(name))
-                    return true;
-            }
-            return false;
-        }();
-        if (!named)
+        static const char* const kNames[] = {"http_proxy", "https_proxy", "all_proxy",
+                                             "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY"};
+        if (std::none_of(std::begin(kNames), std::end(kNames),
+                         [](const char* name) { return !qEnvironmentVariableIsEmpty(name); }))
             return {QNetworkProxy(QNetworkProxy::NoProxy)};
         return systemProxyForQuery(query);
     }

@@ -89,10 +89,8 @@ void DownloadSlot::End()
 
 void DownloadSlot::DeleteStored()
 {
-    if (!m_storedFile.isEmpty())
-        QFile::remove(std::exchange(m_storedFile, QString()));
-    if (m_state == State::Stored)
-        m_state = State::Idle;
+    if (const QString stored = TakeStored(); !stored.isEmpty())
+        QFile::remove(stored);
 }
 
 QString DownloadSlot::TakeStored()
