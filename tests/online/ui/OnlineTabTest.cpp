@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -182,7 +183,13 @@ TEST_F(OnlineTabTest, CompleteSlotsDownloadAndAreAppliedWhenTheLastEndsInAnyWay)
         QFileInfo::exists(Path(QStringLiteral("game/data/texture_library/World/Sky/sky_day.texture"))));
     EXPECT_TRUE(
         QFileInfo::exists(Path(QStringLiteral("game/data/texture_library/World/Sky/clouds.texture"))));
-    EXPECT_EQ(server.Requests().size(), 4);
+    // Each address of a started slot was asked for (a request may go out once more when the server
+    // closes the connection it went on); the refused one never.
+    QSet<QByteArray> asked;
+    for (const QByteArray& request : server.Requests())
+        asked.insert(request.first(request.indexOf(" HTTP/")));
+    EXPECT_EQ(asked,
+              QSet<QByteArray>({"GET /one.png", "GET /three.png", "GET /gone.png", "GET /silent.png"}));
     // The 404 picture is not applied, the silent server's slot ended: both red with the reason.
     EXPECT_TRUE(Red(2));
     EXPECT_TRUE(m_tab->webLabel[2]->toolTip().contains(QStringLiteral("404")));
@@ -197,7 +204,7 @@ TEST_F(OnlineTabTest, CompleteSlotsDownloadAndAreAppliedWhenTheLastEndsInAnyWay)
     EXPECT_TRUE(m_tab->webURL[4]->toolTip().isEmpty());
 }
 
-TEST_F(OnlineTabTest, FloodsAndTricklesEndAtTheDeadlineAndTheOthersAreApplied)
+TEST_F(OnlineTabTest, FloodsAndTricklesNeverHoldTheBatchPastTheDeadline)
 {
     DownloadOptions options;
     options.systemProxy = false;
@@ -205,9 +212,10 @@ TEST_F(OnlineTabTest, FloodsAndTricklesEndAtTheDeadlineAndTheOthersAreApplied)
     options.deadlineMs = 2500;
     m_tab->SetDownloadOptions(options);
     LoopbackServer server;
-    // Trailer fields after the last chunk, for ever; a declared body a byte every 3 s.
-    LoopbackReply flood{{"HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nTransfer-Encoding: chunked\r\n\r\n"
-                         "3\r\nabc\r\n0\r\n"},
+    // A picture in one chunk, then trailer fields for ever; a declared body a byte every 3 s.
+    const QByteArray png = Png(Qt::green);
+    LoopbackReply flood{{"HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nTransfer-Encoding: chunked\r\n\r\n" +
+                         QByteArray::number(png.size(), 16) + "\r\n" + png + "\r\n0\r\n"},
                         10,
                         false};
     for (int i = 0; i < 2000; ++i)
@@ -227,14 +235,17 @@ TEST_F(OnlineTabTest, FloodsAndTricklesEndAtTheDeadlineAndTheOthersAreApplied)
     m_tab->webDownload->click();
     ASSERT_TRUE(WaitUntil([&] { return m_applied == 1; }, 8000));
     EXPECT_LT(clock.elapsed(), 5000);
-    for (int i : {0, 1}) {
-        EXPECT_TRUE(Red(i)) << i;
-        EXPECT_TRUE(m_tab->webURL[i]->toolTip().contains(QStringLiteral("did not finish within 2.5 seconds")))
-            << qPrintable(m_tab->webURL[i]->toolTip());
-    }
-    EXPECT_TRUE(
-        QFileInfo::exists(Path(QStringLiteral("game/data/texture_library/World/Sky/clouds.texture"))));
+    // The flood's picture ends with its last chunk; the trickle ends red at the deadline.
+    EXPECT_FALSE(Red(0)) << qPrintable(m_tab->webURL[0]->toolTip());
+    EXPECT_TRUE(Red(1));
+    EXPECT_TRUE(m_tab->webURL[1]->toolTip().contains(QStringLiteral("did not finish within 2.5 seconds")))
+        << qPrintable(m_tab->webURL[1]->toolTip());
+    for (const char* texture : {"Sky/sky_day", "Sky/clouds"})
+        EXPECT_TRUE(QFileInfo::exists(
+            Path(QStringLiteral("game/data/texture_library/World/%1.texture").arg(texture))))
+            << texture;
     EXPECT_TRUE(WorkFiles().isEmpty());
+    EXPECT_TRUE(m_host.Messages().isEmpty());
 }
 
 TEST_F(OnlineTabTest, ASecondPressAbortsAndDeletesTheStoredPictures)
