@@ -52,11 +52,15 @@ void DownloadSlot::Start(QNetworkAccessManager& manager, const QUrl& address, co
     // The bytes as the server holds them: a declared length then counts what is stored.
     request.setRawHeader("Accept-Encoding", "identity");
     request.setRawHeader("Connection", "close");
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    if (!m_options.extraCaCertificates.isEmpty())
+    // Only a secure address (or one with extra authorities, whose redirects may be secure) loads the
+    // TLS library and the system's certificates (tens of ms); a plain one's redirects get the defaults.
+    if (address.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ||
+        !m_options.extraCaCertificates.isEmpty()) {
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
         tls.addCaCertificates(m_options.extraCaCertificates);
-    request.setSslConfiguration(tls);
+        request.setSslConfiguration(tls);
+    }
 
     m_reply = manager.get(request);
     connect(m_reply, &QNetworkReply::metaDataChanged, this, &DownloadSlot::OnMetaData);
