@@ -1,4 +1,4 @@
-// A loopback HTTP server for the download benchmarks (never a test):
+// A loopback HTTP server for the online update benchmark (never a test):
 //   bench_online_server FOLDER
 // listens on 127.0.0.1, prints its port, and answers
 //   GET /body/N    with N bytes of type image/png (Content-Length framing),

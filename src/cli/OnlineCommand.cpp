@@ -36,12 +36,10 @@ int RunUpdate(const QStringList& arguments, const CommandContext& context)
     DownloadBatch batch(context.environment.workFolder);
     QElapsedTimer clock;
     clock.start();
-    const OnlineSettings started = OnlineSettings::Load(store);
+    const std::array<OnlineSlot, kOnlineSlots> records = OnlineSlots(OnlineSettings::Load(store));
     std::array<SlotStart, kOnlineSlots> starts{};
-    for (int i = 0; i < kOnlineSlots; ++i) {
-        const OnlineSlotSettings& slot = started.entries[std::size_t(i)];
-        starts[std::size_t(i)] = batch.StartDownload(i, slot.name, slot.link);
-    }
+    for (const OnlineSlot& slot : records)
+        starts[std::size_t(slot.index)] = batch.StartDownload(slot);
     bool cancelled = false;
     if (batch.AnyDownloading()) {
         // Downloads run in the event loop; Ctrl-C stops them.
@@ -68,7 +66,7 @@ int RunUpdate(const QStringList& arguments, const CommandContext& context)
 
     TextureWriter writer(host, TextureWriterOptions::From(context.environment, parser.isSet(compress)));
     const QList<AppliedSlot> applied =
-        ApplyDownloads(host, writer, parser.value(game), OnlineSettings::Load(store), batch.TakeStored());
+        ApplyDownloads(host, writer, parser.value(game), records, batch.TakeStored());
     const qint64 applyMs = clock.elapsed();
 
     std::array<const AppliedSlot*, kOnlineSlots> appliedBySlot{};
@@ -83,7 +81,10 @@ int RunUpdate(const QStringList& arguments, const CommandContext& context)
             continue;
         case SlotStart::Refused:
             allApplied = false;
-            Line(context.out, i, QStringLiteral("not started: ") + slot.Reason());
+            if (const OnlineSlot& record = records[std::size_t(i)]; !record.texture)
+                Line(context.out, i, QStringLiteral("not applied: ") + record.texture.error().Reason());
+            else
+                Line(context.out, i, QStringLiteral("not started: ") + slot.Reason());
             continue;
         case SlotStart::Started:
             break;

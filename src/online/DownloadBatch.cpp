@@ -2,11 +2,40 @@
 
 #include "app/GameFileWriter.h"
 
-DownloadBatch::DownloadBatch(QString workFolder, DownloadOptions options, QObject* parent)
-    : QObject(parent), m_workFolder(std::move(workFolder))
+#include <QNetworkProxyFactory>
+#include <algorithm>
+
+namespace {
+
+// The system's proxy configuration for this manager only (the environment's
+// http_proxy, https_proxy and no_proxy on Linux). The system's lookup loads a
+// library (about 7 ms at its first use), so it is asked only when the
+// environment names a proxy at all.
+class SystemProxies : public QNetworkProxyFactory
 {
+public:
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override
+    {
+        static const char* const kNames[] = {"http_proxy", "https_proxy", "all_proxy",
+                                             "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY"};
+        if (std::none_of(std::begin(kNames), std::end(kNames),
+                         [](const char* name) { return !qEnvironmentVariableIsEmpty(name); }))
+            return {QNetworkProxy(QNetworkProxy::NoProxy)};
+        return systemProxyForQuery(query);
+    }
+};
+
+} // namespace
+
+DownloadBatch::DownloadBatch(QString workFolder, DownloadOptions options, QObject* parent)
+    : QObject(parent), m_workFolder(std::move(workFolder)), m_options(std::move(options))
+{
+    if (m_options.systemProxy)
+        m_manager.setProxyFactory(new SystemProxies);
+    else
+        m_manager.setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
     for (int i = 0; i < kOnlineSlots; ++i) {
-        auto* slot = new DownloadSlot(i, m_workFolder, options, this);
+        auto* slot = new DownloadSlot(i, m_options, this);
         m_slots[std::size_t(i)] = slot;
         connect(slot, &DownloadSlot::ended, this, &DownloadBatch::OnSlotEnded);
         connect(slot, &DownloadSlot::dataReceived, this, &DownloadBatch::dataReceived);
@@ -26,14 +55,18 @@ QString DownloadBatch::PictureFolder()
     return m_folder->IsValid() ? m_folder->Path() : m_workFolder;
 }
 
-SlotStart DownloadBatch::StartDownload(int slot, const QString& textureName, const QString& address)
+SlotStart DownloadBatch::StartDownload(const OnlineSlot& slot)
 {
-    if (textureName.trimmed().isEmpty() || address.trimmed().isEmpty())
+    if (!slot.InUse())
         return SlotStart::NotInUse;
-    DownloadSlot& s = Slot(slot);
-    s.SetFolder(PictureFolder());
-    if (!s.Start(address))
+    DownloadSlot& s = Slot(slot.index);
+    if (!slot.address || !slot.texture) {
+        s.Refuse(slot.address ? slot.texture.error().Reason() : slot.address.error().Reason());
         return SlotStart::Refused;
+    }
+    m_started[std::size_t(slot.index)] = true;
+    m_stored[std::size_t(slot.index)] = false;
+    s.Start(m_manager, *slot.address, PictureFolder());
     return SlotStart::Started;
 }
 
@@ -46,6 +79,7 @@ void DownloadBatch::Abort()
 {
     ++m_batch;
     m_finishQueued = false;
+    m_started = {};
     for (DownloadSlot* slot : m_slots) {
         slot->End();
         slot->DeleteStored();
@@ -54,11 +88,21 @@ void DownloadBatch::Abort()
 
 bool DownloadBatch::AnyDownloading() const
 {
-    for (const DownloadSlot* slot : m_slots) {
-        if (slot->Downloading())
-            return true;
+    return std::any_of(m_slots.begin(), m_slots.end(),
+                       [](const DownloadSlot* s) { return s->Downloading(); });
+}
+
+bool DownloadBatch::EveryStartStored() const
+{
+    bool any = false;
+    for (int i = 0; i < kOnlineSlots; ++i) {
+        if (!m_started[std::size_t(i)])
+            continue;
+        any = true;
+        if (!m_stored[std::size_t(i)])
+            return false;
     }
-    return false;
+    return any;
 }
 
 std::array<QString, kOnlineSlots> DownloadBatch::TakeStored()
@@ -71,11 +115,12 @@ std::array<QString, kOnlineSlots> DownloadBatch::TakeStored()
 
 void DownloadBatch::OnSlotEnded(int slot)
 {
+    m_stored[std::size_t(slot)] = Slot(slot).CurrentState() == DownloadSlot::State::Stored;
     emit slotEnded(slot);
     if (AnyDownloading() || m_finishQueued)
         return;
     // The batch's end runs from the event loop: the apply step that follows
-    // lets events run and must not do so inside a socket's notification.
+    // lets events run and must not do so inside a reply's notification.
     m_finishQueued = true;
     const quint64 batch = m_batch;
     QMetaObject::invokeMethod(

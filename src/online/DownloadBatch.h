@@ -2,8 +2,9 @@
 
 #include "app/Failure.h"
 #include "online/DownloadSlot.h"
-#include "online/OnlineSettings.h"
+#include "online/OnlineSlot.h"
 
+#include <QNetworkAccessManager>
 #include <QObject>
 #include <array>
 #include <memory>
@@ -14,13 +15,15 @@ class PrivateWorkFolder;
 enum class SlotStart
 {
     NotInUse, // no texture or no address: nothing to do
-    Refused,  // the address cannot be downloaded; the slot's Reason() says why
+    Refused,  // the address or the texture cannot be used; the slot's Reason() says why
     Started,
 };
 
-// The five download slots of the online textures. A batch is the set of
+// The five download slots of the online textures, over one network access
+// manager (redirects no less safe than their start, certificates checked
+// against the system's store, the system's proxies). A batch is the set of
 // slots started together; when the last of them ends, in any way, finished()
-// follows (from the event loop, never inside a socket's notification). The
+// follows (from the event loop, never inside a reply's notification). The
 // pictures live in a folder of the batch's own inside the work folder, so a
 // window and an unattended run never share them; whatever is not taken is
 // deleted with the batch.
@@ -31,13 +34,16 @@ public:
     explicit DownloadBatch(QString workFolder, DownloadOptions options = {}, QObject* parent = nullptr);
     ~DownloadBatch() override;
 
-    // Starts slot n when it has both a texture and an address.
-    SlotStart StartDownload(int slot, const QString& textureName, const QString& address);
+    // Starts the slot when it has both a texture and an address and both are valid.
+    SlotStart StartDownload(const OnlineSlot& slot);
     // Ends slot n's download whatever its state; a stored picture is kept.
     void EndDownload(int slot);
     // Ends every slot and deletes the pictures stored so far; no finished() follows.
     void Abort();
     bool AnyDownloading() const;
+    // At least one slot was started since the last Abort(), and every one of them stored its picture
+    // (whether or not it was taken since).
+    bool EveryStartStored() const;
 
     DownloadSlot& Slot(int slot) { return *m_slots[std::size_t(slot)]; }
     const DownloadSlot& Slot(int slot) const { return *m_slots[std::size_t(slot)]; }
@@ -53,12 +59,16 @@ signals:
 
 private:
     void OnSlotEnded(int slot);
-    // The folder the pictures go to, made on first use; "" when it cannot be made.
+    // The folder the pictures go to, made on first use.
     QString PictureFolder();
 
     QString m_workFolder;
+    DownloadOptions m_options;
+    QNetworkAccessManager m_manager;
     std::unique_ptr<PrivateWorkFolder> m_folder;
     std::array<DownloadSlot*, kOnlineSlots> m_slots{};
-    quint64 m_batch = 0; // a finished() queued for an aborted batch is dropped
+    std::array<bool, kOnlineSlots> m_started{}; // since the last Abort()
+    std::array<bool, kOnlineSlots> m_stored{};  // the slot's last download ended with its picture
+    quint64 m_batch = 0;                        // a finished() queued for an aborted batch is dropped
     bool m_finishQueued = false;
 };

@@ -8,100 +8,55 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <future>
+#include <optional>
 
 namespace {
 
-constexpr qint32 kLargestSide = 1024;
-
-bool HasControlCharacters(const QString& text)
+// The host of a load on a worker thread: nothing to show, no events to run.
+class QuietHost : public BusyHost
 {
-    for (QChar c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            return true;
-    }
-    return false;
+public:
+    void PumpEvents() override {}
+    void ShowMessage(const Message&) override {}
+    bool Confirm(const QString&) override { return false; }
+};
+
+Failure NoGameFolder(const QString& gameFolder)
+{
+    return Failure::Because(gameFolder.isEmpty()
+                                ? QStringLiteral("No game folder is set.")
+                                : QStringLiteral("The game folder %1 does not exist.").arg(gameFolder));
 }
 
-// Why a name cannot be one folder or file name of a game path; "" when it can.
-QString NameProblem(const QString& name)
+// Writes the picture to the resolved file (relative to the game folder), with
+// the texture's own path and name recorded inside.
+Result<QString> WriteResolved(TextureWriter& writer, const QString& gameFolder, const QString& resolved,
+                              const TextureTarget& target, const cDIBSection& picture)
 {
-    if (name.isEmpty())
-        return QStringLiteral("an empty name");
-    if (name == QLatin1String(".") || name == QLatin1String(".."))
-        return QStringLiteral("\"%1\"").arg(name);
-    if (name.contains(QLatin1Char('\\')))
-        return QStringLiteral("a backslash");
-    if (name.contains(QLatin1Char(':')))
-        return QStringLiteral("a drive or stream (\":\")");
-    if (HasControlCharacters(name))
-        return QStringLiteral("control characters");
-    return QString();
-}
-
-QString Quoted(const QString& text)
-{
-    return QLatin1Char('"') + text.left(120) + QLatin1Char('"');
-}
-
-Failure ValueRefused(const QString& prefix, int slot, const QString& value, const QString& rule)
-{
-    return Failure::Because(
-        QStringLiteral("%1 (%2) %3").arg(setting::SlotValue(prefix, slot), Quoted(value), rule));
-}
-
-// A side of the texture: a whole number from 1 to 1024; -1 otherwise.
-qint32 SideValue(const QString& text)
-{
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty() || trimmed.size() > 4)
-        return -1;
-    qint32 value = 0;
-    for (QChar c : trimmed) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return -1;
-        value = value * 10 + (c.unicode() - '0');
-    }
-    return value >= 1 && value <= kLargestSide ? value : -1;
+    const QString relative = QDir(QFileInfo(gameFolder).canonicalFilePath()).relativeFilePath(resolved);
+    const QFileInfo file(relative);
+    TextureRequest request;
+    request.root = gameFolder;
+    request.folder = file.path();
+    request.saveFile = target.fileName;
+    request.fileName = file.completeBaseName();
+    request.picture = &picture;
+    request.width = StoredTextureSize(target.width);
+    request.height = StoredTextureSize(target.height);
+    request.texture = true;
+    request.texWidth = target.width;
+    request.texHeight = target.height;
+    request.texPath = target.gamePath + QLatin1Char('/');
+    return writer.Write(request);
 }
 
 } // namespace
 
-Result<TextureTarget> OnlineSlotTarget(const OnlineSlotSettings& slot, int slotIndex)
-{
-    TextureTarget target;
-    const QStringList folders = slot.path.split(QLatin1Char('/'));
-    if (folders.first().compare(QLatin1String("texture_library"), Qt::CaseInsensitive) != 0)
-        return Fail(ValueRefused(setting::kWebPath, slotIndex, slot.path,
-                                 QStringLiteral("must be a folder below texture_library.")));
-    for (const QString& folder : folders) {
-        if (const QString problem = NameProblem(folder); !problem.isEmpty())
-            return Fail(ValueRefused(
-                setting::kWebPath, slotIndex, slot.path,
-                QStringLiteral("must hold only plain folder names (it holds %1).").arg(problem)));
-    }
-    if (const QString problem = NameProblem(slot.file);
-        !problem.isEmpty() || slot.file.contains(QLatin1Char('/')))
-        return Fail(ValueRefused(setting::kWebFile, slotIndex, slot.file,
-                                 QStringLiteral("must be a plain file name (it holds %1).")
-                                     .arg(problem.isEmpty() ? QStringLiteral("a \"/\"") : problem)));
-    target.gamePath = slot.path;
-    target.fileName = slot.file;
-    target.width = SideValue(slot.width);
-    target.height = SideValue(slot.height);
-    const QString sizeRule = QStringLiteral("must be a whole number from 1 to %1.").arg(kLargestSide);
-    if (target.width < 0)
-        return Fail(ValueRefused(setting::kWebWidth, slotIndex, slot.width, sizeRule));
-    if (target.height < 0)
-        return Fail(ValueRefused(setting::kWebHeight, slotIndex, slot.height, sizeRule));
-    return target;
-}
-
 Result<QString> ConfinedTextureFile(const QString& gameFolder, const TextureTarget& target)
 {
     if (gameFolder.isEmpty() || !QFileInfo(gameFolder).isDir())
-        return Fail(Failure::Because(
-            gameFolder.isEmpty() ? QStringLiteral("No game folder is set.")
-                                 : QStringLiteral("The game folder %1 does not exist.").arg(gameFolder)));
+        return Fail(NoGameFolder(gameFolder));
     // The data folder as it is spelled in the game folder; made when the game has none yet.
     const QString spelled = SpelledEntry(gameFolder, QStringLiteral("data"));
     const QString dataFolder =
@@ -114,28 +69,49 @@ Result<QString> ConfinedTextureFile(const QString& gameFolder, const TextureTarg
 }
 
 QList<AppliedSlot> ApplyDownloads(BusyHost& host, TextureWriter& writer, const QString& gameFolder,
-                                  const OnlineSettings& settings,
+                                  const std::array<OnlineSlot, kOnlineSlots>& records,
                                   const std::array<QString, kOnlineSlots>& pictures)
 {
+    // Decoding and resampling, most of the work, run beside each other and
+    // ahead of the writes, which stay in slot order on this thread.
+    std::array<std::future<Result<DibRef>>, kOnlineSlots> loads;
+    for (int i = 0; i < kOnlineSlots; ++i) {
+        const Result<TextureTarget>& target = records[std::size_t(i)].texture;
+        if (const QString& picture = pictures[std::size_t(i)]; !picture.isEmpty() && target)
+            loads[std::size_t(i)] = std::async(std::launch::async, [picture, target = *target] {
+                QuietHost quiet;
+                return LoadImageFile(quiet, picture, target.width, target.height);
+            });
+    }
     QList<AppliedSlot> applied;
+    std::optional<Result<GameFolderLock>> lock;
     for (int i = 0; i < kOnlineSlots; ++i) {
         const QString& picture = pictures[std::size_t(i)];
         if (picture.isEmpty())
             continue;
         const Result<QString> written = [&]() -> Result<QString> {
-            const Result<TextureTarget> target = OnlineSlotTarget(settings.entries[std::size_t(i)], i);
+            const Result<TextureTarget>& target = records[std::size_t(i)].texture;
             if (!target)
                 return Fail(Failure(target.error())
                                 .Retitle(QStringLiteral("The online texture of slot %1 was skipped: its "
                                                         "settings are not valid.")
                                              .arg(i),
                                          MessageIcon::Exclamation));
-            if (const Result<QString> file = ConfinedTextureFile(gameFolder, *target); !file)
-                return Fail(Failure(file.error()).Retitle(kWriteErrorMessage, MessageIcon::Exclamation));
-            const Result<DibRef> loaded = LoadImageFile(host, picture, target->width, target->height);
+            std::future<Result<DibRef>>& load = loads[std::size_t(i)];
+            while (load.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+                host.PumpEvents();
+            const Result<DibRef> loaded = load.get();
             if (!loaded)
                 return Fail(loaded.error());
-            return WriteTextureTarget(writer, gameFolder, *target, **loaded, nullptr);
+            // One hold on the game folder for the whole batch, from the first check to the last write.
+            if (!lock)
+                lock = GameFolderLock::Acquire(gameFolder, &host);
+            if (!*lock)
+                return Fail(Failure(lock->error()).Retitle(kWriteErrorMessage, MessageIcon::Exclamation));
+            const Result<QString> file = ConfinedTextureFile(gameFolder, *target);
+            if (!file)
+                return Fail(Failure(file.error()).Retitle(kWriteErrorMessage, MessageIcon::Exclamation));
+            return WriteResolved(writer, gameFolder, *file, *target, **loaded);
         }();
         QFile::remove(picture);
         applied.append({i, written});

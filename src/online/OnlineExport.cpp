@@ -3,8 +3,8 @@
 #include "app/FileAccess.h"
 #include "app/RegistryText.h"
 #include "app/UserFile.h"
-#include "online/HttpRequest.h"
 #include "online/OnlineApply.h"
+#include "online/OnlineSlot.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -191,7 +191,7 @@ Result<OnlineImport> ReadOnlineImport(QByteArrayView bytes, const OnlineSettings
         }
         bool linkTaken = true;
         if (!slot.link.trimmed().isEmpty()) {
-            if (const Result<HttpAddress> address = ParseHttpAddress(slot.link); !address) {
+            if (const Result<QUrl> address = ParsePictureAddress(slot.link); !address) {
                 linkTaken = false;
                 result.refused << QStringLiteral("%1 (\"%2\") was refused: %3")
                                       .arg(setting::SlotValue(setting::kWebLink, i), Shown(slot.link, 120),

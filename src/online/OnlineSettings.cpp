@@ -11,17 +11,12 @@ const QStringList& OnlineValuePrefixes()
 
 const QString& SlotValueText(const OnlineSlotSettings& slot, const QString& prefix)
 {
-    if (prefix == setting::kWebName)
-        return slot.name;
-    if (prefix == setting::kWebPath)
-        return slot.path;
-    if (prefix == setting::kWebFile)
-        return slot.file;
-    if (prefix == setting::kWebWidth)
-        return slot.width;
-    if (prefix == setting::kWebHeight)
-        return slot.height;
-    return slot.link;
+    // In the order of OnlineValuePrefixes().
+    static constexpr QString OnlineSlotSettings::*kFields[] = {
+        &OnlineSlotSettings::name,  &OnlineSlotSettings::path,   &OnlineSlotSettings::file,
+        &OnlineSlotSettings::width, &OnlineSlotSettings::height, &OnlineSlotSettings::link};
+    const qsizetype at = OnlineValuePrefixes().indexOf(prefix);
+    return slot.*kFields[at < 0 ? 5 : at];
 }
 
 QString& SlotValueText(OnlineSlotSettings& slot, const QString& prefix)

@@ -45,11 +45,8 @@ bool RandomizerStart::StartDownloads()
     QObject::connect(m_batch.get(), &DownloadBatch::dataReceived, m_batch.get(),
                      [this] { m_lastActivityTime = m_environment.SecondsSinceMidnight(); });
     QObject::connect(m_batch.get(), &DownloadBatch::finished, m_batch.get(), [this] { ApplyBatch(); });
-    const OnlineSettings settings = OnlineSettings::Load(m_store);
-    for (int i = 0; i < kOnlineSlots; ++i) {
-        const OnlineSlotSettings& slot = settings.entries[std::size_t(i)];
-        m_batch->StartDownload(i, slot.name, slot.link);
-    }
+    for (const OnlineSlot& slot : OnlineSlots(OnlineSettings::Load(m_store)))
+        m_batch->StartDownload(slot);
     if (!m_batch->AnyDownloading()) {
         m_batch.reset();
         return false;
@@ -70,8 +67,10 @@ void RandomizerStart::ApplyBatch()
     TextureWriter writer(
         m_host, TextureWriterOptions::From(m_environment, TextureSettings::Load(m_store).textureCompression));
     ApplyDownloads(m_host, writer, GameSettings::Load(m_store, m_prefix).cohPath,
-                   OnlineSettings::Load(m_store), m_batch->TakeStored());
-    WriteLastOnlineUpdate(m_store, TodayText(m_environment.Today()));
+                   OnlineSlots(OnlineSettings::Load(m_store)), m_batch->TakeStored());
+    // A slot that failed (a refused connection, a silent server) is tried again at the next start.
+    if (m_batch->EveryStartStored())
+        WriteLastOnlineUpdate(m_store, TodayText(m_environment.Today()));
     End();
 }
 

@@ -29,8 +29,9 @@ public:
 
     // The start sequence. False when the run is over and the process ends
     // now; true while downloads run: the process then lives until the batch
-    // is applied (today's date recorded) or 30 seconds pass without data
-    // (nothing recorded), and then onEnded is called once.
+    // is applied (today's date recorded when every started slot stored its
+    // picture) or 30 seconds pass without data (nothing recorded), and then
+    // onEnded is called once.
     bool Run(const QStringList& argumentsAfterProgram);
 
     void SetEndCallback(std::function<void()> onEnded) { m_onEnded = std::move(onEnded); }

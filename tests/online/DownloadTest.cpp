@@ -1,5 +1,6 @@
 #include "LoopbackServer.h"
 #include "online/DownloadBatch.h"
+#include "online/OnlineSlot.h"
 
 #include <QBuffer>
 #include <QDirIterator>
@@ -20,6 +21,19 @@ QByteArray PictureBytes(const char* format, QColor colour)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format);
     return bytes;
+}
+
+// Slot n as read from settings: a texture and the address.
+OnlineSlot Record(int slot, const QString& address, const QString& name = QStringLiteral("Texture"))
+{
+    OnlineSettings settings;
+    settings.entries[std::size_t(slot)] = {name,
+                                           address,
+                                           QStringLiteral("texture_library/T"),
+                                           QStringLiteral("t"),
+                                           QStringLiteral("64"),
+                                           QStringLiteral("64")};
+    return OnlineSlots(settings)[std::size_t(slot)];
 }
 
 QByteArray Length(const QByteArray& body)
@@ -60,8 +74,7 @@ protected:
         bool finished = false;
         QObject::connect(&batch, &DownloadBatch::finished, [&finished] { finished = true; });
         for (const auto& [slot, address] : starts)
-            ASSERT_EQ(batch.StartDownload(slot, QStringLiteral("Texture"), address), SlotStart::Started)
-                << slot;
+            ASSERT_EQ(batch.StartDownload(Record(slot, address)), SlotStart::Started) << slot;
         ASSERT_TRUE(WaitUntil([&] { return finished; }));
         EXPECT_FALSE(batch.AnyDownloading());
     }
@@ -163,17 +176,18 @@ TEST_F(DownloadTest, OnlyACompleteSuccessfulPictureIsKept)
     EXPECT_TRUE(left.isEmpty()) << qPrintable(left.join(QLatin1Char(' ')));
 
     // Addresses that cannot be downloaded start nothing.
-    for (const char* refused : {"ftp://127.0.0.1/a.png", "http://127.0.0.1", "https//x/y"}) {
-        EXPECT_EQ(batch.StartDownload(0, QStringLiteral("T"), QString::fromLatin1(refused)),
-                  SlotStart::Refused);
+    for (const char* refused : {"ftp://127.0.0.1/a.png", "http://127.0.0.1", "https//x/y", "http:///a.png",
+                                "http://exa mple.com:99999/a", "http://h/a\r\nX-Evil: 1"}) {
+        EXPECT_EQ(batch.StartDownload(Record(0, QString::fromLatin1(refused))), SlotStart::Refused);
         EXPECT_FALSE(batch.Slot(0).Reason().isEmpty());
     }
-    EXPECT_EQ(batch.StartDownload(0, QString(), server.Url(QStringLiteral("/page"))), SlotStart::NotInUse);
-    EXPECT_EQ(batch.StartDownload(0, QStringLiteral("T"), QStringLiteral("  ")), SlotStart::NotInUse);
+    EXPECT_EQ(batch.StartDownload(Record(0, server.Url(QStringLiteral("/page")), QString())),
+              SlotStart::NotInUse);
+    EXPECT_EQ(batch.StartDownload(Record(0, QStringLiteral("  "))), SlotStart::NotInUse);
     EXPECT_FALSE(batch.AnyDownloading());
 }
 
-TEST_F(DownloadTest, LargeBodiesAreStoredExactlyWhetherSplicedOrRead)
+TEST_F(DownloadTest, LargeBodiesAreStoredExactly)
 {
     // Random bytes (no picture needs to be decoded here), up to the size limit.
     constexpr qsizetype kLimit = 3 * 1024 * 1024;
@@ -201,11 +215,9 @@ TEST_F(DownloadTest, LargeBodiesAreStoredExactlyWhetherSplicedOrRead)
     server.Set("/over.png", reply({}, body + "x", true));
     server.Set("/extra.png", reply(Length(body.first(kLimit - 7)), body, false));
 
-    for (const bool splice : {true, false}) {
-        SCOPED_TRACE(splice ? "spliced" : "read");
+    {
         DownloadOptions options = Options();
         options.maxBody = kLimit;
-        options.spliceBodies = splice;
         DownloadBatch batch(Work(), options);
         RunBatch(batch, {{0, server.Url(QStringLiteral("/length.png"))},
                          {1, server.Url(QStringLiteral("/short.png"))},
@@ -216,10 +228,6 @@ TEST_F(DownloadTest, LargeBodiesAreStoredExactlyWhetherSplicedOrRead)
             const DownloadSlot& slot = batch.Slot(i);
             ASSERT_EQ(slot.CurrentState(), DownloadSlot::State::Stored) << i << qPrintable(slot.Reason());
             EXPECT_TRUE(ReadAll(slot.StoredFile()) == (i == 4 ? body.first(kLimit - 7) : body)) << i;
-#ifdef __linux__
-            // Most of the body went by the file, not through the program.
-            EXPECT_EQ(slot.SplicedBytes() > kLimit / 2, splice) << i << " " << slot.SplicedBytes();
-#endif
         }
         EXPECT_TRUE(batch.Slot(1).Reason().contains(QStringLiteral("cut short (2097157 of 3145728 bytes")))
             << qPrintable(batch.Slot(1).Reason());
@@ -259,11 +267,14 @@ TEST_F(DownloadTest, RedirectsAreFollowedWithinLimits)
     EXPECT_EQ(ReadAll(batch.Slot(2).StoredFile()), png) << qPrintable(batch.Slot(2).Reason());
     EXPECT_EQ(batch.Slot(3).CurrentState(), DownloadSlot::State::Failed);
     EXPECT_TRUE(batch.Slot(3).Reason().contains(QStringLiteral("secure (https)")));
-    // The loop: the first request and five redirects followed.
+    // The loop: the first request and five redirects followed. The client may
+    // send a request once more when the server closes the connection it went
+    // out on (this server answers one request a connection), never more.
     int loops = 0;
     for (const QByteArray& request : plain.Requests())
         loops += request.startsWith("GET /loop ");
-    EXPECT_EQ(loops, 6);
+    EXPECT_GE(loops, 6);
+    EXPECT_LE(loops, 12);
 }
 
 TEST_F(DownloadTest, FailedConnectionsEndTheirSlotsAndTheBatchStillEnds)

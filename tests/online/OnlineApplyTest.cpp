@@ -51,7 +51,7 @@ protected:
         TextureWriterOptions options;
         options.workFolder = Path(QStringLiteral("work"));
         TextureWriter writer(m_host, options);
-        return ApplyDownloads(m_host, writer, Game(), settings, pictures);
+        return ApplyDownloads(m_host, writer, Game(), OnlineSlots(settings), pictures);
     }
 
     // Every file below folder, relative to it.
@@ -98,6 +98,17 @@ TEST_F(OnlineApplyTest, EachStoredPictureBecomesItsTextureAtThePowersOfTwo)
     EXPECT_FALSE(QFile::exists(sky));
     EXPECT_FALSE(QFile::exists(rock));
     EXPECT_TRUE(m_host.Messages().isEmpty());
+
+    // A picture that cannot be loaded leaves no folder behind for its texture.
+    settings.entries[0] = Slot(QStringLiteral("texture_library/New"), QStringLiteral("n"),
+                               QStringLiteral("64"), QStringLiteral("64"));
+    const QString broken = Path(QStringLiteral("lumivale.tmp0.png"));
+    ASSERT_TRUE(WriteBytes(broken, "\x89PNG not a picture"));
+    const QList<AppliedSlot> failed = Apply(settings, {broken, QString(), QString(), QString(), QString()});
+    ASSERT_EQ(failed.size(), 1);
+    EXPECT_FALSE(failed[0].written);
+    EXPECT_FALSE(QFile::exists(Path(QStringLiteral("game/data/texture_library/New"))));
+    EXPECT_FALSE(QFile::exists(broken));
 }
 
 TEST_F(OnlineApplyTest, SettingsThatLeadOutsideDataWriteNothing)

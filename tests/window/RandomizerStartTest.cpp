@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -118,6 +119,49 @@ TEST_F(RandomizerStartTest, DailyUpdateAppliesTheBatchRecordsTheDateAndEnds)
     EXPECT_TRUE(WorkFiles().isEmpty()) << qPrintable(WorkFiles().join(QLatin1Char(' ')));
     EXPECT_TRUE(m_host.Messages().isEmpty());
     EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty());
+}
+
+TEST_F(RandomizerStartTest, AFailedSlotAppliesTheOthersButKeepsTheDate)
+{
+    QImage picture(80, 40, QImage::Format_RGB32);
+    picture.fill(Qt::darkRed);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(picture.save(&buffer, "PNG"));
+    LoopbackServer server;
+    server.Set("/sky.png", Answer("200 OK", {"Content-Type: image/png"}, png));
+    server.Set("/silent.png", LoopbackReply{{}, 0, false});
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+        closedPort = probe.serverPort();
+    }
+    // A refused connection and a silent server, each beside a slot that stores its picture.
+    for (const QString& failing : {QStringLiteral("http://127.0.0.1:%1/sky.png").arg(closedPort),
+                                   server.Url(QStringLiteral("/silent.png"))}) {
+        SCOPED_TRACE(qPrintable(failing));
+        QFile::remove(Texture());
+        const auto store = UpdateDue(server.Url(QStringLiteral("/sky.png")));
+        ASSERT_TRUE(SaveOnlinePick(*store, 3, QStringLiteral("Moon (64x32)"), 64, 32,
+                                   QStringLiteral("texture_library/Moon"), QStringLiteral("moon")));
+        ASSERT_TRUE(store->Write(setting::SlotValue(setting::kWebLink, 3), failing));
+        const QString before = ReadLastOnlineUpdate(*store);
+        const Environment environment = TestEnvironment();
+        const WinePrefix prefix(Path(QStringLiteral("wine")));
+        RandomizerStart run(*store, environment, prefix, m_host, nullptr);
+        DownloadOptions options;
+        options.systemProxy = false;
+        options.silenceLimitMs = 1000;
+        run.SetDownloadOptions(options);
+        bool ended = false;
+        run.SetEndCallback([&ended] { ended = true; });
+        ASSERT_TRUE(run.Run({QStringLiteral("-randomizer")}));
+        ASSERT_TRUE(WaitUntil([&] { return ended; }, 5000));
+        EXPECT_TRUE(QFileInfo::exists(Texture()));
+        EXPECT_EQ(ReadLastOnlineUpdate(*store), before);
+    }
 }
 
 TEST_F(RandomizerStartTest, NoSlotStartedEndsAtOnceAndKeepsTheDate)

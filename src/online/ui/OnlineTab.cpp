@@ -280,12 +280,21 @@ void OnlineTab::DownloadOrAbort()
         SetDownloadCaption(false);
         return;
     }
+    const std::array<OnlineSlot, kSlots> records = OnlineSlots(Settings());
     for (int i = 0; i < kSlots; ++i) {
-        switch (m_batch->StartDownload(i, webFile[i]->text(), webURL[i]->text())) {
+        const OnlineSlot& slot = records[std::size_t(i)];
+        switch (m_batch->StartDownload(slot)) {
         case SlotStart::NotInUse:
             break;
         case SlotStart::Refused:
-            MarkRefused(i, m_batch->Slot(i).Reason());
+            if (!slot.address)
+                MarkRefused(i, slot.address.error().Reason());
+            else
+                m_host.ShowFailure(Failure(slot.texture.error())
+                                       .Retitle(tr("The online texture of slot %1 was skipped: its settings "
+                                                   "are not valid.")
+                                                    .arg(i),
+                                                MessageIcon::Exclamation));
             break;
         case SlotStart::Started:
             ClearMark(i);
@@ -312,8 +321,8 @@ void OnlineTab::ApplyBatch()
         BusyScope busy(m_host, false, 0, tr("Applying online textures..."));
         TextureWriter writer(m_host, TextureWriterOptions::From(m_environment, m_context.compress()));
         // The textures the settings name now, whatever the window shows.
-        applied =
-            ApplyDownloads(m_host, writer, m_context.gameFolder(), OnlineSettings::Load(m_store), pictures);
+        applied = ApplyDownloads(m_host, writer, m_context.gameFolder(),
+                                 OnlineSlots(OnlineSettings::Load(m_store)), pictures);
     }
     SetDownloadCaption(false);
     for (const AppliedSlot& slot : std::as_const(applied)) {
