@@ -1,6 +1,7 @@
 #include "music/OggVorbisCheck.h"
 
 #include "app/FileAccess.h"
+#include "music/LibraryBinding.h"
 
 #include <QFile>
 #include <QLibrary>
@@ -31,14 +32,6 @@ struct ReadingApi
     decltype(&vorbis_comment_clear) commentClear = nullptr;
     decltype(&vorbis_synthesis_headerin) headerin = nullptr;
 };
-
-template <typename Function>
-void Bind(QLibrary& library, const char* name, Function& function, QStringList& missing)
-{
-    function = reinterpret_cast<Function>(library.resolve(name));
-    if (!function)
-        missing << QString::fromLatin1(name);
-}
 
 Result<ReadingApi> LoadApi()
 {

@@ -1,6 +1,7 @@
 #include "music/OggVorbisEncoder.h"
 
 #include "app/FileAccess.h"
+#include "music/LibraryBinding.h"
 
 #include <cmath>
 #include <ogg/ogg.h>
@@ -46,15 +47,6 @@ struct OggVorbisEncoder::State
 };
 
 namespace {
-
-// The export as a typed function pointer; a missing one is named in missing.
-template <typename Pointer>
-void Bind(QLibrary& library, const char* name, Pointer& out, QStringList& missing)
-{
-    out = reinterpret_cast<Pointer>(library.resolve(name));
-    if (!out)
-        missing << QString::fromLatin1(name);
-}
 
 Failure EncoderFailure(const QString& reason)
 {
