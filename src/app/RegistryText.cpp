@@ -1,8 +1,10 @@
 #include "app/RegistryText.h"
 
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QStringList>
 #include <QStringView>
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -229,7 +231,63 @@ bool IsHexValueLine(QStringView line)
            line.sliced(equals + 1).trimmed().startsWith(QLatin1String("hex"));
 }
 
+// The file's text as UTF-8: a UTF-16LE or UTF-8 byte order mark says how it is
+// written; without one, text that is not valid UTF-8 is taken as ANSI (Windows-1252).
+QByteArray EditorFileAsUtf8(QByteArrayView bytes)
+{
+    if (bytes.size() >= 2 && quint8(bytes[0]) == 0xFF && quint8(bytes[1]) == 0xFE)
+        return DecodeText(bytes).toUtf8();
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return bytes.sliced(3).toByteArray();
+    QStringDecoder utf8(QStringConverter::Utf8);
+    const QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return bytes.toByteArray();
+    QStringDecoder ansi("windows-1252");
+    return ansi.isValid() ? QString(ansi.decode(bytes)).toUtf8() : QString::fromLatin1(bytes).toUtf8();
+}
+
+QString EscapedEditorText(const QString& value)
+{
+    QString text;
+    text.reserve(value.size());
+    for (QChar c : value) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char('"'))
+            text += QLatin1Char('\\');
+        text += c.unicode() < 0x20 || c.unicode() == 0x7F ? QLatin1Char(' ') : c;
+    }
+    return text;
+}
+
 } // namespace
+
+std::optional<RegistryText> RegistryText::ParseEditorFile(QByteArrayView bytes)
+{
+    QByteArray utf8 = EditorFileAsUtf8(bytes);
+    for (const QByteArray& raw : QByteArray(utf8).replace('\r', '\n').split('\n')) {
+        const QByteArray line = raw.trimmed();
+        if (line.isEmpty())
+            continue;
+        if (line != "REGEDIT4" && line != "Windows Registry Editor Version 5.00")
+            break;
+        return Parse(utf8);
+    }
+    return std::nullopt;
+}
+
+QByteArray RegistryEditorFile(const QString& keyPath, const QList<QPair<QString, QString>>& values)
+{
+    QString body = QLatin1Char('[') + keyPath + QStringLiteral("]\r\n");
+    for (const auto& [name, value] : values)
+        body += QLatin1Char('"') + name + QStringLiteral("\"=\"") + EscapedEditorText(value) +
+                QStringLiteral("\"\r\n");
+    // Registry editors read a REGEDIT4 file in the ANSI code page; anything
+    // beyond ASCII needs the UTF-16 format, which they read exactly.
+    if (std::all_of(body.cbegin(), body.cend(), [](QChar c) { return c.unicode() < 0x80; }))
+        return "REGEDIT4\r\n" + body.toLatin1();
+    QStringEncoder utf16(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    return utf16.encode(QStringLiteral("Windows Registry Editor Version 5.00\r\n") + body);
+}
 
 RegistryText RegistryText::Parse(QByteArrayView bytes)
 {

@@ -4,7 +4,9 @@
 #include <QByteArrayView>
 #include <QHash>
 #include <QList>
+#include <QPair>
 #include <QString>
+#include <optional>
 
 // Kinds of registry values, numbered as the registry numbers them.
 enum class RegistryValueType : quint32
@@ -48,6 +50,10 @@ class RegistryText
 {
 public:
     static RegistryText Parse(QByteArrayView bytes);
+    // A registry editor's file only: its first line that is not blank is
+    // "REGEDIT4" or "Windows Registry Editor Version 5.00". The text is ANSI
+    // (Windows-1252) when it is not valid UTF-8 and has no byte order mark.
+    static std::optional<RegistryText> ParseEditorFile(QByteArrayView bytes);
 
     // Key paths use single backslashes; keys and value names are compared
     // without regard to case. A missing key or value and a hex value read as "".
@@ -65,3 +71,11 @@ private:
     QList<RegistrySkippedLine> m_skipped;
     QHash<QString, qsizetype> m_index; // case-folded path -> position in m_keys
 };
+
+// A registry editor's file of one key's string values: "REGEDIT4", the key
+// line, then one "name"="value" line each, every line ended by CR LF. Inside
+// values a backslash is written as two and a double quote as a backslash and
+// the quote (control characters, which the format cannot carry, as blanks).
+// ASCII while every value is; otherwise the same lines under "Windows Registry
+// Editor Version 5.00", in UTF-16LE with a byte order mark.
+QByteArray RegistryEditorFile(const QString& keyPath, const QList<QPair<QString, QString>>& values);

@@ -66,13 +66,10 @@ SlotStart DownloadBatch::StartDownload(const OnlineSlot& slot)
     }
     m_started[std::size_t(slot.index)] = true;
     m_stored[std::size_t(slot.index)] = false;
+    m_targets[std::size_t(slot.index)] = *slot.texture;
+    m_pictures[std::size_t(slot.index)] = {};
     s.Start(m_manager, *slot.address, PictureFolder());
     return SlotStart::Started;
-}
-
-void DownloadBatch::EndDownload(int slot)
-{
-    Slot(slot).End();
 }
 
 void DownloadBatch::Abort()
@@ -80,6 +77,8 @@ void DownloadBatch::Abort()
     ++m_batch;
     m_finishQueued = false;
     m_started = {};
+    m_stored = {};
+    m_pictures = {};
     for (DownloadSlot* slot : m_slots) {
         slot->End();
         slot->DeleteStored();
@@ -94,28 +93,29 @@ bool DownloadBatch::AnyDownloading() const
 
 bool DownloadBatch::EveryStartStored() const
 {
-    bool any = false;
-    for (int i = 0; i < kOnlineSlots; ++i) {
-        if (!m_started[std::size_t(i)])
-            continue;
-        any = true;
-        if (!m_stored[std::size_t(i)])
-            return false;
-    }
-    return any;
+    // Only a started slot is ever stored.
+    return m_started != decltype(m_started){} && m_stored == m_started;
 }
 
-std::array<QString, kOnlineSlots> DownloadBatch::TakeStored()
+StoredPictures DownloadBatch::TakeStored()
 {
-    std::array<QString, kOnlineSlots> stored;
-    for (int i = 0; i < kOnlineSlots; ++i)
-        stored[std::size_t(i)] = Slot(i).TakeStored();
+    StoredPictures stored;
+    for (int i = 0; i < kOnlineSlots; ++i) {
+        const QString file = Slot(i).TakeStored();
+        const StoredPicture& loading = m_pictures[std::size_t(i)];
+        stored[std::size_t(i)] = !file.isEmpty() && loading.file == file ? loading : StoredPicture(file);
+    }
+    m_pictures = {};
     return stored;
 }
 
 void DownloadBatch::OnSlotEnded(int slot)
 {
     m_stored[std::size_t(slot)] = Slot(slot).CurrentState() == DownloadSlot::State::Stored;
+    // The picture loads while the other slots still download.
+    if (m_stored[std::size_t(slot)])
+        m_pictures[std::size_t(slot)] =
+            StartPictureLoad(Slot(slot).StoredFile(), m_targets[std::size_t(slot)]);
     emit slotEnded(slot);
     if (AnyDownloading() || m_finishQueued)
         return;

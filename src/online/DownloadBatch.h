@@ -2,6 +2,7 @@
 
 #include "app/Failure.h"
 #include "online/DownloadSlot.h"
+#include "online/OnlineApply.h"
 #include "online/OnlineSlot.h"
 
 #include <QNetworkAccessManager>
@@ -36,8 +37,6 @@ public:
 
     // Starts the slot when it has both a texture and an address and both are valid.
     SlotStart StartDownload(const OnlineSlot& slot);
-    // Ends slot n's download whatever its state; a stored picture is kept.
-    void EndDownload(int slot);
     // Ends every slot and deletes the pictures stored so far; no finished() follows.
     void Abort();
     bool AnyDownloading() const;
@@ -47,9 +46,10 @@ public:
 
     DownloadSlot& Slot(int slot) { return *m_slots[std::size_t(slot)]; }
     const DownloadSlot& Slot(int slot) const { return *m_slots[std::size_t(slot)]; }
-    // The stored pictures, by slot (empty where there is none); the caller
+    // The stored pictures, by slot (empty where there is none), each loading
+    // since its download ended at the texture size its slot named; the caller
     // now owns the files.
-    std::array<QString, kOnlineSlots> TakeStored();
+    StoredPictures TakeStored();
 
 signals:
     void slotEnded(int slot);
@@ -67,8 +67,11 @@ private:
     QNetworkAccessManager m_manager;
     std::unique_ptr<PrivateWorkFolder> m_folder;
     std::array<DownloadSlot*, kOnlineSlots> m_slots{};
-    std::array<bool, kOnlineSlots> m_started{}; // since the last Abort()
-    std::array<bool, kOnlineSlots> m_stored{};  // the slot's last download ended with its picture
-    quint64 m_batch = 0;                        // a finished() queued for an aborted batch is dropped
+    // Since the last Abort(): slots started, and those whose last download ended with its picture.
+    std::array<bool, kOnlineSlots> m_started{};
+    std::array<bool, kOnlineSlots> m_stored{};
+    std::array<TextureTarget, kOnlineSlots> m_targets;
+    StoredPictures m_pictures;
+    quint64 m_batch = 0; // a finished() queued for an aborted batch is dropped
     bool m_finishQueued = false;
 };

@@ -115,33 +115,26 @@ void DownloadSlot::OnMetaData()
     if (status < 200 || status > 299) {
         const QString reason =
             m_reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().left(100);
-        Finish(QStringLiteral("The server answered %1%2.")
-                   .arg(status)
-                   .arg(reason.isEmpty() ? QString() : QLatin1Char(' ') + reason));
-        return;
+        return Finish(QStringLiteral("The server answered %1%2.")
+                          .arg(status)
+                          .arg(reason.isEmpty() ? QString() : QLatin1Char(' ') + reason));
     }
     // Exactly one of the three picture types (no parameters); its subtype names the file.
     const QString type = QString::fromLatin1(m_reply->rawHeader("Content-Type")).trimmed().toLower();
     if (type != QLatin1String("image/jpeg") && type != QLatin1String("image/gif") &&
-        type != QLatin1String("image/png")) {
-        Finish(
+        type != QLatin1String("image/png"))
+        return Finish(
             type.isEmpty()
                 ? QStringLiteral("The server did not say what kind of file it sent.")
                 : QStringLiteral("The address gave %1, not a JPEG, GIF or PNG picture.").arg(type.left(100)));
-        return;
-    }
     const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
     m_declared = length.isValid() ? length.toLongLong() : -1;
-    if (m_declared > m_options.maxBody) {
-        Finish(QStringLiteral("The picture is too large (%1 bytes; at most %2 are accepted).")
-                   .arg(m_declared)
-                   .arg(m_options.maxBody));
-        return;
-    }
-    if (!QDir().mkpath(m_folder)) {
-        Finish(QStringLiteral("The work folder %1 cannot be created.").arg(m_folder));
-        return;
-    }
+    if (m_declared > m_options.maxBody)
+        return Finish(QStringLiteral("The picture is too large (%1 bytes; at most %2 are accepted).")
+                          .arg(m_declared)
+                          .arg(m_options.maxBody));
+    if (!QDir().mkpath(m_folder))
+        return Finish(QStringLiteral("The work folder %1 cannot be created.").arg(m_folder));
     const QString path =
         QDir(m_folder).filePath(QStringLiteral("lumivale.tmp%1.%2").arg(m_index).arg(type.mid(6)));
     // A leftover of an earlier run (or anything else by that name) goes; the new file is always a
@@ -161,10 +154,9 @@ void DownloadSlot::OnReadyRead()
     if (!m_file.isOpen())
         return; // a redirect's body
     m_received += bytes.size();
-    if (m_received > m_options.maxBody) {
-        Finish(QStringLiteral("The picture is too large (more than %1 bytes).").arg(m_options.maxBody));
-        return;
-    }
+    if (m_received > m_options.maxBody)
+        return Finish(
+            QStringLiteral("The picture is too large (more than %1 bytes).").arg(m_options.maxBody));
     if (m_file.write(bytes) != bytes.size())
         Finish(QStringLiteral("The temporary file %1 could not be written: %2")
                    .arg(m_file.fileName(), m_file.errorString()));
@@ -177,25 +169,16 @@ void DownloadSlot::OnFinished()
     OnReadyRead();
     if (m_state != State::Downloading)
         return;
-    const bool cutShort = m_file.isOpen() && m_declared >= 0 && m_received < m_declared;
-    if (cutShort) {
-        Finish(QStringLiteral("The picture was cut short (%1 of %2 bytes arrived).")
-                   .arg(m_received)
-                   .arg(m_declared));
-        return;
-    }
-    if (m_reply->error() != QNetworkReply::NoError) {
-        Finish(ErrorReason());
-        return;
-    }
-    if (!m_file.isOpen()) {
-        Finish(QStringLiteral("The server sent no picture."));
-        return;
-    }
-    if (m_received == 0) {
-        Finish(QStringLiteral("The server sent an empty picture."));
-        return;
-    }
+    if (m_file.isOpen() && m_declared >= 0 && m_received < m_declared)
+        return Finish(QStringLiteral("The picture was cut short (%1 of %2 bytes arrived).")
+                          .arg(m_received)
+                          .arg(m_declared));
+    if (m_reply->error() != QNetworkReply::NoError)
+        return Finish(ErrorReason());
+    if (!m_file.isOpen())
+        return Finish(QStringLiteral("The server sent no picture."));
+    if (m_received == 0)
+        return Finish(QStringLiteral("The server sent an empty picture."));
     m_file.close();
     m_deadline.stop();
     CloseReply();

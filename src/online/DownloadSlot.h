@@ -16,16 +16,12 @@ class QNetworkReply;
 // How the downloads run; the defaults are the program's.
 struct DownloadOptions
 {
-    // Trusted besides the system's certificate authorities (tests).
-    QList<QSslCertificate> extraCaCertificates;
-    // A slot that receives nothing for this long ends.
-    int silenceLimitMs = 30000;
-    // A slot that has not finished after this long ends, however it trickles.
-    int deadlineMs = 120000;
+    QList<QSslCertificate> extraCaCertificates; // trusted besides the system's authorities (tests)
+    int silenceLimitMs = 30000;                 // a slot that receives nothing for this long ends
+    int deadlineMs = 120000; // a slot not finished after this long ends, however it trickles
     int maxRedirects = 5;
     qint64 maxBody = 32 * 1024 * 1024;
-    // Proxies from the system's configuration (http_proxy, https_proxy, no_proxy ...).
-    bool systemProxy = true;
+    bool systemProxy = true; // the system's proxies (http_proxy, https_proxy, no_proxy ...)
 };
 
 // One online slot's download through the batch's network access manager.
@@ -47,27 +43,23 @@ public:
     DownloadSlot(int index, const DownloadOptions& options, QObject* parent = nullptr);
     ~DownloadSlot() override;
 
-    // Begins the download of address into folder.
     void Start(QNetworkAccessManager& manager, const QUrl& address, const QString& folder);
     // The slot cannot start: it is Failed with reason; emits nothing.
     void Refuse(const QString& reason);
-    // Ends the download whatever its state; a picture not yet complete is
-    // deleted, a stored one is kept. Emits nothing.
+    // Ends the download whatever its state (a picture not yet complete is
+    // deleted, a stored one kept); emits nothing.
     void End();
 
-    int Index() const { return m_index; }
     State CurrentState() const { return m_state; }
     bool Downloading() const { return m_state == State::Downloading; }
     // The stored picture (full path); empty when there is none.
     const QString& StoredFile() const { return m_storedFile; }
     const QString& Reason() const { return m_reason; }
-    // Deletes the stored picture, if any.
     void DeleteStored();
     // Hands the stored picture over to the caller, who deletes it.
     QString TakeStored();
 
 signals:
-    // Data arrived for this slot.
     void dataReceived(int slot);
     // The download ended by itself: the picture is stored, or it failed.
     void ended(int slot);

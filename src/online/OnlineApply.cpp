@@ -8,7 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <future>
+#include <QThreadPool>
 #include <optional>
 
 namespace {
@@ -68,25 +68,36 @@ Result<QString> ConfinedTextureFile(const QString& gameFolder, const TextureTarg
                                               QStringLiteral(".texture"));
 }
 
+StoredPicture StartPictureLoad(const QString& file, const TextureTarget& target)
+{
+    // Decoding and resampling are most of the work: one picture a core, the writes on the caller's thread.
+    static QThreadPool pool;
+    auto task = std::make_shared<std::packaged_task<Result<DibRef>()>>([file, target] {
+        QuietHost quiet;
+        return LoadImageFile(quiet, file, target.width, target.height);
+    });
+    StoredPicture picture(file);
+    picture.size = QSize(target.width, target.height);
+    picture.load = task->get_future().share();
+    pool.start([task] { (*task)(); });
+    return picture;
+}
+
 QList<AppliedSlot> ApplyDownloads(BusyHost& host, TextureWriter& writer, const QString& gameFolder,
                                   const std::array<OnlineSlot, kOnlineSlots>& records,
-                                  const std::array<QString, kOnlineSlots>& pictures)
+                                  StoredPictures pictures)
 {
-    // Decoding and resampling, most of the work, run beside each other and
-    // ahead of the writes, which stay in slot order on this thread.
-    std::array<std::future<Result<DibRef>>, kOnlineSlots> loads;
     for (int i = 0; i < kOnlineSlots; ++i) {
         const Result<TextureTarget>& target = records[std::size_t(i)].texture;
-        if (const QString& picture = pictures[std::size_t(i)]; !picture.isEmpty() && target)
-            loads[std::size_t(i)] = std::async(std::launch::async, [picture, target = *target] {
-                QuietHost quiet;
-                return LoadImageFile(quiet, picture, target.width, target.height);
-            });
+        StoredPicture& picture = pictures[std::size_t(i)];
+        if (!picture.file.isEmpty() && target &&
+            (!picture.load.valid() || picture.size != QSize(target->width, target->height)))
+            picture = StartPictureLoad(picture.file, *target);
     }
     QList<AppliedSlot> applied;
     std::optional<Result<GameFolderLock>> lock;
     for (int i = 0; i < kOnlineSlots; ++i) {
-        const QString& picture = pictures[std::size_t(i)];
+        const QString& picture = pictures[std::size_t(i)].file;
         if (picture.isEmpty())
             continue;
         const Result<QString> written = [&]() -> Result<QString> {
@@ -97,10 +108,10 @@ QList<AppliedSlot> ApplyDownloads(BusyHost& host, TextureWriter& writer, const Q
                                                         "settings are not valid.")
                                              .arg(i),
                                          MessageIcon::Exclamation));
-            std::future<Result<DibRef>>& load = loads[std::size_t(i)];
+            const std::shared_future<Result<DibRef>>& load = pictures[std::size_t(i)].load;
             while (load.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
                 host.PumpEvents();
-            const Result<DibRef> loaded = load.get();
+            const Result<DibRef>& loaded = load.get();
             if (!loaded)
                 return Fail(loaded.error());
             // One hold on the game folder for the whole batch, from the first check to the last write.

@@ -4,14 +4,31 @@
 #include "online/OnlineSlot.h"
 
 #include <QList>
+#include <QSize>
 #include <QString>
 #include <array>
+#include <future>
 
 class TextureWriter;
 
 // The file a slot's texture is written to, resolved after symlinks (the
 // folders it needs are made); it must lie inside the game's data folder.
 Result<QString> ConfinedTextureFile(const QString& gameFolder, const TextureTarget& target);
+
+// A stored picture and, once started, its decode and resample at a texture
+// size on a worker (one load a core at a time, in the order they start).
+struct StoredPicture
+{
+    StoredPicture(QString stored = QString()) : file(std::move(stored)) {}
+
+    QString file; // empty when the slot stored nothing
+    QSize size;   // the size load makes
+    std::shared_future<Result<DibRef>> load;
+};
+using StoredPictures = std::array<StoredPicture, kOnlineSlots>;
+
+// Starts loading file at the texture's size.
+StoredPicture StartPictureLoad(const QString& file, const TextureTarget& target);
 
 // What the apply step did with one stored picture.
 struct AppliedSlot
@@ -22,9 +39,10 @@ struct AppliedSlot
 
 // Applies the pictures a batch stored (by slot; empty entries are skipped),
 // in slot order, under the game folder's lock: each is loaded at its slot's
-// texture size and written as that texture's replacement. Every picture file
-// is deleted afterwards, written or not. Nothing is shown; the caller tells
-// the user.
+// texture size (a load already started at that size is used) and written as
+// that texture's replacement while the next ones load. Every picture file is
+// deleted afterwards, written or not. Nothing is shown; the caller tells the
+// user.
 QList<AppliedSlot> ApplyDownloads(BusyHost& host, TextureWriter& writer, const QString& gameFolder,
                                   const std::array<OnlineSlot, kOnlineSlots>& records,
-                                  const std::array<QString, kOnlineSlots>& pictures);
+                                  StoredPictures pictures);

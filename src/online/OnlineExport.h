@@ -17,13 +17,8 @@ inline const QString kExportFilter = QStringLiteral("Windows Registry files (*.r
 // The key the export names and the import reads.
 inline const QString kExportKey = QStringLiteral("HKEY_CURRENT_USER\\Software\\CohLumivale");
 
-// The export file: "REGEDIT4", the key line, then for each slot its webName,
-// webPath, webFile, webWidth, webHeight (as stored) and webLink (links[n]),
-// 32 lines, each ended by CR LF. Inside values a backslash is written as two
-// and a double quote as a backslash and the quote (control characters, which
-// the format cannot carry, as blanks). ASCII while every value is; otherwise
-// the same lines under "Windows Registry Editor Version 5.00", in UTF-16LE
-// with a byte order mark.
+// The export file (see RegistryEditorFile): the key, then for each slot its
+// webName, webPath, webFile, webWidth, webHeight (as stored) and webLink (links[n]).
 QByteArray OnlineExportText(const OnlineSettings& stored, const std::array<QString, kOnlineSlots>& links);
 // Writes the export to file as WriteUserFile does (never over a FIFO or a folder).
 Result<> WriteOnlineExport(const QString& file, const QByteArray& text);

@@ -6,17 +6,6 @@ namespace {
 
 constexpr qint32 kLargestSide = 1024;
 
-bool HasControlCharacters(const QString& text)
-{
-    return std::any_of(text.begin(), text.end(),
-                       [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
-}
-
-Failure Refused(const QString& reason)
-{
-    return Failure::Because(reason);
-}
-
 // Why a name cannot be one folder or file name of a game path; "" when it can.
 QString NameProblem(const QString& name)
 {
@@ -35,7 +24,7 @@ QString NameProblem(const QString& name)
 
 Failure ValueRefused(const QString& prefix, int slot, const QString& value, const QString& rule)
 {
-    return Refused(
+    return Failure::Because(
         QStringLiteral("%1 (\"%2\") %3").arg(setting::SlotValue(prefix, slot), value.left(120), rule));
 }
 
@@ -49,25 +38,32 @@ qint32 SideValue(const QString& text)
 
 } // namespace
 
+bool HasControlCharacters(const QString& text)
+{
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+}
+
 Result<QUrl> ParsePictureAddress(const QString& text)
 {
     const QString address = text.trimmed();
     if (HasControlCharacters(address))
-        return Fail(Refused(QStringLiteral("The address holds control characters.")));
+        return Fail(Failure::Because(QStringLiteral("The address holds control characters.")));
     const qsizetype separator = address.indexOf(QLatin1String("://"));
     if (separator < 0)
-        return Fail(Refused(QStringLiteral("The address does not start with http:// or https://.")));
+        return Fail(Failure::Because(QStringLiteral("The address does not start with http:// or https://.")));
     const QString scheme = address.first(separator).toLower();
     if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
-        return Fail(Refused(QStringLiteral("Only http and https addresses can be downloaded (not %1).")
-                                .arg(address.first(separator))));
+        return Fail(
+            Failure::Because(QStringLiteral("Only http and https addresses can be downloaded (not %1).")
+                                 .arg(address.first(separator))));
     if (address.indexOf(QLatin1Char('/'), separator + 3) < 0)
-        return Fail(Refused(QStringLiteral("The address has no path after the host name.")));
+        return Fail(Failure::Because(QStringLiteral("The address has no path after the host name.")));
     const QUrl url(address, QUrl::TolerantMode);
     if (!url.isValid())
-        return Fail(Refused(QStringLiteral("The address is not valid: %1").arg(url.errorString())));
+        return Fail(Failure::Because(QStringLiteral("The address is not valid: %1").arg(url.errorString())));
     if (url.host().isEmpty())
-        return Fail(Refused(QStringLiteral("The address has no host name.")));
+        return Fail(Failure::Because(QStringLiteral("The address has no host name.")));
     // The fragment is the page's business, never sent.
     return url.adjusted(QUrl::RemoveFragment);
 }

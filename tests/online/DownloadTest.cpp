@@ -138,7 +138,7 @@ TEST_F(DownloadTest, PicturesAreStoredByteForByteHoweverTheyArrive)
 
     // An abort deletes what was stored; ending an idle slot changes nothing.
     const QString stored = batch.Slot(0).StoredFile();
-    batch.EndDownload(3);
+    batch.Slot(3).End();
     EXPECT_EQ(batch.Slot(3).CurrentState(), DownloadSlot::State::Idle);
     batch.Abort();
     EXPECT_FALSE(QFileInfo::exists(stored));

@@ -45,8 +45,7 @@ protected:
         return file;
     }
 
-    QList<AppliedSlot> Apply(const OnlineSettings& settings,
-                             const std::array<QString, kOnlineSlots>& pictures)
+    QList<AppliedSlot> Apply(const OnlineSettings& settings, const StoredPictures& pictures)
     {
         TextureWriterOptions options;
         options.workFolder = Path(QStringLiteral("work"));

@@ -315,14 +315,14 @@ void OnlineTab::OnSlotEnded(int slot)
 
 void OnlineTab::ApplyBatch()
 {
-    const std::array<QString, kOnlineSlots> pictures = m_batch->TakeStored();
+    StoredPictures pictures = m_batch->TakeStored();
     QList<AppliedSlot> applied;
     {
         BusyScope busy(m_host, false, 0, tr("Applying online textures..."));
         TextureWriter writer(m_host, TextureWriterOptions::From(m_environment, m_context.compress()));
         // The textures the settings name now, whatever the window shows.
         applied = ApplyDownloads(m_host, writer, m_context.gameFolder(),
-                                 OnlineSlots(OnlineSettings::Load(m_store)), pictures);
+                                 OnlineSlots(OnlineSettings::Load(m_store)), std::move(pictures));
     }
     SetDownloadCaption(false);
     for (const AppliedSlot& slot : std::as_const(applied)) {
