@@ -32,7 +32,7 @@ Failure NoGameFolder(const QString& gameFolder)
 // Writes the picture to the resolved file (relative to the game folder), with
 // the texture's own path and name recorded inside.
 Result<QString> WriteResolved(TextureWriter& writer, const QString& gameFolder, const QString& resolved,
-                              const TextureTarget& target, const cDIBSection& picture)
+                              const TextureTarget& target, const PixelBuffer& picture)
 {
     const QString relative = QDir(QFileInfo(gameFolder).canonicalFilePath()).relativeFilePath(resolved);
     const QFileInfo file(relative);
@@ -72,7 +72,7 @@ StoredPicture StartPictureLoad(const QString& file, const TextureTarget& target)
 {
     // Decoding and resampling are most of the work: one picture a core, the writes on the caller's thread.
     static QThreadPool pool;
-    auto task = std::make_shared<std::packaged_task<Result<DibRef>()>>([file, target] {
+    auto task = std::make_shared<std::packaged_task<Result<PixelBufferPtr>()>>([file, target] {
         QuietHost quiet;
         return LoadImageFile(quiet, file, target.width, target.height);
     });
@@ -108,10 +108,10 @@ QList<AppliedSlot> ApplyDownloads(BusyHost& host, TextureWriter& writer, const Q
                                                         "settings are not valid.")
                                              .arg(i),
                                          MessageIcon::Exclamation));
-            const std::shared_future<Result<DibRef>>& load = pictures[std::size_t(i)].load;
+            const std::shared_future<Result<PixelBufferPtr>>& load = pictures[std::size_t(i)].load;
             while (load.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
                 host.PumpEvents();
-            const Result<DibRef>& loaded = load.get();
+            const Result<PixelBufferPtr>& loaded = load.get();
             if (!loaded)
                 return Fail(loaded.error());
             // One hold on the game folder for the whole batch, from the first check to the last write.

@@ -23,7 +23,7 @@ struct StoredPicture
 
     QString file; // empty when the slot stored nothing
     QSize size;   // the size load makes
-    std::shared_future<Result<DibRef>> load;
+    std::shared_future<Result<PixelBufferPtr>> load;
 };
 using StoredPictures = std::array<StoredPicture, kOnlineSlots>;
 

@@ -71,13 +71,3 @@ bool ClearOnlinePick(SettingsStore& store, int slot)
     }
     return store.WriteValues(values);
 }
-
-QString ReadLastOnlineUpdate(const SettingsStore& store)
-{
-    return store.Read(setting::kLastOnlineUpdate);
-}
-
-bool WriteLastOnlineUpdate(SettingsStore& store, const QString& date)
-{
-    return store.Write(setting::kLastOnlineUpdate, date);
-}

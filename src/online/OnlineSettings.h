@@ -61,5 +61,11 @@ const QString& SlotValueText(const OnlineSlotSettings& slot, const QString& pref
 const QStringList& OnlineValuePrefixes();
 
 // The date of the last finished daily update, as stored.
-QString ReadLastOnlineUpdate(const SettingsStore& store);
-bool WriteLastOnlineUpdate(SettingsStore& store, const QString& date);
+inline QString ReadLastOnlineUpdate(const SettingsStore& store)
+{
+    return store.Read(setting::kLastOnlineUpdate);
+}
+inline bool WriteLastOnlineUpdate(SettingsStore& store, const QString& date)
+{
+    return store.Write(setting::kLastOnlineUpdate, date);
+}
