@@ -66,8 +66,8 @@ SlotStart DownloadBatch::StartDownload(const OnlineSlot& slot)
     }
     m_started[std::size_t(slot.index)] = true;
     m_stored[std::size_t(slot.index)] = false;
-    m_targets[std::size_t(slot.index)] = *slot.texture;
     m_pictures[std::size_t(slot.index)] = {};
+    m_pictures[std::size_t(slot.index)].size = QSize(slot.texture->width, slot.texture->height);
     s.Start(m_manager, *slot.address, PictureFolder());
     return SlotStart::Started;
 }
@@ -115,7 +115,7 @@ void DownloadBatch::OnSlotEnded(int slot)
     // The picture loads while the other slots still download.
     if (m_stored[std::size_t(slot)])
         m_pictures[std::size_t(slot)] =
-            StartPictureLoad(Slot(slot).StoredFile(), m_targets[std::size_t(slot)]);
+            StartPictureLoad(Slot(slot).StoredFile(), m_pictures[std::size_t(slot)].size);
     emit slotEnded(slot);
     if (AnyDownloading() || m_finishQueued)
         return;

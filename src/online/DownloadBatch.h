@@ -1,9 +1,7 @@
 #pragma once
 
-#include "app/Failure.h"
 #include "online/DownloadSlot.h"
 #include "online/OnlineApply.h"
-#include "online/OnlineSlot.h"
 
 #include <QNetworkAccessManager>
 #include <QObject>
@@ -70,8 +68,7 @@ private:
     // Since the last Abort(): slots started, and those whose last download ended with its picture.
     std::array<bool, kOnlineSlots> m_started{};
     std::array<bool, kOnlineSlots> m_stored{};
-    std::array<TextureTarget, kOnlineSlots> m_targets;
-    StoredPictures m_pictures;
-    quint64 m_batch = 0; // a finished() queued for an aborted batch is dropped
+    StoredPictures m_pictures; // from the start of a download, the size its picture loads at
+    quint64 m_batch = 0;       // a finished() queued for an aborted batch is dropped
     bool m_finishQueued = false;
 };

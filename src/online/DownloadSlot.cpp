@@ -177,14 +177,7 @@ void DownloadSlot::OnFinished()
         return Finish(ErrorReason());
     if (!m_file.isOpen())
         return Finish(QStringLiteral("The server sent no picture."));
-    if (m_received == 0)
-        return Finish(QStringLiteral("The server sent an empty picture."));
-    m_file.close();
-    m_deadline.stop();
-    CloseReply();
-    m_storedFile = m_file.fileName();
-    m_state = State::Stored;
-    emit ended(m_index);
+    Finish(m_received == 0 ? QStringLiteral("The server sent an empty picture.") : QString());
 }
 
 QString DownloadSlot::ErrorReason() const
@@ -218,9 +211,15 @@ void DownloadSlot::Finish(const QString& reason)
         return;
     m_deadline.stop();
     CloseReply();
-    DiscardFile();
-    m_state = State::Failed;
-    m_reason = reason;
+    if (reason.isEmpty()) {
+        m_file.close();
+        m_storedFile = m_file.fileName();
+        m_state = State::Stored;
+    } else {
+        DiscardFile();
+        m_state = State::Failed;
+        m_reason = reason;
+    }
     emit ended(m_index);
 }
 

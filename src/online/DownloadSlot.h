@@ -69,6 +69,7 @@ private:
     void OnReadyRead();
     void OnFinished();
     QString ErrorReason() const;
+    // Ends the download: with the picture stored when reason is empty, else failed.
     void Finish(const QString& reason);
     void CloseReply();
     void DiscardFile();

@@ -1,13 +1,10 @@
 #include "online/OnlineApply.h"
 
-#include "app/FileAccess.h"
 #include "app/GameFileWriter.h"
 #include "image/ImageLoader.h"
 #include "texture/TextureWriter.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QThreadPool>
 #include <optional>
 
@@ -22,62 +19,18 @@ public:
     bool Confirm(const QString&) override { return false; }
 };
 
-Failure NoGameFolder(const QString& gameFolder)
-{
-    return Failure::Because(gameFolder.isEmpty()
-                                ? QStringLiteral("No game folder is set.")
-                                : QStringLiteral("The game folder %1 does not exist.").arg(gameFolder));
-}
-
-// Writes the picture to the resolved file (relative to the game folder), with
-// the texture's own path and name recorded inside.
-Result<QString> WriteResolved(TextureWriter& writer, const QString& gameFolder, const QString& resolved,
-                              const TextureTarget& target, const PixelBuffer& picture)
-{
-    const QString relative = QDir(QFileInfo(gameFolder).canonicalFilePath()).relativeFilePath(resolved);
-    const QFileInfo file(relative);
-    TextureRequest request;
-    request.root = gameFolder;
-    request.folder = file.path();
-    request.saveFile = target.fileName;
-    request.fileName = file.completeBaseName();
-    request.picture = &picture;
-    request.width = StoredTextureSize(target.width);
-    request.height = StoredTextureSize(target.height);
-    request.texture = true;
-    request.texWidth = target.width;
-    request.texHeight = target.height;
-    request.texPath = target.gamePath + QLatin1Char('/');
-    return writer.Write(request);
-}
-
 } // namespace
 
-Result<QString> ConfinedTextureFile(const QString& gameFolder, const TextureTarget& target)
-{
-    if (gameFolder.isEmpty() || !QFileInfo(gameFolder).isDir())
-        return Fail(NoGameFolder(gameFolder));
-    // The data folder as it is spelled in the game folder; made when the game has none yet.
-    const QString spelled = SpelledEntry(gameFolder, QStringLiteral("data"));
-    const QString dataFolder =
-        QDir(gameFolder).filePath(spelled.isEmpty() ? QStringLiteral("data") : spelled);
-    if (!QFileInfo(dataFolder).isDir() && !QDir().mkdir(dataFolder))
-        return Fail(Failure::Because(QStringLiteral("The folder %1 cannot be created.").arg(dataFolder)));
-    // Resolved with the data folder as the root: no symlink below it may lead out.
-    return ResolveWriteTarget(dataFolder, target.gamePath + QLatin1Char('/') + target.fileName +
-                                              QStringLiteral(".texture"));
-}
-
-StoredPicture StartPictureLoad(const QString& file, const TextureTarget& target)
+StoredPicture StartPictureLoad(const QString& file, QSize size)
 {
     // Decoding and resampling are most of the work: one picture a core, the writes on the caller's thread.
     static QThreadPool pool;
-    auto task = std::make_shared<std::packaged_task<Result<PixelBufferPtr>()>>([file, target] {
+    auto task = std::make_shared<std::packaged_task<Result<PixelBufferPtr>()>>([file, size] {
         QuietHost quiet;
-        return LoadImageFile(quiet, file, target.width, target.height);
+        return LoadImageFile(quiet, file, size.width(), size.height());
     });
     StoredPicture picture(file);
-    picture.size = QSize(target.width, target.height);
+    picture.size = size;
     picture.load = task->get_future().share();
     pool.start([task] { (*task)(); });
     return picture;
@@ -90,9 +43,9 @@ QList<AppliedSlot> ApplyDownloads(BusyHost& host, TextureWriter& writer, const Q
     for (int i = 0; i < kOnlineSlots; ++i) {
         const Result<TextureTarget>& target = records[std::size_t(i)].texture;
         StoredPicture& picture = pictures[std::size_t(i)];
-        if (!picture.file.isEmpty() && target &&
-            (!picture.load.valid() || picture.size != QSize(target->width, target->height)))
-            picture = StartPictureLoad(picture.file, *target);
+        const QSize size = target ? QSize(target->width, target->height) : QSize();
+        if (!picture.file.isEmpty() && target && (!picture.load.valid() || picture.size != size))
+            picture = StartPictureLoad(picture.file, size);
     }
     QList<AppliedSlot> applied;
     std::optional<Result<GameFolderLock>> lock;
@@ -122,7 +75,7 @@ QList<AppliedSlot> ApplyDownloads(BusyHost& host, TextureWriter& writer, const Q
             const Result<QString> file = ConfinedTextureFile(gameFolder, *target);
             if (!file)
                 return Fail(Failure(file.error()).Retitle(kWriteErrorMessage, MessageIcon::Exclamation));
-            return WriteResolved(writer, gameFolder, *file, *target, **loaded);
+            return WriteTextureTargetTo(writer, gameFolder, *file, *target, **loaded);
         }();
         QFile::remove(picture);
         applied.append({i, written});

@@ -11,10 +11,6 @@
 
 class TextureWriter;
 
-// The file a slot's texture is written to, resolved after symlinks (the
-// folders it needs are made); it must lie inside the game's data folder.
-Result<QString> ConfinedTextureFile(const QString& gameFolder, const TextureTarget& target);
-
 // A stored picture and, once started, its decode and resample at a texture
 // size on a worker (one load a core at a time, in the order they start).
 struct StoredPicture
@@ -27,8 +23,7 @@ struct StoredPicture
 };
 using StoredPictures = std::array<StoredPicture, kOnlineSlots>;
 
-// Starts loading file at the texture's size.
-StoredPicture StartPictureLoad(const QString& file, const TextureTarget& target);
+StoredPicture StartPictureLoad(const QString& file, QSize size);
 
 // What the apply step did with one stored picture.
 struct AppliedSlot

@@ -35,3 +35,12 @@ QString TextureFilePath(const TextureTarget& target);
 Result<QString> WriteTextureTarget(TextureWriter& writer, const QString& gameFolder,
                                    const TextureTarget& target, const PixelBuffer& picture,
                                    const PixelBuffer* alpha);
+
+// The file a target read from input (settings, an imported file) is written
+// to, resolved after symlinks (the folders it needs are made, the data folder
+// too when the game has none yet); it must lie inside the game's data folder.
+Result<QString> ConfinedTextureFile(const QString& gameFolder, const TextureTarget& target);
+// WriteTextureTarget without alpha into file, a ConfinedTextureFile (its
+// spelling on disk kept); the target's own path and name are recorded inside.
+Result<QString> WriteTextureTargetTo(TextureWriter& writer, const QString& gameFolder, const QString& file,
+                                     const TextureTarget& target, const PixelBuffer& picture);
