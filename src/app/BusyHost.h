@@ -80,6 +80,16 @@ private:
     QString m_status;
 };
 
+// The host of work on a worker thread: nothing is shown, no events run, every
+// question is answered No.
+class SilentBusyHost : public BusyHost
+{
+public:
+    void PumpEvents() override {}
+    void ShowMessage(const Message&) override {}
+    bool Confirm(const QString&) override { return false; }
+};
+
 // The one way into the busy state: busy from construction to destruction, on
 // every way out. Entering with a maximum of 0 or less keeps the range shown;
 // an empty text shows a blank.

@@ -34,6 +34,11 @@ DownloadBatch::DownloadBatch(QString workFolder, DownloadOptions options, QObjec
         m_manager.setProxyFactory(new SystemProxies);
     else
         m_manager.setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
+    m_finish.setSingleShot(true);
+    connect(&m_finish, &QTimer::timeout, this, [this] {
+        if (!AnyDownloading())
+            emit finished();
+    });
     for (int i = 0; i < kOnlineSlots; ++i) {
         auto* slot = new DownloadSlot(i, m_options, this);
         m_slots[std::size_t(i)] = slot;
@@ -57,7 +62,7 @@ QString DownloadBatch::PictureFolder()
 
 SlotStart DownloadBatch::StartDownload(const OnlineSlot& slot)
 {
-    if (!slot.InUse())
+    if (!slot.inUse)
         return SlotStart::NotInUse;
     DownloadSlot& s = Slot(slot.index);
     if (!slot.address || !slot.texture) {
@@ -66,16 +71,14 @@ SlotStart DownloadBatch::StartDownload(const OnlineSlot& slot)
     }
     m_started[std::size_t(slot.index)] = true;
     m_stored[std::size_t(slot.index)] = false;
-    m_pictures[std::size_t(slot.index)] = {};
-    m_pictures[std::size_t(slot.index)].size = QSize(slot.texture->width, slot.texture->height);
+    m_pictures[std::size_t(slot.index)] = {QString(), QSize(slot.texture->width, slot.texture->height), {}};
     s.Start(m_manager, *slot.address, PictureFolder());
     return SlotStart::Started;
 }
 
 void DownloadBatch::Abort()
 {
-    ++m_batch;
-    m_finishQueued = false;
+    m_finish.stop();
     m_started = {};
     m_stored = {};
     m_pictures = {};
@@ -99,14 +102,11 @@ bool DownloadBatch::EveryStartStored() const
 
 StoredPictures DownloadBatch::TakeStored()
 {
-    StoredPictures stored;
     for (int i = 0; i < kOnlineSlots; ++i) {
-        const QString file = Slot(i).TakeStored();
-        const StoredPicture& loading = m_pictures[std::size_t(i)];
-        stored[std::size_t(i)] = !file.isEmpty() && loading.file == file ? loading : StoredPicture(file);
+        if (const QString file = Slot(i).TakeStored(); file != m_pictures[std::size_t(i)].file)
+            m_pictures[std::size_t(i)] = {file, {}, {}};
     }
-    m_pictures = {};
-    return stored;
+    return std::exchange(m_pictures, {});
 }
 
 void DownloadBatch::OnSlotEnded(int slot)
@@ -117,20 +117,8 @@ void DownloadBatch::OnSlotEnded(int slot)
         m_pictures[std::size_t(slot)] =
             StartPictureLoad(Slot(slot).StoredFile(), m_pictures[std::size_t(slot)].size);
     emit slotEnded(slot);
-    if (AnyDownloading() || m_finishQueued)
-        return;
     // The batch's end runs from the event loop: the apply step that follows
     // lets events run and must not do so inside a reply's notification.
-    m_finishQueued = true;
-    const quint64 batch = m_batch;
-    QMetaObject::invokeMethod(
-        this,
-        [this, batch] {
-            if (batch != m_batch)
-                return;
-            m_finishQueued = false;
-            if (!AnyDownloading())
-                emit finished();
-        },
-        Qt::QueuedConnection);
+    if (!AnyDownloading())
+        m_finish.start();
 }

@@ -44,9 +44,8 @@ public:
 
     DownloadSlot& Slot(int slot) { return *m_slots[std::size_t(slot)]; }
     const DownloadSlot& Slot(int slot) const { return *m_slots[std::size_t(slot)]; }
-    // The stored pictures, by slot (empty where there is none), each loading
-    // since its download ended at the texture size its slot named; the caller
-    // now owns the files.
+    // The stored pictures by slot (empty where there is none), each loading since its download
+    // ended; the caller now owns the files.
     StoredPictures TakeStored();
 
 signals:
@@ -69,6 +68,5 @@ private:
     std::array<bool, kOnlineSlots> m_started{};
     std::array<bool, kOnlineSlots> m_stored{};
     StoredPictures m_pictures; // from the start of a download, the size its picture loads at
-    quint64 m_batch = 0;       // a finished() queued for an aborted batch is dropped
-    bool m_finishQueued = false;
+    QTimer m_finish;           // finished() from the event loop, once the last slot ended
 };

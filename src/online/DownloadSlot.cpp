@@ -7,16 +7,6 @@
 #include <QSslError>
 #include <utility>
 
-namespace {
-
-QByteArray UserAgent()
-{
-    return "Lumivale/" + QByteArray::number(LUMIVALE_VERSION_MAJOR) + '.' +
-           QByteArray::number(LUMIVALE_VERSION_MINOR) + '.' + QByteArray::number(LUMIVALE_VERSION_REVISION);
-}
-
-} // namespace
-
 DownloadSlot::DownloadSlot(int index, const DownloadOptions& options, QObject* parent)
     : QObject(parent), m_index(index), m_options(options)
 {
@@ -47,7 +37,10 @@ void DownloadSlot::Start(QNetworkAccessManager& manager, const QUrl& address, co
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(m_options.maxRedirects);
     request.setTransferTimeout(m_options.silenceLimitMs);
-    request.setHeader(QNetworkRequest::UserAgentHeader, UserAgent());
+    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Lumivale/%1.%2.%3")
+                                                            .arg(LUMIVALE_VERSION_MAJOR)
+                                                            .arg(LUMIVALE_VERSION_MINOR)
+                                                            .arg(LUMIVALE_VERSION_REVISION));
     request.setRawHeader("Accept", "image/*");
     // The bytes as the server holds them: a declared length then counts what is stored.
     request.setRawHeader("Accept-Encoding", "identity");
@@ -61,7 +54,6 @@ void DownloadSlot::Start(QNetworkAccessManager& manager, const QUrl& address, co
         tls.addCaCertificates(m_options.extraCaCertificates);
         request.setSslConfiguration(tls);
     }
-
     m_reply = manager.get(request);
     connect(m_reply, &QNetworkReply::metaDataChanged, this, &DownloadSlot::OnMetaData);
     connect(m_reply, &QNetworkReply::readyRead, this, &DownloadSlot::OnReadyRead);
@@ -183,7 +175,6 @@ void DownloadSlot::OnFinished()
 QString DownloadSlot::ErrorReason() const
 {
     const QString host = m_reply->request().url().host();
-    const QString text = m_reply->errorString();
     switch (m_reply->error()) {
     case QNetworkReply::HostNotFoundError:
         return QStringLiteral("The host name %1 could not be resolved.").arg(host);
@@ -199,9 +190,10 @@ QString DownloadSlot::ErrorReason() const
                               "is refused.");
     case QNetworkReply::SslHandshakeFailedError:
         return QStringLiteral("The secure connection to %1 failed: %2")
-            .arg(host, m_sslErrors.isEmpty() ? text : m_sslErrors.join(QStringLiteral("; ")));
+            .arg(host,
+                 m_sslErrors.isEmpty() ? m_reply->errorString() : m_sslErrors.join(QStringLiteral("; ")));
     default:
-        return QStringLiteral("The download from %1 failed: %2").arg(host, text);
+        return QStringLiteral("The download from %1 failed: %2").arg(host, m_reply->errorString());
     }
 }
 

@@ -8,30 +8,15 @@
 #include <QThreadPool>
 #include <optional>
 
-namespace {
-
-// The host of a load on a worker thread: nothing to show, no events to run.
-class QuietHost : public BusyHost
-{
-public:
-    void PumpEvents() override {}
-    void ShowMessage(const Message&) override {}
-    bool Confirm(const QString&) override { return false; }
-};
-
-} // namespace
-
 StoredPicture StartPictureLoad(const QString& file, QSize size)
 {
     // Decoding and resampling are most of the work: one picture a core, the writes on the caller's thread.
     static QThreadPool pool;
     auto task = std::make_shared<std::packaged_task<Result<PixelBufferPtr>()>>([file, size] {
-        QuietHost quiet;
+        SilentBusyHost quiet;
         return LoadImageFile(quiet, file, size.width(), size.height());
     });
-    StoredPicture picture(file);
-    picture.size = size;
-    picture.load = task->get_future().share();
+    StoredPicture picture{file, size, task->get_future().share()};
     pool.start([task] { (*task)(); });
     return picture;
 }

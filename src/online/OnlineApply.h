@@ -15,8 +15,6 @@ class TextureWriter;
 // size on a worker (one load a core at a time, in the order they start).
 struct StoredPicture
 {
-    StoredPicture(QString stored = QString()) : file(std::move(stored)) {}
-
     QString file; // empty when the slot stored nothing
     QSize size;   // the size load makes
     std::shared_future<Result<PixelBufferPtr>> load;
@@ -32,12 +30,11 @@ struct AppliedSlot
     Result<QString> written; // the texture file, or why it was not written
 };
 
-// Applies the pictures a batch stored (by slot; empty entries are skipped),
-// in slot order, under the game folder's lock: each is loaded at its slot's
-// texture size (a load already started at that size is used) and written as
-// that texture's replacement while the next ones load. Every picture file is
-// deleted afterwards, written or not. Nothing is shown; the caller tells the
-// user.
+// Applies the stored pictures (empty entries skipped) in slot order under the
+// game folder's lock: each is loaded at its slot's texture size (a load already
+// started at that size is used) and written as that texture's replacement while
+// the next ones load. Every picture file is deleted afterwards, written or not.
+// Nothing is shown; the caller tells the user.
 QList<AppliedSlot> ApplyDownloads(BusyHost& host, TextureWriter& writer, const QString& gameFolder,
                                   const std::array<OnlineSlot, kOnlineSlots>& records,
                                   StoredPictures pictures);

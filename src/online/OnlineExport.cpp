@@ -2,7 +2,6 @@
 
 #include "app/FileAccess.h"
 #include "app/RegistryText.h"
-#include "app/UserFile.h"
 #include "online/OnlineSlot.h"
 
 #include <algorithm>
@@ -43,18 +42,12 @@ QByteArray OnlineExportText(const OnlineSettings& stored, const std::array<QStri
     return RegistryEditorFile(kExportKey, values);
 }
 
-Result<> WriteOnlineExport(const QString& file, const QByteArray& text)
-{
-    return WriteUserFile(file, text);
-}
-
 Result<OnlineImport> ReadOnlineImport(QByteArrayView bytes, const OnlineSettings& current)
 {
     const std::optional<RegistryText> registry = RegistryText::ParseEditorFile(bytes);
     if (!registry)
         return Fail(Failure::Because(QStringLiteral("The file is no registry file: it must begin with "
                                                     "REGEDIT4 or Windows Registry Editor Version 5.00.")));
-
     // The file's values by their proper name.
     const QStringList names = OnlineValueNames();
     QList<QPair<QString, QString>> found;

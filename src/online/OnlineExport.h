@@ -2,6 +2,7 @@
 
 #include "app/Failure.h"
 #include "app/SettingsStore.h"
+#include "app/UserFile.h"
 #include "online/OnlineSettings.h"
 
 #include <QByteArray>
@@ -21,7 +22,10 @@ inline const QString kExportKey = QStringLiteral("HKEY_CURRENT_USER\\Software\\C
 // webName, webPath, webFile, webWidth, webHeight (as stored) and webLink (links[n]).
 QByteArray OnlineExportText(const OnlineSettings& stored, const std::array<QString, kOnlineSlots>& links);
 // Writes the export to file as WriteUserFile does (never over a FIFO or a folder).
-Result<> WriteOnlineExport(const QString& file, const QByteArray& text);
+inline Result<> WriteOnlineExport(const QString& file, const QByteArray& text)
+{
+    return WriteUserFile(file, text);
+}
 
 // What an import takes and what it leaves.
 struct OnlineImport
@@ -30,13 +34,12 @@ struct OnlineImport
     QStringList refused;                   // one line per thing refused, saying why
 };
 
-// Reads a registry editor file (REGEDIT4 or "Windows Registry Editor Version
-// 5.00"; ANSI, UTF-8 or UTF-16LE with its byte order mark; CR LF or LF) and
-// takes only the 30 online texture values, as text, under the program's key.
-// A slot's texture values are taken together, and only when the slot they
-// leave (current values overridden by the file's) passes the apply step's
-// checks or names no texture at all; an address must be http or https. Fails
-// only when the file is no registry editor file.
+// Takes from a registry editor file (see RegistryText::ParseEditorFile) only
+// the 30 online texture values, as text, under the program's key. A slot's
+// texture values are taken together, and only when the slot they leave
+// (current values overridden by the file's) passes the apply step's checks or
+// names no texture at all; an address must be http or https. Fails only when
+// the file is no registry editor file.
 Result<OnlineImport> ReadOnlineImport(QByteArrayView bytes, const OnlineSettings& current);
 
 // Reads file and stores what it takes in one save of the settings.

@@ -14,7 +14,6 @@ inline const QString kWebFile = QStringLiteral("webFile");
 inline const QString kWebWidth = QStringLiteral("webWidth");
 inline const QString kWebHeight = QStringLiteral("webHeight");
 inline const QString kLastOnlineUpdate = QStringLiteral("LastOnlineUpdate");
-// The value name of one slot's value: the name followed by the slot's digit.
 inline QString SlotValue(const QString& name, int slot)
 {
     return name + QChar(u'0' + slot);

@@ -46,24 +46,24 @@ bool HasControlCharacters(const QString& text)
 
 Result<QUrl> ParsePictureAddress(const QString& text)
 {
+    const auto refused = [](const QString& reason) -> Result<QUrl> { return Fail(Failure::Because(reason)); };
     const QString address = text.trimmed();
     if (HasControlCharacters(address))
-        return Fail(Failure::Because(QStringLiteral("The address holds control characters.")));
+        return refused(QStringLiteral("The address holds control characters."));
     const qsizetype separator = address.indexOf(QLatin1String("://"));
     if (separator < 0)
-        return Fail(Failure::Because(QStringLiteral("The address does not start with http:// or https://.")));
+        return refused(QStringLiteral("The address does not start with http:// or https://."));
     const QString scheme = address.first(separator).toLower();
     if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
-        return Fail(
-            Failure::Because(QStringLiteral("Only http and https addresses can be downloaded (not %1).")
-                                 .arg(address.first(separator))));
+        return refused(QStringLiteral("Only http and https addresses can be downloaded (not %1).")
+                           .arg(address.first(separator)));
     if (address.indexOf(QLatin1Char('/'), separator + 3) < 0)
-        return Fail(Failure::Because(QStringLiteral("The address has no path after the host name.")));
+        return refused(QStringLiteral("The address has no path after the host name."));
     const QUrl url(address, QUrl::TolerantMode);
     if (!url.isValid())
-        return Fail(Failure::Because(QStringLiteral("The address is not valid: %1").arg(url.errorString())));
+        return refused(QStringLiteral("The address is not valid: %1").arg(url.errorString()));
     if (url.host().isEmpty())
-        return Fail(Failure::Because(QStringLiteral("The address has no host name.")));
+        return refused(QStringLiteral("The address has no host name."));
     // The fragment is the page's business, never sent.
     return url.adjusted(QUrl::RemoveFragment);
 }
@@ -98,11 +98,6 @@ Result<TextureTarget> OnlineSlotTarget(const OnlineSlotSettings& slot, int slotI
     return target;
 }
 
-bool OnlineSlot::InUse() const
-{
-    return !textureName.trimmed().isEmpty() && !link.trimmed().isEmpty();
-}
-
 std::array<OnlineSlot, kOnlineSlots> OnlineSlots(const OnlineSettings& settings)
 {
     std::array<OnlineSlot, kOnlineSlots> records;
@@ -110,8 +105,7 @@ std::array<OnlineSlot, kOnlineSlots> OnlineSlots(const OnlineSettings& settings)
         const OnlineSlotSettings& values = settings.entries[std::size_t(i)];
         OnlineSlot& slot = records[std::size_t(i)];
         slot.index = i;
-        slot.textureName = values.name;
-        slot.link = values.link;
+        slot.inUse = !values.name.trimmed().isEmpty() && !values.link.trimmed().isEmpty();
         slot.address = ParsePictureAddress(values.link);
         slot.texture = OnlineSlotTarget(values, i);
     }

@@ -26,13 +26,9 @@ Result<TextureTarget> OnlineSlotTarget(const OnlineSlotSettings& slot, int slotI
 struct OnlineSlot
 {
     int index = 0;
-    QString textureName;           // webName: empty when no texture is picked
-    QString link;                  // webLink as typed: empty when there is no address
+    bool inUse = false;            // both a texture (webName) and an address are given, valid or not
     Result<QUrl> address;          // webLink, or why it cannot be fetched
     Result<TextureTarget> texture; // webPath, webFile, webWidth, webHeight, or which one is wrong
-
-    // Both a texture and an address are given (whether or not they are valid).
-    bool InUse() const;
 };
 
 std::array<OnlineSlot, kOnlineSlots> OnlineSlots(const OnlineSettings& settings);

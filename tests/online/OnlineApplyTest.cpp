@@ -45,8 +45,11 @@ protected:
         return file;
     }
 
-    QList<AppliedSlot> Apply(const OnlineSettings& settings, const StoredPictures& pictures)
+    QList<AppliedSlot> Apply(const OnlineSettings& settings, const std::array<QString, kOnlineSlots>& files)
     {
+        StoredPictures pictures;
+        for (int i = 0; i < kOnlineSlots; ++i)
+            pictures[std::size_t(i)].file = files[std::size_t(i)];
         TextureWriterOptions options;
         options.workFolder = Path(QStringLiteral("work"));
         TextureWriter writer(m_host, options);
