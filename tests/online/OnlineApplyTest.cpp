@@ -50,6 +50,10 @@ protected:
         StoredPictures pictures;
         for (int i = 0; i < kOnlineSlots; ++i)
             pictures[std::size_t(i)].file = files[std::size_t(i)];
+        return Apply(settings, pictures);
+    }
+    QList<AppliedSlot> Apply(const OnlineSettings& settings, const StoredPictures& pictures)
+    {
         TextureWriterOptions options;
         options.workFolder = Path(QStringLiteral("work"));
         TextureWriter writer(m_host, options);
@@ -111,6 +115,29 @@ TEST_F(OnlineApplyTest, EachStoredPictureBecomesItsTextureAtThePowersOfTwo)
     EXPECT_FALSE(failed[0].written);
     EXPECT_FALSE(QFile::exists(Path(QStringLiteral("game/data/texture_library/New"))));
     EXPECT_FALSE(QFile::exists(broken));
+}
+
+TEST_F(OnlineApplyTest, ALoadAtTheTextureSizeIsTakenAndOneAtAnotherSizeIsRedone)
+{
+    OnlineSettings settings;
+    settings.entries[0] = Slot(QStringLiteral("texture_library/A"), QStringLiteral("a"),
+                               QStringLiteral(" 300"), QStringLiteral(" 200"));
+    settings.entries[1] = Slot(QStringLiteral("texture_library/B"), QStringLiteral("b"), QStringLiteral("64"),
+                               QStringLiteral("64"));
+    StoredPictures pictures;
+    // Slot 0's settings changed after its load started; slot 1's picture is only in its finished load.
+    pictures[0] = StartPictureLoad(Picture(0, Qt::red), QSize(64, 64));
+    pictures[1] = StartPictureLoad(Picture(1, Qt::blue), QSize(64, 64));
+    pictures[1].load.wait();
+    ASSERT_TRUE(QFile::remove(pictures[1].file));
+    const QList<AppliedSlot> applied = Apply(settings, pictures);
+    ASSERT_EQ(applied.size(), 2);
+    for (const AppliedSlot& slot : applied)
+        ASSERT_TRUE(slot.written) << qPrintable(slot.written.error().Text());
+    const QByteArray redone = ReadAll(*applied[0].written);
+    EXPECT_EQ(U32At(redone, 8), 300u);
+    EXPECT_EQ(U32At(redone, qsizetype(U32At(redone, 0)) + 16), 512u); // stored width
+    EXPECT_EQ(U32At(ReadAll(*applied[1].written), 8), 64u);
 }
 
 TEST_F(OnlineApplyTest, SettingsThatLeadOutsideDataWriteNothing)
