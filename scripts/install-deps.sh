@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-image-formats-plugins libgl-dev
   libvorbis-dev libogg-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
-  libnvtt-bin libstb-dev libexpected-dev nettle-dev libjpeg62-turbo-dev
+  libnvtt-bin libstb-dev libexpected-dev nettle-dev libjpeg62-turbo-dev libyaml-cpp-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdg-utils xdg-user-dirs desktop-file-utils imagemagick vorbis-tools ffmpeg hyperfine
   # https downloads (Qt loads libssl at run time; the system's certificate authorities);

@@ -105,6 +105,7 @@ Environment SystemEnvironment()
     environment.windowProgram = ExecutableFolder() + QStringLiteral("/lumivale");
     environment.applicationsFolder = QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
     environment.desktopFolder = [] { return DesktopFolder(); };
+    environment.winePlaces = SystemDiscoveryPlaces();
     auto generator = std::make_shared<std::mt19937_64>(QRandomGenerator::system()->generate64());
     // 53 random bits over 2^53: uniform in [0, 1), never 1.
     environment.random = [generator] { return double((*generator)() >> 11) * 0x1.0p-53; };

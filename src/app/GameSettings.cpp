@@ -1,5 +1,6 @@
 #include "app/GameSettings.h"
 
+#include "app/GameDiscovery.h"
 #include "app/GameLocation.h"
 
 GameSettings GameSettings::Load(const SettingsStore& store, const WinePrefix& prefix)
@@ -12,6 +13,8 @@ GameSettings GameSettings::Load(const SettingsStore& store, const WinePrefix& pr
     s.cohWidth = store.Read(setting::kCohWidth);
     s.cohHeight = store.Read(setting::kCohHeight);
     s.cohAuto = ReadCheck(store, setting::kCohAuto);
+    s.wineProgram = store.Read(setting::kWineProgram).trimmed();
+    s.winePrefixes = SplitPrefixList(store.Read(setting::kWinePrefixes));
     return s;
 }
 
@@ -22,4 +25,6 @@ void GameSettings::Save(SettingsStore& store) const
     store.Write(setting::kCohPath, cohPath);
     store.Write(setting::kCohWidth, cohWidth);
     store.Write(setting::kCohHeight, cohHeight);
+    store.Write(setting::kWineProgram, wineProgram);
+    store.Write(setting::kWinePrefixes, JoinPrefixList(winePrefixes));
 }

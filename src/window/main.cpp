@@ -1,5 +1,6 @@
 #include "app/Environment.h"
 #include "app/GameFileWriter.h"
+#include "app/GameSettings.h"
 #include "app/SettingsStore.h"
 #include "app/Startup.h"
 #include "app/WinePrefix.h"
@@ -47,7 +48,8 @@ int main(int argc, char* argv[])
 
     if (IsRandomizerCommandLine(arguments)) {
         MessageBoxHost host;
-        WineLauncher launcher;
+        WineLauncher launcher(QProcessEnvironment::systemEnvironment(), store.Read(setting::kWineProgram),
+                              environment.winePlaces);
         RandomizerStart run(store, environment, prefix, host, &launcher);
         // The process ends once the daily update is applied or has gone silent.
         run.SetEndCallback(
