@@ -38,8 +38,8 @@ struct Environment
 };
 
 // The environment of this process: the folders from the XDG variables and the
-// executable's place, the Wine prefixes' places from $HOME, XDG and $WINEPREFIX, the compressor from the data folder or PATH, the system
-// clock and a generator seeded afresh at every start.
+// executable's place, the Wine prefixes' places from $HOME, XDG and $WINEPREFIX, the compressor from the data
+// folder or PATH, the system clock and a generator seeded afresh at every start.
 Environment SystemEnvironment();
 // The parts of SystemEnvironment, for the environment's own tests.
 QString WorkFolder();

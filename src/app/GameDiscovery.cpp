@@ -7,11 +7,10 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
-#include <yaml-cpp/yaml.h>
-
 #include <initializer_list>
 #include <optional>
 #include <utility>
+#include <yaml-cpp/yaml.h>
 
 namespace {
 
@@ -153,7 +152,8 @@ void AddLutris(PrefixList& list, const DiscoveryPlaces& places)
             QString wine;
             if (version == QLatin1String("custom"))
                 wine = Runnable(ExpandHome(YamlText(*game, {"wine", "custom_wine_path"}), places.home));
-            else if (!version.isEmpty() && version != QLatin1String("system") && !version.contains(QLatin1Char('/')))
+            else if (!version.isEmpty() && version != QLatin1String("system") &&
+                     !version.contains(QLatin1Char('/')))
                 wine = Runnable(runners + version + QStringLiteral("/bin/wine"));
             list.Add(prefix, kLutris, wine);
         }
@@ -182,13 +182,15 @@ void AddBottles(PrefixList& list, const QString& base, const QString& manager)
         if (!bottle)
             continue;
         const QString path = YamlText(*bottle, {"Path"});
-        const bool custom = YamlText(*bottle, {"Custom_Path"}).compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+        const bool custom =
+            YamlText(*bottle, {"Custom_Path"}).compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
         QString prefix = custom ? path : bottles + QLatin1Char('/') + path;
         if (path.isEmpty() || !QFileInfo(prefix).isDir())
             prefix = folder;
         const QString runner = YamlText(*bottle, {"Runner"});
         QString wine;
-        if (!runner.isEmpty() && !runner.startsWith(QLatin1String("sys-")) && !runner.contains(QLatin1Char('/')))
+        if (!runner.isEmpty() && !runner.startsWith(QLatin1String("sys-")) &&
+            !runner.contains(QLatin1Char('/')))
             wine = Runnable(base + QStringLiteral("/runners/") + runner + QStringLiteral("/bin/wine"));
         list.Add(prefix, manager, wine);
     }
@@ -204,7 +206,8 @@ void AddPlayOnLinux(PrefixList& list, const QString& home)
     for (const QString& prefix : SubfolderPaths(root + QStringLiteral("/wineprefix"))) {
         QString version;
         QString arch = QStringLiteral("x86");
-        if (const Result<QByteArray> config = ReadRegularFile(prefix + QStringLiteral("/playonlinux.cfg"), 64 * 1024)) {
+        if (const Result<QByteArray> config =
+                ReadRegularFile(prefix + QStringLiteral("/playonlinux.cfg"), 64 * 1024)) {
             for (const QByteArray& line : config->split('\n')) {
                 const QString text = QString::fromUtf8(line).trimmed();
                 if (text.startsWith(QLatin1String("VERSION=")))
@@ -280,7 +283,8 @@ QStringList GameFoldersInPrefix(const QString& prefix)
         if (!key.path.startsWith(QLatin1String("Software\\Cryptic\\"), Qt::CaseInsensitive))
             continue;
         for (const RegistryValue& value : key.values) {
-            if (value.isText && value.name.compare(QLatin1String("Installation Directory"), Qt::CaseInsensitive) == 0)
+            if (value.isText &&
+                value.name.compare(QLatin1String("Installation Directory"), Qt::CaseInsensitive) == 0)
                 add(wine.ToHostPath(value.text));
         }
     }

@@ -70,8 +70,7 @@ int RunUpdate(const QStringList& arguments, const CommandContext& context)
     }
 
     TextureWriter writer(host, TextureWriterOptions::From(context.environment, parser.isSet(compress)));
-    const QList<AppliedSlot> applied =
-        ApplyDownloads(host, writer, *gameFolder, records, batch.TakeStored());
+    const QList<AppliedSlot> applied = ApplyDownloads(host, writer, *gameFolder, records, batch.TakeStored());
     const qint64 applyMs = clock.elapsed();
 
     std::array<const AppliedSlot*, kOnlineSlots> appliedBySlot{};

@@ -150,8 +150,8 @@ int RunShortcutCommand(const QStringList& arguments, const CommandContext& conte
         return UsageError(context, parser.errorText());
     if (!parser.positionalArguments().isEmpty())
         return UsageError(context, QStringLiteral("shortcut takes --game DIR and nothing else."));
-    const std::optional<QString> gameFolder =
-        GameFolderArgument(parser.value(game), context, QStringLiteral("shortcut takes --game DIR and nothing else."));
+    const std::optional<QString> gameFolder = GameFolderArgument(
+        parser.value(game), context, QStringLiteral("shortcut takes --game DIR and nothing else."));
     if (!gameFolder)
         return kExitUsage;
     const SettingsStore store(SettingsStore::DefaultFilePath());

@@ -69,8 +69,9 @@ QString UsageText()
                                   "Lumivale without a window.\n\nSubcommands:\n");
     for (const Subcommand& command : kSubcommands)
         text += QString::fromUtf8(command.usage);
-    text += QStringLiteral("\nWithout --game DIR the game folder set in Lumivale is used, else the one game\n"
-                           "found in the Wine prefixes (several found: they are listed, and nothing is done).\n");
+    text +=
+        QStringLiteral("\nWithout --game DIR the game folder set in Lumivale is used, else the one game\n"
+                       "found in the Wine prefixes (several found: they are listed, and nothing is done).\n");
     text +=
         QStringLiteral("\nOptions:\n  -h, --help     Shows this help.\n  -v, --version  Shows the version.\n"
                        "\nExit status: 0 when the job was done, 1 when it failed (the reason on stderr),\n"

@@ -80,7 +80,8 @@ QString ChooseWineProgram(const QString& wineSetting, const QString& inheritedWi
 }
 
 WineLauncher::WineLauncher(QProcessEnvironment environment, QString wineSetting, DiscoveryPlaces places)
-    : m_environment(std::move(environment)), m_wineSetting(std::move(wineSetting)), m_places(std::move(places))
+    : m_environment(std::move(environment)), m_wineSetting(std::move(wineSetting)),
+      m_places(std::move(places))
 {
 }
 
@@ -98,7 +99,8 @@ Result<> WineLauncher::Start(const QString& gameFolder, const QStringList& forwa
                     MessageIcon::Critical);
     const QString chosen =
         ChooseWineProgram(m_wineSetting, m_environment.value(QStringLiteral("WINE")), gameFolder, m_places);
-    const QStringList path = m_environment.value(QStringLiteral("PATH")).split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    const QStringList path =
+        m_environment.value(QStringLiteral("PATH")).split(QLatin1Char(':'), Qt::SkipEmptyParts);
     QString wine;
     if (chosen.isEmpty())
         wine = QStandardPaths::findExecutable(QStringLiteral("wine"), path);
@@ -107,10 +109,12 @@ Result<> WineLauncher::Start(const QString& gameFolder, const QStringList& forwa
     else if (const QFileInfo program(chosen); program.isFile() && program.isExecutable())
         wine = program.absoluteFilePath();
     if (wine.isEmpty() && !chosen.isEmpty())
-        return Fail(QStringLiteral("Unable to start Paragon Chat: the Wine program \"%1\" was not found.").arg(chosen),
-                    MessageIcon::Critical,
-                    QStringLiteral("Check \"Wine program\" on the Settings tab of Lumivale, or leave it empty to "
-                                   "use the Wine the game's prefix was set up with."));
+        return Fail(
+            QStringLiteral("Unable to start Paragon Chat: the Wine program \"%1\" was not found.")
+                .arg(chosen),
+            MessageIcon::Critical,
+            QStringLiteral("Check \"Wine program\" on the Settings tab of Lumivale, or leave it empty to "
+                           "use the Wine the game's prefix was set up with."));
     if (wine.isEmpty())
         return Fail(
             QStringLiteral("Unable to start Paragon Chat: the program \"wine\" was not found."),

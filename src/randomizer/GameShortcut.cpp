@@ -87,7 +87,8 @@ Result<QStringList> CreateGameShortcut(const Environment& environment, const QSt
                                        const QString& wineSetting)
 {
     const QByteArray entry = GameShortcutEntry(
-        environment.windowProgram, ShortcutWinePrefix(gameFolder, qEnvironmentVariable("WINEPREFIX")), gameFolder,
+        environment.windowProgram, ShortcutWinePrefix(gameFolder, qEnvironmentVariable("WINEPREFIX")),
+        gameFolder,
         ChooseWineProgram(wineSetting, qEnvironmentVariable("WINE"), gameFolder, environment.winePlaces));
     if (environment.applicationsFolder.isEmpty() || !QDir().mkpath(environment.applicationsFolder))
         return Fail(

@@ -49,18 +49,20 @@ TEST(GameDiscovery, FindsTheGamesOfEveryManagersPrefixesWithTheirWine)
                                   "\"Installation Directory\"=\"C:\\\\Games\\\\Homecoming\"\n");
     h.Write("Games/coh/drive_c/Games/Homecoming/paragonchat.exe", "");
     h.Write(".config/lutris/games/city-of-heroes-1.yml",
-            "game:\n  exe: drive_c/Games/Homecoming/paragonchat.exe\n  prefix: " + h.Path("Games/coh").toUtf8() +
-                "\nwine:\n  version: lutris-7.2-x86_64\n");
+            "game:\n  exe: drive_c/Games/Homecoming/paragonchat.exe\n  prefix: " +
+                h.Path("Games/coh").toUtf8() + "\nwine:\n  version: lutris-7.2-x86_64\n");
     h.Write(".local/share/lutris/runners/wine/lutris-7.2-x86_64/bin/wine", "#!/bin/sh\n", true);
     // Lutris, newer configuration folder: the system's Wine, a prefix under ~,
     // the program's name in other letters; a broken file beside it.
     h.Prefix("Games/other");
     h.Write("Games/other/drive_c/CoH/CityOfHeroes.EXE", "");
-    h.Write(".local/share/lutris/games/other-2.yml", "game:\n  prefix: ~/Games/other\nwine:\n  version: system\n");
+    h.Write(".local/share/lutris/games/other-2.yml",
+            "game:\n  prefix: ~/Games/other\nwine:\n  version: system\n");
     h.Write(".local/share/lutris/games/broken.yml", "game: [unclosed\n");
     // Bottles, native: one bottle holding two games.
     h.Prefix(".local/share/bottles/bottles/coh");
-    h.Write(".local/share/bottles/bottles/coh/bottle.yml", "Name: coh\nPath: coh\nCustom_Path: false\nRunner: soda-7.0-9\n");
+    h.Write(".local/share/bottles/bottles/coh/bottle.yml",
+            "Name: coh\nPath: coh\nCustom_Path: false\nRunner: soda-7.0-9\n");
     h.Write(".local/share/bottles/bottles/coh/drive_c/Games/City of Heroes/cityofheroes.exe", "");
     h.Write(".local/share/bottles/bottles/coh/drive_c/Program Files/Paragon Chat/ParagonChat.exe", "");
     h.Write(".local/share/bottles/runners/soda-7.0-9/bin/wine", "#!/bin/sh\n", true);
@@ -103,8 +105,8 @@ TEST(GameDiscovery, FindsTheGamesOfEveryManagersPrefixesWithTheirWine)
         {"Games/other/drive_c/CoH", "Games/other", "Lutris", ""},
         {".local/share/bottles/bottles/coh/drive_c/Games/City of Heroes", ".local/share/bottles/bottles/coh",
          "Bottles", ".local/share/bottles/runners/soda-7.0-9/bin/wine"},
-        {".local/share/bottles/bottles/coh/drive_c/Program Files/Paragon Chat", ".local/share/bottles/bottles/coh",
-         "Bottles", ".local/share/bottles/runners/soda-7.0-9/bin/wine"},
+        {".local/share/bottles/bottles/coh/drive_c/Program Files/Paragon Chat",
+         ".local/share/bottles/bottles/coh", "Bottles", ".local/share/bottles/runners/soda-7.0-9/bin/wine"},
         {"elsewhere/drive_c", "elsewhere", "Bottles (Flatpak)", ""},
         {".var/app/com.usebottles.bottles/data/bottles/bottles/flat/drive_c/coh",
          ".var/app/com.usebottles.bottles/data/bottles/bottles/flat", "Bottles (Flatpak)", ""},
@@ -112,7 +114,9 @@ TEST(GameDiscovery, FindsTheGamesOfEveryManagersPrefixesWithTheirWine)
          ".PlayOnLinux/wine/linux-amd64/8.0/bin/wine"},
         {"prefixes/manual/drive_c", "prefixes/manual", "Added by hand", ""},
     };
-    auto full = [&h](const char* relative) { return *relative ? h.Path(QString::fromUtf8(relative)) : QString(); };
+    auto full = [&h](const char* relative) {
+        return *relative ? h.Path(QString::fromUtf8(relative)) : QString();
+    };
 
     const QList<FoundGame> found = FindGames(places, {QStringLiteral("~/prefixes/manual")});
     ASSERT_EQ(found.size(), static_cast<qsizetype>(std::size(expected)));

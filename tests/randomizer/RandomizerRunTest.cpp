@@ -279,14 +279,16 @@ TEST_F(LauncherTest, StartsThroughTheChosenWine)
         const Result<> started = launcher.Start(m_game, {});
         if (c.ran.isEmpty()) {
             ASSERT_FALSE(started);
-            EXPECT_TRUE(started.error().Headline().text.contains(c.setting)) << qPrintable(started.error().Text());
+            EXPECT_TRUE(started.error().Headline().text.contains(c.setting))
+                << qPrintable(started.error().Text());
             EXPECT_TRUE(started.error().Reason().contains(QStringLiteral("\"Wine program\"")));
             continue;
         }
         ASSERT_TRUE(started) << qPrintable(started.error().Text());
         const QList<QByteArray> seen = WaitFor(Path("ran")).split('\n');
         ASSERT_GE(seen.size(), 2);
-        EXPECT_EQ(QFileInfo(QString::fromUtf8(seen[0])).canonicalFilePath(), QFileInfo(c.ran).canonicalFilePath());
+        EXPECT_EQ(QFileInfo(QString::fromUtf8(seen[0])).canonicalFilePath(),
+                  QFileInfo(c.ran).canonicalFilePath());
         EXPECT_EQ(seen[1], QFileInfo(Path("wine")).canonicalFilePath().toUtf8());
     }
 }

@@ -104,6 +104,7 @@ void SettingsTab::ShowGame(const GameSettings& game)
     setWidth->setText(game.cohWidth);
     setHeight->setText(game.cohHeight);
     setAuto->setChecked(game.cohAuto);
+    m_wineSettings = game;
     if (game.cohAuto)
         OnAutoClicked();
 }
@@ -116,6 +117,8 @@ GameSettings SettingsTab::Game() const
     game.cohWidth = setWidth->text();
     game.cohHeight = setHeight->text();
     game.cohAuto = setAuto->isChecked();
+    game.wineProgram = m_wineSettings.wineProgram;
+    game.winePrefixes = m_wineSettings.winePrefixes;
     return game;
 }
 

@@ -72,4 +72,5 @@ private:
     QString m_dataFolder;
     OpenFileFunction m_openFile;
     QString m_gameKeyName = QStringLiteral("Coh");
+    GameSettings m_wineSettings; // the Wine values, kept as they were shown
 };
