@@ -279,7 +279,8 @@ QStringList GameFoldersInPrefix(const QString& prefix)
     };
 
     const WinePrefix wine(prefix);
-    for (const RegistryKey& key : wine.ReadUserRegistry().Keys()) {
+    const RegistryText registry = wine.ReadUserRegistry();
+    for (const RegistryKey& key : registry.Keys()) {
         if (!key.path.startsWith(QLatin1String("Software\\Cryptic\\"), Qt::CaseInsensitive))
             continue;
         for (const RegistryValue& value : key.values) {
