@@ -33,6 +33,13 @@ QString Runnable(const QString& program)
     return info.isFile() && info.isExecutable() ? info.absoluteFilePath() : QString();
 }
 
+// A name that stays one folder below where it is looked up (a runner, a version).
+bool IsPlainName(const QString& name)
+{
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && name != QLatin1String(".") &&
+           name != QLatin1String("..");
+}
+
 QString ExpandHome(const QString& path, const QString& home)
 {
     if (path == QLatin1String("~"))
@@ -152,8 +159,7 @@ void AddLutris(PrefixList& list, const DiscoveryPlaces& places)
             QString wine;
             if (version == QLatin1String("custom"))
                 wine = Runnable(ExpandHome(YamlText(*game, {"wine", "custom_wine_path"}), places.home));
-            else if (!version.isEmpty() && version != QLatin1String("system") &&
-                     !version.contains(QLatin1Char('/')))
+            else if (IsPlainName(version) && version != QLatin1String("system"))
                 wine = Runnable(runners + version + QStringLiteral("/bin/wine"));
             list.Add(prefix, kLutris, wine);
         }
@@ -189,8 +195,7 @@ void AddBottles(PrefixList& list, const QString& base, const QString& manager)
             prefix = folder;
         const QString runner = YamlText(*bottle, {"Runner"});
         QString wine;
-        if (!runner.isEmpty() && !runner.startsWith(QLatin1String("sys-")) &&
-            !runner.contains(QLatin1Char('/')))
+        if (IsPlainName(runner) && !runner.startsWith(QLatin1String("sys-")))
             wine = Runnable(base + QStringLiteral("/runners/") + runner + QStringLiteral("/bin/wine"));
         list.Add(prefix, manager, wine);
     }
@@ -217,7 +222,7 @@ void AddPlayOnLinux(PrefixList& list, const QString& home)
             }
         }
         QString wine;
-        if (!version.isEmpty() && !version.contains(QLatin1Char('/')) && !arch.contains(QLatin1Char('/')))
+        if (IsPlainName(version) && IsPlainName(arch))
             wine = Runnable(root + QStringLiteral("/wine/linux-") + arch + QLatin1Char('/') + version +
                             QStringLiteral("/bin/wine"));
         list.Add(prefix, kPlayOnLinux, wine);
