@@ -1,7 +1,6 @@
 #include "cli/GamesCommand.h"
 
 #include "app/GameDiscovery.h"
-#include "app/GameLocation.h"
 #include "app/GameSettings.h"
 #include "app/SettingsStore.h"
 #include "app/WinePrefix.h"

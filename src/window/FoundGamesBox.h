@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/GameDiscovery.h"
-#include "controls/XPFrame.h"
+#include "controls/ThemedFrame.h"
 
 #include <QList>
 #include <QStringList>
@@ -14,7 +14,7 @@ class QTreeWidget;
 // prefixes (folder, prefix, manager) to pick one from, the prefixes added by
 // hand and the Wine program that overrides the prefixes' own. The search runs
 // when the box is first shown and on setFindGames, never at start-up.
-class FoundGamesBox : public XPFrame
+class FoundGamesBox : public ThemedFrame
 {
     Q_OBJECT
 public:

@@ -1,4 +1,4 @@
-#include "app/ui/FoundGamesBox.h"
+#include "window/FoundGamesBox.h"
 
 #include "app/ui/Named.h"
 
@@ -11,7 +11,7 @@
 #include <QTreeWidget>
 
 FoundGamesBox::FoundGamesBox(DiscoveryPlaces places, QWidget* parent)
-    : XPFrame(tr("Games in Wine prefixes"), parent), m_places(std::move(places))
+    : ThemedFrame(tr("Games in Wine prefixes"), parent), m_places(std::move(places))
 {
     setObjectName(QStringLiteral("setWineFrame"));
     setFoundGames = Named<QTreeWidget>("setFoundGames");
@@ -94,7 +94,7 @@ void FoundGamesBox::Search()
 
 void FoundGamesBox::showEvent(QShowEvent* event)
 {
-    XPFrame::showEvent(event);
+    ThemedFrame::showEvent(event);
     if (!m_searched)
         Search();
 }
