@@ -2,6 +2,7 @@
 
 #include "app/ui/Named.h"
 
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -79,8 +80,15 @@ void FoundGamesBox::Search()
     m_searched = true;
     m_games = FindGames(m_places, WinePrefixes());
     setFoundGames->clear();
+    // Folders below the home folder are shown from "~" on: the ends of the paths tell them apart.
+    const QString home =
+        m_places.home.isEmpty() ? QString() : QDir::cleanPath(m_places.home) + QLatin1Char('/');
+    auto shown = [&home](const QString& path) {
+        return !home.isEmpty() && path.startsWith(home) ? QStringLiteral("~/") + path.mid(home.size()) : path;
+    };
     for (const FoundGame& game : m_games) {
-        auto* item = new QTreeWidgetItem(setFoundGames, {game.folder, game.prefix, game.manager});
+        auto* item =
+            new QTreeWidgetItem(setFoundGames, {shown(game.folder), shown(game.prefix), game.manager});
         const QString wine = game.wineProgram.isEmpty() ? tr("wine on PATH") : game.wineProgram;
         for (int column = 0; column < 3; ++column)
             item->setToolTip(column, tr("%1\nStarted with %2").arg(game.folder, wine));
