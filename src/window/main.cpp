@@ -4,6 +4,7 @@
 #include "app/Startup.h"
 #include "app/WinePrefix.h"
 #include "randomizer/GameLauncher.h"
+#include "window/CommandLineHelp.h"
 #include "window/Form1.h"
 #include "window/RandomizerStart.h"
 #include "window/WidgetBusyHost.h"
@@ -34,6 +35,9 @@ int main(int argc, char* argv[])
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
+    // Before QApplication, which needs a display.
+    if (const std::optional<int> status = AnswerHelpOrVersion(arguments, stdout))
+        return *status;
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumivale"));
