@@ -63,7 +63,9 @@ set(CPACK_PACKAGE_CONTACT ${LUMIVALE_MAINTAINER})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${LUMIVALE_MAINTAINER})
-set(CPACK_DEBIAN_PACKAGE_SECTION games)
+# A tool for a game rather than a game (no programs in /usr/games); the
+# desktop entry still sits among the games.
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://github.com/lumivale/lumivale)
 # Dependencies come from the linked shared libraries; the Ogg Vorbis libraries

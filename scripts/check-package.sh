@@ -33,7 +33,7 @@ done
 for page in lumivale lumivale-cli; do
   errors="$(MANPAGER=cat MANWIDTH=80 man --warnings -l "$usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)"
   [ -z "$errors" ] || fail "man $page: $errors"
-  zcat "$usr/share/man/man1/$page.1.gz" | grep -q -- '--version' || fail "man $page lacks the options"
+  zcat "$usr/share/man/man1/$page.1.gz" | grep -q '^\.SH OPTIONS' || fail "man $page lacks the options"
 done
 
 # The unpacked programs, with a home of their own and no display.

@@ -15,7 +15,7 @@ packages=(
   # openssl makes the tests' certificates, curl is the download benchmark's anchor.
   libssl3 ca-certificates openssl curl
   # The Debian package: icons, manual pages, building and checking it.
-  librsvg2-bin help2man gzip man-db dpkg-dev fakeroot file lintian appstream
+  librsvg2-bin help2man gzip man-db dpkg-dev file lintian appstream
 )
 
 missing=()

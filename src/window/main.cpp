@@ -10,6 +10,7 @@
 #include "window/WidgetBusyHost.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QTimer>
 
 namespace {
@@ -42,6 +43,9 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumivale"));
     QApplication::setApplicationVersion(QStringLiteral(LUMIVALE_VERSION_TEXT));
+    // The desktop entry and icon that the package installs.
+    QApplication::setDesktopFileName(QStringLiteral("io.github.lumivale.Lumivale"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.lumivale.Lumivale")));
 
     const Environment environment = SystemEnvironment();
     // Temporary folders of runs that were killed.
