@@ -24,26 +24,34 @@ usr="$work/root/usr"
 desktop-file-validate "$usr/share/applications/$id.desktop"
 appstreamcli validate --no-net "$usr/share/metainfo/$id.metainfo.xml"
 version="$(dpkg-deb -f "$deb" Version)"
+# 1.2.0.7 is shown as "1.2 build 7".
+IFS=. read -r major minor _ build <<<"$version"
+version_text="$major.$minor build $build"
 grep -q "<release version=\"$version\"" "$usr/share/metainfo/$id.metainfo.xml" ||
   fail "the metadata names no release $version"
 for size in 16 22 24 32 48 64 128 256; do
-  file "$usr/share/icons/hicolor/${size}x${size}/apps/$id.png" | grep -q "PNG image data, $size x $size" ||
+  [[ "$(file -b "$usr/share/icons/hicolor/${size}x${size}/apps/$id.png")" == "PNG image data, $size x $size,"* ]] ||
     fail "no ${size}x${size} icon"
 done
 for page in lumivale lumivale-cli; do
   errors="$(MANPAGER=cat MANWIDTH=80 man --warnings -l "$usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)"
   [ -z "$errors" ] || fail "man $page: $errors"
-  zcat "$usr/share/man/man1/$page.1.gz" | grep -q '^\.SH OPTIONS' || fail "man $page lacks the options"
+  [[ "$(zcat "$usr/share/man/man1/$page.1.gz")" == *$'\n.SH OPTIONS\n'* ]] || fail "man $page lacks the options"
 done
 
 # The unpacked programs, with a home of their own and no display.
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" XDG_CACHE_HOME="$work/home/cache"
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -p "$HOME" "$work/game"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 step "lumivale --help/--version"
-"$usr/bin/lumivale" --help | grep -q '^Usage: lumivale' || fail "lumivale --help"
-"$usr/bin/lumivale" --version | grep -q "^lumivale [0-9]" || fail "lumivale --version"
-"$usr/bin/lumivale-cli" --version | grep -q "^lumivale-cli [0-9]" || fail "lumivale-cli --version"
+[[ "$("$usr/bin/lumivale" --help)" == "Usage: lumivale "* ]] || fail "lumivale --help"
+[[ "$("$usr/bin/lumivale" --version)" == "lumivale $version_text" ]] || fail "lumivale --version"
+[[ "$("$usr/bin/lumivale-cli" --version)" == "lumivale-cli $version_text" ]] || fail "lumivale-cli --version"
+
+step "lumivale (the window, offscreen, ends once painted)"
+QT_QPA_PLATFORM=offscreen LUMIVALE_EXIT_WHEN_SHOWN=1 timeout 60 "$usr/bin/lumivale" || fail "the window did not start"
 
 step "lumivale-cli texture list"
 "$usr/bin/lumivale-cli" texture list >"$work/textures.txt"
