@@ -1,5 +1,5 @@
 // Cost of the busy protocol's per-row progress writes on the status bar.
-#include "controls/XPProgressBar.h"
+#include "controls/ThemedProgressBar.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>
@@ -24,7 +24,7 @@ QApplication& App()
 void BM_ValueSweep(benchmark::State& state)
 {
     App();
-    XPProgressBar bar;
+    ThemedProgressBar bar;
     bar.ApplyStatusLook();
     bar.resize(500, 19);
     bar.SetMax(kWrites);
@@ -41,7 +41,7 @@ BENCHMARK(BM_ValueSweep)->Unit(benchmark::kMillisecond);
 void BM_ValueRedrawEveryWrite(benchmark::State& state)
 {
     App();
-    XPProgressBar bar;
+    ThemedProgressBar bar;
     bar.ApplyStatusLook();
     bar.resize(500, 19);
     for (auto _ : state) {
@@ -56,7 +56,7 @@ BENCHMARK(BM_ValueRedrawEveryWrite)->Unit(benchmark::kMillisecond);
 void BM_ValueSweepWithEvents(benchmark::State& state)
 {
     App();
-    XPProgressBar bar;
+    ThemedProgressBar bar;
     bar.ApplyStatusLook();
     bar.resize(500, 19);
     bar.SetMax(kWrites);

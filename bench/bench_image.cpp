@@ -4,8 +4,8 @@
 #include "RecordingBusyHost.h"
 #include "image/Frames.h"
 #include "image/PictureDecoder.h"
+#include "image/PixelBuffer.h"
 #include "image/ScreenPictures.h"
-#include "image/cDIBSection.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -61,18 +61,18 @@ Inputs& Files()
     return inputs;
 }
 
-DibRef FromImage(const QImage& img)
+PixelBufferPtr FromImage(const QImage& img)
 {
-    auto dib = std::make_shared<cDIBSection>();
+    auto dib = std::make_shared<PixelBuffer>();
     dib->CreateFromPicture(img);
     return dib;
 }
 
 void BM_Resample_1920x1080_to_1024x768(benchmark::State& state)
 {
-    const DibRef src = FromImage(Photo(1920, 1080));
+    const PixelBufferPtr src = FromImage(Photo(1920, 1080));
     for (auto _ : state)
-        benchmark::DoNotOptimize(src->Resample(768, 1024));
+        benchmark::DoNotOptimize(src->Resampled(QSize(1024, 768)));
 }
 BENCHMARK(BM_Resample_1920x1080_to_1024x768)->Unit(benchmark::kMillisecond);
 
@@ -93,14 +93,14 @@ void BM_LiveLevelChange_320x180(benchmark::State& state)
     for (auto _ : state) {
         black = (black + 1) % 100; // a different level each step, as when dragging
         pics.PreviewLevels(black, 230);
-        benchmark::DoNotOptimize(pics.DisplayedPreview->DIBSectionBitsPtr());
+        benchmark::DoNotOptimize(pics.DisplayedPreview->Bits());
     }
 }
 BENCHMARK(BM_LiveLevelChange_320x180)->Unit(benchmark::kMicrosecond);
 
 void BM_ApplyFrame_WithDecode(benchmark::State& state)
 {
-    const DibRef src = FromImage(Photo(kFrameWidth, kFrameHeight));
+    const PixelBufferPtr src = FromImage(Photo(kFrameWidth, kFrameHeight));
     for (auto _ : state)
         benchmark::DoNotOptimize(ApplyFrame(Files().frame, src));
 }
@@ -108,8 +108,8 @@ BENCHMARK(BM_ApplyFrame_WithDecode)->Unit(benchmark::kMillisecond);
 
 void BM_ApplyFrame_Decoded(benchmark::State& state)
 {
-    const DibRef src = FromImage(Photo(kFrameWidth, kFrameHeight));
-    const DibRef frame = FromImage(DecodePicture(Files().frame).value_or(QImage()));
+    const PixelBufferPtr src = FromImage(Photo(kFrameWidth, kFrameHeight));
+    const PixelBufferPtr frame = FromImage(DecodePicture(Files().frame).value_or(QImage()));
     for (auto _ : state)
         benchmark::DoNotOptimize(ApplyFrame(*frame, src));
 }

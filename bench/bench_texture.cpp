@@ -16,9 +16,9 @@
 
 namespace {
 
-DibRef Picture()
+PixelBufferPtr Picture()
 {
-    auto dib = std::make_shared<cDIBSection>();
+    auto dib = std::make_shared<PixelBuffer>();
     dib->Create(1024, 768);
     for (int y = 0; y < 768; ++y)
         for (int x = 0; x < 1024 * 3; ++x)
@@ -28,7 +28,7 @@ DibRef Picture()
 
 void WriteToMemory(benchmark::State& state, BusyHost* host, qint32 step)
 {
-    const DibRef picture = Picture();
+    const PixelBufferPtr picture = Picture();
     QByteArray storage;
     storage.reserve(4194432);
     for (auto _ : state) {
@@ -69,7 +69,7 @@ BENCHMARK(BM_WriteRawImage_DefaultProgress)->Unit(benchmark::kMillisecond);
 
 void BM_SaveLoadingScreen_File(benchmark::State& state)
 {
-    const DibRef picture = Picture();
+    const PixelBufferPtr picture = Picture();
     QTemporaryDir dir;
     QDir().mkpath(dir.filePath(QStringLiteral("game")));
     RecordingBusyHost host;
@@ -94,7 +94,7 @@ void BM_LoadImage_1920x1080Jpeg(benchmark::State& state)
     source.save(path, "JPEG", 90);
     RecordingBusyHost host;
     for (auto _ : state) {
-        DibRef dib;
+        PixelBufferPtr dib;
         if (!LoadImage(host, path, dib, 1024, 768))
             state.SkipWithError("load failed");
         benchmark::DoNotOptimize(dib.get());

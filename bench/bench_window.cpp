@@ -3,7 +3,7 @@
 #include "app/Environment.h"
 #include "app/SettingsStore.h"
 #include "app/WinePrefix.h"
-#include "window/Form1.h"
+#include "window/MainWindow.h"
 #include "window/WidgetBusyHost.h"
 
 #include <QApplication>
@@ -18,7 +18,7 @@ void BM_ReportProgress1024(benchmark::State& state)
     SettingsStore store(dir.filePath(QStringLiteral("Lumivale.ini")));
     Environment environment = SystemEnvironment();
     environment.workFolder = dir.filePath(QStringLiteral("work"));
-    Form1 window(store, environment, WinePrefix(dir.filePath(QStringLiteral("wine"))));
+    MainWindow window(store, environment, WinePrefix(dir.filePath(QStringLiteral("wine"))));
     window.Startup();
     window.show();
     QApplication::processEvents();

@@ -51,7 +51,7 @@ int RunPoolCommand(const QStringList& arguments, const CommandContext& context)
     target.compress = parser.isSet(compress);
     // A frame that is given must serve.
     if (!target.frame.isEmpty()) {
-        if (const Result<DibRef> usable = LoadFrame(target.frame); !usable) {
+        if (const Result<PixelBufferPtr> usable = LoadFrame(target.frame); !usable) {
             host.ShowFailure(usable.error());
             return kExitFailed;
         }
@@ -59,7 +59,7 @@ int RunPoolCommand(const QStringList& arguments, const CommandContext& context)
     const QString source = positional[2];
     if (!IsFolder(source)) {
         const Result<QString> added = [&]() -> Result<QString> {
-            Result<DibRef> picture = LoadImageFile(host, source, kFrameWidth, kFrameHeight);
+            Result<PixelBufferPtr> picture = LoadImageFile(host, source, kFrameWidth, kFrameHeight);
             if (!picture)
                 return Fail(picture.error());
             return AddToPool(host, context.environment, target, QFileInfo(source).fileName(), *picture);

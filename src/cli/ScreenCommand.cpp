@@ -53,7 +53,7 @@ int RunScreenCommand(const QStringList& arguments, const CommandContext& context
 
     ConsoleBusyHost host(context.err);
     const Result<QString> written = [&]() -> Result<QString> {
-        Result<DibRef> picture = LoadImageFile(host, positional.at(1), kFrameWidth, kFrameHeight);
+        Result<PixelBufferPtr> picture = LoadImageFile(host, positional.at(1), kFrameWidth, kFrameHeight);
         if (!picture)
             return Fail(picture.error());
         LoadingScreenJob job;

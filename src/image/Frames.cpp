@@ -6,7 +6,7 @@
 
 namespace {
 
-bool IsFrameSized(const cDIBSection& dib)
+bool IsFrameSized(const PixelBuffer& dib)
 {
     return dib.Width() == kFrameWidth && dib.Height() == kFrameHeight;
 }
@@ -19,14 +19,14 @@ inline bool IsKey(const std::uint8_t* p)
 
 } // namespace
 
-DibRef ApplyFrame(const cDIBSection& frame, const DibRef& source)
+PixelBufferPtr ApplyFrame(const PixelBuffer& frame, const PixelBufferPtr& source)
 {
     if (!source || !IsFrameSized(*source) || !IsFrameSized(frame))
         return source;
-    auto out = std::make_shared<cDIBSection>();
+    auto out = std::make_shared<PixelBuffer>();
     if (!out->Create(kFrameWidth, kFrameHeight))
         return source;
-    std::memcpy(out->DIBSectionBitsPtr(), frame.DIBSectionBitsPtr(), out->ImageSize());
+    std::memcpy(out->Bits(), frame.Bits(), out->ImageSize());
     for (int r = 0; r < kFrameHeight; ++r) {
         std::uint8_t* o = out->Row(r);
         const std::uint8_t* s = source->Row(r);
@@ -41,7 +41,7 @@ DibRef ApplyFrame(const cDIBSection& frame, const DibRef& source)
     return out;
 }
 
-Result<DibRef> LoadFrame(const QString& framePath)
+Result<PixelBufferPtr> LoadFrame(const QString& framePath)
 {
     const Result<QImage> picture = DecodePicture(framePath);
     if (!picture)
@@ -50,17 +50,17 @@ Result<DibRef> LoadFrame(const QString& framePath)
         return Fail(
             QStringLiteral("Image is not 1024x768 pixels in size."), MessageIcon::Exclamation,
             QStringLiteral("The picture is %1 x %2 pixels.").arg(picture->width()).arg(picture->height()));
-    auto frame = std::make_shared<cDIBSection>();
+    auto frame = std::make_shared<PixelBuffer>();
     if (!frame->CreateFromPicture(*picture))
         return Fail(kImageLoadError, MessageIcon::Exclamation, QStringLiteral("There is not enough memory."));
     return frame;
 }
 
-DibRef ApplyFrame(const QString& framePath, const DibRef& source)
+PixelBufferPtr ApplyFrame(const QString& framePath, const PixelBufferPtr& source)
 {
     // Decoding is the expensive part; skip it when the source cannot take a frame anyway.
     if (!source || !IsFrameSized(*source))
         return source;
-    const Result<DibRef> frame = LoadFrame(framePath);
+    const Result<PixelBufferPtr> frame = LoadFrame(framePath);
     return frame ? ApplyFrame(**frame, source) : source;
 }

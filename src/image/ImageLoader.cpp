@@ -10,7 +10,7 @@ QString BareFileName(const QString& fileName)
     return DisplayFileName(QFileInfo(fileName).fileName());
 }
 
-Result<DibRef> LoadImageFile(BusyHost& host, const QString& fileName, qint32 width, qint32 height)
+Result<PixelBufferPtr> LoadImageFile(BusyHost& host, const QString& fileName, qint32 width, qint32 height)
 {
     const QString name = BareFileName(fileName);
     BusyScope busy(host, false, 10, QStringLiteral("Loading ") + name + QStringLiteral("..."));
@@ -18,16 +18,16 @@ Result<DibRef> LoadImageFile(BusyHost& host, const QString& fileName, qint32 wid
     if (!picture)
         return Fail(picture.error());
     busy.Step(4, QStringLiteral("Resampling ") + name + QStringLiteral("..."));
-    DibRef loaded = cDIBSection::ResamplePicture(*picture, height, width);
+    PixelBufferPtr loaded = PixelBuffer::ResampledPicture(*picture, QSize(width, height));
     if (!loaded)
         return Fail(kImageLoadError, MessageIcon::Exclamation,
                     QStringLiteral("A %1 x %2 picture cannot be made.").arg(width).arg(height));
     return loaded;
 }
 
-bool LoadImage(BusyHost& host, const QString& fileName, DibRef& dibDest, qint32 width, qint32 height)
+bool LoadImage(BusyHost& host, const QString& fileName, PixelBufferPtr& dibDest, qint32 width, qint32 height)
 {
-    Result<DibRef> loaded = LoadImageFile(host, fileName, width, height);
+    Result<PixelBufferPtr> loaded = LoadImageFile(host, fileName, width, height);
     if (!loaded) {
         host.ShowFailure(loaded.error());
         return false;

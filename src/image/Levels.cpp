@@ -18,13 +18,13 @@ std::array<std::uint8_t, 256> LevelsTable(qint16 black, qint16 white)
     return table;
 }
 
-void AdjustLevels(cDIBSection& picture, qint16 black, qint16 white)
+void AdjustLevels(PixelBuffer& picture, qint16 black, qint16 white)
 {
     if ((black <= 0 && white >= 255) || picture.IsEmpty())
         return;
     const auto table = LevelsTable(black, white);
     // Padding bytes are mapped too: they belong to the buffer and nobody reads them.
-    std::uint8_t* p = picture.DIBSectionBitsPtr();
+    std::uint8_t* p = picture.Bits();
     std::uint8_t* const end = p + picture.ImageSize();
     for (; p != end; ++p)
         *p = table[*p];
@@ -35,7 +35,7 @@ bool LevelsChangeAnything(int black, int white)
     return white < 255 || black >= 1;
 }
 
-bool ApplyLevels(cDIBSection& picture, int black, int white)
+bool ApplyLevels(PixelBuffer& picture, int black, int white)
 {
     if (!LevelsChangeAnything(black, white) || picture.IsEmpty())
         return false;

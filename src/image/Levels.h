@@ -1,6 +1,6 @@
 #pragma once
 
-#include "image/cDIBSection.h"
+#include "image/PixelBuffer.h"
 
 #include <QtGlobal>
 #include <array>
@@ -12,14 +12,14 @@ std::array<std::uint8_t, 256> LevelsTable(qint16 black, qint16 white);
 
 // Stretches every byte of the buffer (padding included) between black and
 // white. black <= 0 with white >= 255 leaves the buffer alone.
-void AdjustLevels(cDIBSection& picture, qint16 black, qint16 white);
+void AdjustLevels(PixelBuffer& picture, qint16 black, qint16 white);
 
 // Apply's rule, for the window and the command-line tool alike: only a real
 // adjustment (white below 255, or black at 1 or more) touches the picture.
 bool LevelsChangeAnything(int black, int white);
 // AdjustLevels under that rule, levels outside 16 bits clamped. True when the
 // picture was adjusted.
-bool ApplyLevels(cDIBSection& picture, int black, int white);
+bool ApplyLevels(PixelBuffer& picture, int black, int white);
 
 // Scroll-bar push-back: the black level stays below the white level and the
 // white level above the black level. Both results stay within 0..255; at the

@@ -14,7 +14,7 @@ namespace {
 // dst = a separate byte copy of src. Reuses dst's memory when nobody else
 // holds it and the size matches (the live level preview runs on every
 // scroll-bar step).
-void FreshCopy(DibRef& dst, const DibRef& src)
+void FreshCopy(PixelBufferPtr& dst, const PixelBufferPtr& src)
 {
     if (!src || src->IsEmpty()) {
         dst = src;
@@ -22,10 +22,10 @@ void FreshCopy(DibRef& dst, const DibRef& src)
     }
     if (dst && dst != src && dst.use_count() == 1 && dst->Width() == src->Width() &&
         dst->Height() == src->Height()) {
-        std::memcpy(dst->DIBSectionBitsPtr(), src->DIBSectionBitsPtr(), src->ImageSize());
+        std::memcpy(dst->Bits(), src->Bits(), src->ImageSize());
         return;
     }
-    dst = src->Resample(src->Height(), src->Width());
+    dst = src->Resampled(src->Size());
 }
 
 } // namespace
@@ -35,15 +35,15 @@ Result<> ScreenPictures::Load(BusyHost& host, const QString& file, double screen
 {
     const QString name = BareFileName(file);
     BusyScope busy(host, false, 10, QStringLiteral("Loading ") + name + QStringLiteral("..."));
-    Result<DibRef> loaded = LoadImageFile(host, file, 1024, 768);
+    Result<PixelBufferPtr> loaded = LoadImageFile(host, file, 1024, 768);
     if (!loaded)
         return Fail(loaded.error());
 
-    DibRef preview;
+    PixelBufferPtr preview;
     const int width = PreviewWidthFor(screenWidth, screenHeight);
     if (doPreviews) {
         busy.Step(6, QStringLiteral("Creating preview for ") + name + QStringLiteral("..."));
-        preview = (*loaded)->Resample(kPreviewHeight, width);
+        preview = (*loaded)->Resampled(QSize(width, kPreviewHeight));
         if (!preview)
             return Fail(kImageLoadError, MessageIcon::Exclamation,
                         QStringLiteral("The preview cannot be made."));
@@ -54,14 +54,14 @@ Result<> ScreenPictures::Load(BusyHost& host, const QString& file, double screen
     PreviewLeft = PreviewLeftFor(boxWidth, width);
     if (doPreviews) {
         PreviewImage = std::move(preview);
-        DisplayedPreview = PreviewImage->Resample(kPreviewHeight, PreviewWidth);
+        DisplayedPreview = PreviewImage->Resampled(QSize(PreviewWidth, kPreviewHeight));
         PreviewMode = 0;
         busy.Step(9);
     }
     return {};
 }
 
-DibRef ScreenPictures::PrepareOutput(bool frames, const QString& framePath)
+PixelBufferPtr ScreenPictures::PrepareOutput(bool frames, const QString& framePath)
 {
     OutputImage = frames ? ApplyFrame(framePath, SourceImage) : SourceImage;
     return OutputImage;
@@ -74,13 +74,12 @@ void ScreenPictures::RebuildFramePreviews(BusyHost& host, bool frames, bool fram
     PreviewMode = 0;
     if (frames && framesPreview && SourceImage) {
         OutputImage = ApplyFrame(frameHL, SourceImage);
-        LoginPreview = OutputImage->Resample(kPreviewHeight, PreviewWidth);
+        LoginPreview = OutputImage->Resampled(QSize(PreviewWidth, kPreviewHeight));
         OutputImage = ApplyFrame(frameHC, SourceImage);
-        CharacterPreview = OutputImage->Resample(kPreviewHeight, PreviewWidth);
+        CharacterPreview = OutputImage->Resampled(QSize(PreviewWidth, kPreviewHeight));
     } else {
         // A new buffer, not a reused one: the framed slots share it.
-        DisplayedPreview =
-            PreviewImage ? PreviewImage->Resample(PreviewImage->Height(), PreviewImage->Width()) : nullptr;
+        DisplayedPreview = PreviewImage ? PreviewImage->Resampled(PreviewImage->Size()) : nullptr;
         LoginPreview = CharacterPreview = DisplayedPreview;
     }
 }
@@ -91,7 +90,7 @@ bool ScreenPictures::ShowFramedPreview(int mode)
         return false;
     if (PreviewMode == mode)
         return false;
-    const DibRef& framed = mode == 1 ? LoginPreview : CharacterPreview;
+    const PixelBufferPtr& framed = mode == 1 ? LoginPreview : CharacterPreview;
     if (!framed)
         return false;
     DisplayedPreview = framed;
@@ -118,7 +117,7 @@ bool ScreenPictures::ApplyLevels(BusyHost& host, int black, int white, bool fram
 {
     if (!HasPicture() || !::ApplyLevels(*SourceImage, black, white))
         return false;
-    if (DibRef preview = SourceImage->Resample(kPreviewHeight, PreviewWidth))
+    if (PixelBufferPtr preview = SourceImage->Resampled(QSize(PreviewWidth, kPreviewHeight)))
         PreviewImage = std::move(preview);
     RebuildFramePreviews(host, frames, framesPreview, frameHL, frameHC);
     // With framed previews the rebuild leaves the display alone; show the

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/BusyHost.h"
-#include "image/cDIBSection.h"
+#include "image/PixelBuffer.h"
 
 #include <QString>
 
@@ -10,7 +10,7 @@
 class ScreenPictures
 {
 public:
-    DibRef SourceImage, OutputImage, PreviewImage, DisplayedPreview, LoginPreview, CharacterPreview;
+    PixelBufferPtr SourceImage, OutputImage, PreviewImage, DisplayedPreview, LoginPreview, CharacterPreview;
     int PreviewWidth = 240, PreviewLeft = 0, PreviewMode = 0; // 0 plain, 1 login frame, 2 character frame
     static constexpr int kPreviewHeight = 180;
 
@@ -21,7 +21,7 @@ public:
     Result<> Load(BusyHost& host, const QString& file, double screenWidth, double screenHeight, int boxWidth,
                   bool doPreviews = true);
     // OutputImage = frames ? SourceImage with the frame laid over : SourceImage. Returns OutputImage.
-    DibRef PrepareOutput(bool frames, const QString& framePath);
+    PixelBufferPtr PrepareOutput(bool frames, const QString& framePath);
     // Recomputes LoginPreview and CharacterPreview (framed when both switches
     // are on; otherwise DisplayedPreview is reset to the plain preview and both
     // refer to it). PreviewMode returns to 0.

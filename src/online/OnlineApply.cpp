@@ -32,7 +32,7 @@ Failure NoGameFolder(const QString& gameFolder)
 // Writes the picture to the resolved file (relative to the game folder), with
 // the texture's own path and name recorded inside.
 Result<QString> WriteResolved(TextureWriter& writer, const QString& gameFolder, const QString& resolved,
-                              const TextureTarget& target, const cDIBSection& picture)
+                              const TextureTarget& target, const PixelBuffer& picture)
 {
     const QString relative = QDir(QFileInfo(gameFolder).canonicalFilePath()).relativeFilePath(resolved);
     const QFileInfo file(relative);
@@ -74,7 +74,7 @@ QList<AppliedSlot> ApplyDownloads(BusyHost& host, TextureWriter& writer, const Q
 {
     // Decoding and resampling, most of the work, run beside each other and
     // ahead of the writes, which stay in slot order on this thread.
-    std::array<std::future<Result<DibRef>>, kOnlineSlots> loads;
+    std::array<std::future<Result<PixelBufferPtr>>, kOnlineSlots> loads;
     for (int i = 0; i < kOnlineSlots; ++i) {
         const Result<TextureTarget>& target = records[std::size_t(i)].texture;
         if (const QString& picture = pictures[std::size_t(i)]; !picture.isEmpty() && target)
@@ -97,10 +97,10 @@ QList<AppliedSlot> ApplyDownloads(BusyHost& host, TextureWriter& writer, const Q
                                                         "settings are not valid.")
                                              .arg(i),
                                          MessageIcon::Exclamation));
-            std::future<Result<DibRef>>& load = loads[std::size_t(i)];
+            std::future<Result<PixelBufferPtr>>& load = loads[std::size_t(i)];
             while (load.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
                 host.PumpEvents();
-            const Result<DibRef> loaded = load.get();
+            const Result<PixelBufferPtr> loaded = load.get();
             if (!loaded)
                 return Fail(loaded.error());
             // One hold on the game folder for the whole batch, from the first check to the last write.

@@ -17,12 +17,12 @@ namespace {
 // Pictures decoded ahead of the one being written.
 constexpr int kDecodeAhead = 2;
 
-Result<DibRef> DecodeForPool(const QString& path)
+Result<PixelBufferPtr> DecodeForPool(const QString& path)
 {
     const Result<QImage> picture = DecodePicture(path, QSize(kFrameWidth, kFrameHeight));
     if (!picture)
         return Fail(picture.error());
-    DibRef resampled = cDIBSection::ResamplePicture(*picture, kFrameHeight, kFrameWidth);
+    PixelBufferPtr resampled = PixelBuffer::ResampledPicture(*picture, QSize(kFrameWidth, kFrameHeight));
     if (!resampled)
         return Fail(kImageLoadError, MessageIcon::Exclamation, QStringLiteral("There is not enough memory."));
     return resampled;
@@ -108,16 +108,16 @@ FolderPictures ListFolderPictures(const QString& folder)
 }
 
 Result<QString> AddToPool(BusyHost& host, const Environment& environment, const PoolTarget& target,
-                          const QString& name, const DibRef& picture)
+                          const QString& name, const PixelBufferPtr& picture)
 {
-    DibRef frame;
+    PixelBufferPtr frame;
     if (!target.frame.isEmpty())
-        frame = LoadFrame(target.frame).value_or(DibRef());
+        frame = LoadFrame(target.frame).value_or(PixelBufferPtr());
     return AddToPool(host, environment, target, name, picture, frame.get());
 }
 
 Result<QString> AddToPool(BusyHost& host, const Environment& environment, const PoolTarget& target,
-                          const QString& name, const DibRef& picture, const cDIBSection* frame)
+                          const QString& name, const PixelBufferPtr& picture, const PixelBuffer* frame)
 {
     if (target.gameFolder.isEmpty() || !QFileInfo(target.gameFolder).isDir())
         return Fail(kWriteErrorMessage, MessageIcon::Exclamation,
@@ -136,7 +136,7 @@ Result<QString> AddToPool(BusyHost& host, const Environment& environment, const 
                                                   DisplayFileName(name) + QStringLiteral(".dds"));
     if (!poolFile)
         return Fail(Failure(poolFile.error()).Retitle(kWriteErrorMessage, MessageIcon::Exclamation));
-    const DibRef output = frame ? ApplyFrame(*frame, picture) : picture;
+    const PixelBufferPtr output = frame ? ApplyFrame(*frame, picture) : picture;
     // Shared with the pass around it, if any; a randomizer run reading the pool waits.
     const Result<GameFolderLock> lock = GameFolderLock::Acquire(target.gameFolder, &host);
     if (!lock)
@@ -174,14 +174,14 @@ PassSummary AddFolderToPool(BusyHost& host, const Environment& environment, cons
         return summary;
     }
     // The frame is decoded once for the whole pass.
-    DibRef frame;
+    PixelBufferPtr frame;
     if (!target.frame.isEmpty())
-        frame = LoadFrame(target.frame).value_or(DibRef());
+        frame = LoadFrame(target.frame).value_or(PixelBufferPtr());
 
     // Joined as text: the names may hold bytes that are not UTF-8 (see FileNames.h).
     const QString base = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     const auto pathOf = [&](int i) { return base + pictures.names[i]; };
-    std::deque<std::future<Result<DibRef>>> ahead;
+    std::deque<std::future<Result<PixelBufferPtr>>> ahead;
     int launched = 0;
     const auto launch = [&] {
         while (launched < n && int(ahead.size()) < kDecodeAhead + 1) {
@@ -191,7 +191,7 @@ PassSummary AddFolderToPool(BusyHost& host, const Environment& environment, cons
     };
     for (int i = 0; i < n; ++i) {
         launch();
-        std::future<Result<DibRef>> next = std::move(ahead.front());
+        std::future<Result<PixelBufferPtr>> next = std::move(ahead.front());
         ahead.pop_front();
         // The window stays live while the picture is decoded.
         while (next.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
@@ -200,7 +200,7 @@ PassSummary AddFolderToPool(BusyHost& host, const Environment& environment, cons
             summary.cancelled = true;
             break;
         }
-        Result<DibRef> decoded = next.get();
+        Result<PixelBufferPtr> decoded = next.get();
         busy.Step(i, QStringLiteral("Image %1 of %2").arg(i + 1).arg(n));
         if (onPicture)
             onPicture(i + 1, n);

@@ -2,7 +2,7 @@
 
 #include "app/BusyHost.h"
 #include "app/Environment.h"
-#include "image/cDIBSection.h"
+#include "image/PixelBuffer.h"
 #include "texture/LoadingScreen.h"
 
 #include <QString>
@@ -46,10 +46,10 @@ struct PoolTarget
 // screen's pool folder (created with its parents; the write stays inside it).
 // Returns the file written.
 Result<QString> AddToPool(BusyHost& host, const Environment& environment, const PoolTarget& target,
-                          const QString& name, const DibRef& picture);
+                          const QString& name, const PixelBufferPtr& picture);
 // The same with a frame decoded once for many pictures (null: no frame).
 Result<QString> AddToPool(BusyHost& host, const Environment& environment, const PoolTarget& target,
-                          const QString& name, const DibRef& picture, const cDIBSection* frame);
+                          const QString& name, const PixelBufferPtr& picture, const PixelBuffer* frame);
 
 // The result of a folder pass.
 struct PassSummary

@@ -19,8 +19,8 @@ QString TextureFilePath(const TextureTarget& target)
 }
 
 Result<QString> WriteTextureTarget(TextureWriter& writer, const QString& gameFolder,
-                                   const TextureTarget& target, const cDIBSection& picture,
-                                   const cDIBSection* alpha)
+                                   const TextureTarget& target, const PixelBuffer& picture,
+                                   const PixelBuffer* alpha)
 {
     if (gameFolder.isEmpty() || !QFileInfo(gameFolder).isDir())
         return Fail(kWriteErrorMessage, MessageIcon::Exclamation,

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/BusyHost.h"
-#include "image/cDIBSection.h"
+#include "image/PixelBuffer.h"
 
 #include <QString>
 
@@ -33,5 +33,5 @@ QString TextureFilePath(const TextureTarget& target);
 // one is given (the has-alpha byte then set). Through the writer's busy scope,
 // compression switch and the game-file rules (confined, atomic, backups).
 Result<QString> WriteTextureTarget(TextureWriter& writer, const QString& gameFolder,
-                                   const TextureTarget& target, const cDIBSection& picture,
-                                   const cDIBSection* alpha);
+                                   const TextureTarget& target, const PixelBuffer& picture,
+                                   const PixelBuffer* alpha);

@@ -23,7 +23,7 @@ LoadingScreenTarget TargetFor(LoadingScreen screen)
 }
 
 Result<QString> WriteLoadingScreen(TextureWriter& writer, const QString& gameFolder, LoadingScreen screen,
-                                   const cDIBSection& output)
+                                   const PixelBuffer& output)
 {
     // An empty or mistyped game folder would otherwise put a data tree below
     // the working folder or create the game folder itself.
@@ -53,17 +53,17 @@ Result<QString> SaveLoadingScreen(BusyHost& host, const Environment& environment
 {
     if (!job.picture || job.picture->IsEmpty())
         return Fail(kWriteErrorMessage, MessageIcon::Exclamation, QStringLiteral("No picture is loaded."));
-    DibRef output = job.picture;
+    PixelBufferPtr output = job.picture;
     if (LevelsChangeAnything(job.black, job.white)) {
         // The caller's picture stays as it was; the levels go into a copy.
-        output = job.picture->Resample(job.picture->Height(), job.picture->Width());
+        output = job.picture->Resampled(job.picture->Size());
         if (!output)
             return Fail(kWriteErrorMessage, MessageIcon::Exclamation,
                         QStringLiteral("There is not enough memory."));
         ApplyLevels(*output, job.black, job.white);
     }
     if (!job.frame.isEmpty()) {
-        const Result<DibRef> frame = LoadFrame(job.frame);
+        const Result<PixelBufferPtr> frame = LoadFrame(job.frame);
         if (frame)
             output = ApplyFrame(**frame, output);
         else if (job.frameRequired)

@@ -2,7 +2,7 @@
 
 #include "app/BusyHost.h"
 #include "app/Environment.h"
-#include "image/cDIBSection.h"
+#include "image/PixelBuffer.h"
 
 #include <QString>
 
@@ -32,7 +32,7 @@ inline constexpr qint32 kLoadingScreenDeclaredHeight = 768;
 // Writes output (the 1024 x 768 picture, frame included) as the screen's
 // background texture in the game folder. The game folder must exist.
 Result<QString> WriteLoadingScreen(TextureWriter& writer, const QString& gameFolder, LoadingScreen screen,
-                                   const cDIBSection& output);
+                                   const PixelBuffer& output);
 
 // One "save as login / character selection screen", for the Screens tab and
 // the command-line tool alike.
@@ -40,10 +40,10 @@ struct LoadingScreenJob
 {
     LoadingScreen screen = LoadingScreen::Login;
     QString gameFolder;
-    DibRef picture;  // the 1024 x 768 source picture (not changed)
-    int black = 0;   // levels to apply first (the adjustment rule decides
-    int white = 255; // whether they change anything)
-    QString frame;   // frame picture laid over it; empty: none
+    PixelBufferPtr picture; // the 1024 x 768 source picture (not changed)
+    int black = 0;          // levels to apply first (the adjustment rule decides
+    int white = 255;        // whether they change anything)
+    QString frame;          // frame picture laid over it; empty: none
     // An unusable frame fails the job with the frame's message; otherwise the
     // plain picture is written, as the window does.
     bool frameRequired = false;

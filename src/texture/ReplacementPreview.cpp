@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-QImage PreviewImage(const cDIBSection& picture, const cDIBSection* mask)
+QImage PreviewImage(const PixelBuffer& picture, const PixelBuffer* mask)
 {
     if (picture.IsEmpty())
         return {};

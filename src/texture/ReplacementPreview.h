@@ -1,6 +1,6 @@
 #pragma once
 
-#include "image/cDIBSection.h"
+#include "image/PixelBuffer.h"
 
 #include <QImage>
 #include <QSize>
@@ -8,7 +8,7 @@
 // The picture as the game will get it, for looking at: the pixels at the
 // texture's size with the alpha a save writes (the mask's blue channel, or
 // opaque without a mask). Null for an empty picture.
-QImage PreviewImage(const cDIBSection& picture, const cDIBSection* mask);
+QImage PreviewImage(const PixelBuffer& picture, const PixelBuffer* mask);
 
 // The size a texture is shown at inside a box: a texture that fits is
 // enlarged by the largest whole factor that still fits (so every texel is a

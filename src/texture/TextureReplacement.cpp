@@ -18,20 +18,20 @@ Result<SourcePicture> SourcePicture::Load(BusyHost& host, const QString& file, Q
     return source;
 }
 
-DibRef SourcePicture::Resampled(qint32 width, qint32 height)
+PixelBufferPtr SourcePicture::Resampled(qint32 width, qint32 height)
 {
     if (!m_resampled || m_resampled->Width() != width || m_resampled->Height() != height)
-        m_resampled = cDIBSection::ResamplePicture(m_picture, height, width);
+        m_resampled = PixelBuffer::ResampledPicture(m_picture, QSize(width, height));
     return m_resampled;
 }
 
-Result<DibRef> SourcePicture::At(BusyHost& host, qint32 width, qint32 height)
+Result<PixelBufferPtr> SourcePicture::At(BusyHost& host, qint32 width, qint32 height)
 {
     std::optional<BusyScope> busy;
     if (!m_resampled || m_resampled->Width() != width || m_resampled->Height() != height)
         busy.emplace(host, false, 10,
                      QStringLiteral("Resampling ") + BareFileName(m_file) + QStringLiteral("..."));
-    DibRef resampled = Resampled(width, height);
+    PixelBufferPtr resampled = Resampled(width, height);
     if (!resampled)
         return Fail(kImageLoadError, MessageIcon::Exclamation,
                     QStringLiteral("A %1 x %2 picture cannot be made.").arg(width).arg(height));
@@ -73,14 +73,14 @@ ReplaceTextures(BusyHost& host, const Environment& environment, const Replacemen
                 return Fail(Failure::Cancelled());
             if (!picture)
                 return Fail(picture.error());
-            const Result<DibRef> sized = picture->At(host, entry.width, entry.height);
+            const Result<PixelBufferPtr> sized = picture->At(host, entry.width, entry.height);
             if (!sized)
                 return Fail(sized.error());
-            DibRef alpha;
+            PixelBufferPtr alpha;
             if (mask) {
                 if (!*mask)
                     return Fail(mask->error());
-                const Result<DibRef> sizedMask = (*mask)->At(host, entry.width, entry.height);
+                const Result<PixelBufferPtr> sizedMask = (*mask)->At(host, entry.width, entry.height);
                 if (!sizedMask)
                     return Fail(sizedMask.error());
                 alpha = *sizedMask;

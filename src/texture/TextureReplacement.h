@@ -3,7 +3,7 @@
 #include "app/BusyHost.h"
 #include "app/Environment.h"
 #include "app/GameFileWriter.h"
-#include "image/cDIBSection.h"
+#include "image/PixelBuffer.h"
 #include "texture/Catalogue.h"
 
 #include <QImage>
@@ -24,16 +24,16 @@ public:
     static Result<SourcePicture> Load(BusyHost& host, const QString& file, QSize cover = QSize());
 
     // The picture at width x height ("Resampling <name>...").
-    Result<DibRef> At(BusyHost& host, qint32 width, qint32 height);
+    Result<PixelBufferPtr> At(BusyHost& host, qint32 width, qint32 height);
     // The same without a busy scope (for a preview); null when it cannot be made.
-    DibRef Resampled(qint32 width, qint32 height);
+    PixelBufferPtr Resampled(qint32 width, qint32 height);
     const QString& File() const { return m_file; }
     QSize Size() const { return m_picture.size(); }
 
 private:
     QString m_file;
     QImage m_picture;
-    DibRef m_resampled;
+    PixelBufferPtr m_resampled;
 };
 
 // The failure of a mask that cannot be loaded (with the loader's reason).

@@ -88,7 +88,7 @@ TextureWriterOptions TextureWriterOptions::From(const Environment& environment, 
     return options;
 }
 
-bool RawImageArgumentsValid(const cDIBSection& picture, qint32 width, qint32 height, const cDIBSection* alpha)
+bool RawImageArgumentsValid(const PixelBuffer& picture, qint32 width, qint32 height, const PixelBuffer* alpha)
 {
     if (width <= 0 || height <= 0 || picture.IsEmpty())
         return false;
@@ -99,8 +99,8 @@ bool RawImageArgumentsValid(const cDIBSection& picture, qint32 width, qint32 hei
     return true;
 }
 
-Result<> WriteRawImage(QIODevice& out, const cDIBSection& picture, qint32 width, qint32 height,
-                       const cDIBSection* alpha, RawImageForm form, BusyHost* host, qint32 progressStep)
+Result<> WriteRawImage(QIODevice& out, const PixelBuffer& picture, qint32 width, qint32 height,
+                       const PixelBuffer* alpha, RawImageForm form, BusyHost* host, qint32 progressStep)
 {
     const auto refused = [](const QString& reason) { return Fail(Failure::Because(reason)); };
     if (!RawImageArgumentsValid(picture, width, height, alpha))
@@ -347,9 +347,9 @@ Result<QString> TextureWriter::Write(const TextureRequest& request)
 }
 
 bool TextureWriter::WriteTexture(const QString& savePath, const QString& saveFile, const QString& fileName,
-                                 const cDIBSection& picture, qint32 width, qint32 height, bool texture,
+                                 const PixelBuffer& picture, qint32 width, qint32 height, bool texture,
                                  qint32 texWidth, qint32 texHeight, const QString& texPath, bool useAlpha,
-                                 const cDIBSection* alpha, bool isLoginScreen)
+                                 const PixelBuffer* alpha, bool isLoginScreen)
 {
     TextureRequest request;
     // An absolute folder: the write is confined to nothing narrower than the file system.

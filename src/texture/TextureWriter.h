@@ -2,7 +2,7 @@
 
 #include "app/BusyHost.h"
 #include "app/Environment.h"
-#include "image/cDIBSection.h"
+#include "image/PixelBuffer.h"
 
 #include <QString>
 #include <QStringList>
@@ -42,8 +42,8 @@ enum class RawImageForm
 // Whether a picture (and its mask) can be stored as width x height rows:
 // positive sizes, a picture no larger than that, a mask at least as large as
 // the picture when alpha is taken from it.
-bool RawImageArgumentsValid(const cDIBSection& picture, qint32 width, qint32 height,
-                            const cDIBSection* alpha);
+bool RawImageArgumentsValid(const PixelBuffer& picture, qint32 width, qint32 height,
+                            const PixelBuffer* alpha);
 
 // Writes the Targa or DirectDraw Surface header and then height rows of
 // width x 4 bytes (blue, green, red, alpha), the top row first. Columns beyond
@@ -53,8 +53,8 @@ bool RawImageArgumentsValid(const cDIBSection& picture, qint32 width, qint32 hei
 // of 0 or less about every 16 ms, and always after the last row; a cancel seen
 // after a report stops the write. Fails on invalid arguments, a failed or
 // short write (with the device's reason), or a cancel.
-Result<> WriteRawImage(QIODevice& out, const cDIBSection& picture, qint32 width, qint32 height,
-                       const cDIBSection* alpha, RawImageForm form, BusyHost* host = nullptr,
+Result<> WriteRawImage(QIODevice& out, const PixelBuffer& picture, qint32 width, qint32 height,
+                       const PixelBuffer* alpha, RawImageForm form, BusyHost* host = nullptr,
                        qint32 progressStep = 0);
 
 // The compressor's arguments for one write.
@@ -67,14 +67,14 @@ struct TextureRequest
     QString folder;   // below root, '/' or '\' separated; missing levels are created
     QString saveFile; // the texture's recorded name, without ".dds"
     QString fileName; // the file's name, without ".texture" or ".dds"
-    const cDIBSection* picture = nullptr;
+    const PixelBuffer* picture = nullptr;
     qint32 width = 0; // stored size
     qint32 height = 0;
     bool texture = true; // a game .texture (header + surface), else a bare .dds
     qint32 texWidth = 0; // size declared in the .texture header
     qint32 texHeight = 0;
     QString texPath;                    // recorded path, '/' separated, ending in '/'
-    const cDIBSection* alpha = nullptr; // alpha mask (same size as the picture); none: opaque
+    const PixelBuffer* alpha = nullptr; // alpha mask (same size as the picture); none: opaque
     bool isLoginScreen = false;         // selects the compressor options for full-screen backgrounds
 };
 
@@ -95,8 +95,8 @@ public:
     // (created when missing), the compressor's messages are shown through the
     // host, and false asks the caller for its "Error writing image" message.
     bool WriteTexture(const QString& savePath, const QString& saveFile, const QString& fileName,
-                      const cDIBSection& picture, qint32 width, qint32 height, bool texture, qint32 texWidth,
-                      qint32 texHeight, const QString& texPath, bool useAlpha, const cDIBSection* alpha,
+                      const PixelBuffer& picture, qint32 width, qint32 height, bool texture, qint32 texWidth,
+                      qint32 texHeight, const QString& texPath, bool useAlpha, const PixelBuffer* alpha,
                       bool isLoginScreen);
 
     const TextureWriterOptions& Options() const { return m_options; }

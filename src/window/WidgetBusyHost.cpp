@@ -1,12 +1,12 @@
 #include "window/WidgetBusyHost.h"
 
-#include "controls/XPProgressBar.h"
+#include "controls/ThemedProgressBar.h"
 #include "window/MessageBox.h"
 
 #include <QPushButton>
 #include <QTabWidget>
 
-WidgetBusyHost::WidgetBusyHost(QWidget* window, XPProgressBar* bar, QTabWidget* tabs, QPushButton* quit,
+WidgetBusyHost::WidgetBusyHost(QWidget* window, ThemedProgressBar* bar, QTabWidget* tabs, QPushButton* quit,
                                Clock clock)
     : m_window(window), m_bar(bar), m_tabs(tabs), m_quit(quit), m_clock(std::move(clock))
 {

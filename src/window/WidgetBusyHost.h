@@ -7,7 +7,7 @@
 class QPushButton;
 class QTabWidget;
 class QWidget;
-class XPProgressBar;
+class ThemedProgressBar;
 
 // The main window's side of the busy protocol: while busy the progress bar
 // shows the innermost scope's text and progress, the tabs are locked and the
@@ -21,7 +21,7 @@ public:
     using MessageSink = std::function<void(const Message& message)>;
     using ConfirmSink = std::function<bool(const QString& text)>;
 
-    WidgetBusyHost(QWidget* window, XPProgressBar* bar, QTabWidget* tabs, QPushButton* quit, Clock clock);
+    WidgetBusyHost(QWidget* window, ThemedProgressBar* bar, QTabWidget* tabs, QPushButton* quit, Clock clock);
 
     void ShowMessage(const Message& message) override;
     using BusyHost::ShowMessage;
@@ -39,7 +39,7 @@ protected:
 
 private:
     QWidget* m_window;
-    XPProgressBar* m_bar;
+    ThemedProgressBar* m_bar;
     QTabWidget* m_tabs;
     QPushButton* m_quit;
     Clock m_clock;

@@ -5,7 +5,7 @@
 #include "app/WinePrefix.h"
 #include "randomizer/GameLauncher.h"
 #include "window/CommandLineHelp.h"
-#include "window/Form1.h"
+#include "window/MainWindow.h"
 #include "window/RandomizerStart.h"
 #include "window/WidgetBusyHost.h"
 
@@ -65,7 +65,7 @@ int main(int argc, char* argv[])
         return app.exec();
     }
 
-    Form1 window(store, environment, prefix);
+    MainWindow window(store, environment, prefix);
     window.Startup();
     window.show();
     // For start-up timing: end as soon as the window has been painted once.

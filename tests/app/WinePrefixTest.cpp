@@ -1,6 +1,6 @@
 #include "app/WinePrefix.h"
 
-#include "app/GameLocation.h"
+#include "app/GameSettings.h"
 #include "app/SettingsStore.h"
 
 #include <QDir>

@@ -29,23 +29,23 @@ TEST(Levels, TableStretchesWithTiesToEven)
 
 TEST(Levels, AdjustMapsEveryByteIncludingPadding)
 {
-    cDIBSection dib;
+    PixelBuffer dib;
     ASSERT_TRUE(dib.Create(1, 2)); // 3 pixel bytes + 1 padding byte per row
     const std::uint8_t bytes[8] = {10, 11, 15, 19, 20, 100, 5, 12};
-    std::memcpy(dib.DIBSectionBitsPtr(), bytes, 8);
+    std::memcpy(dib.Bits(), bytes, 8);
     AdjustLevels(dib, 10, 20);
     const std::uint8_t want[8] = {0, 26, 128, 230, 255, 255, 0, 51};
-    EXPECT_EQ(std::memcmp(dib.DIBSectionBitsPtr(), want, 8), 0);
+    EXPECT_EQ(std::memcmp(dib.Bits(), want, 8), 0);
 }
 
 TEST(Levels, FullRangeLeavesBufferAlone)
 {
-    const DibRef dib = Noise(9, 4, 1);
-    const DibRef before = dib->Resample(4, 9);
+    const PixelBufferPtr dib = Noise(9, 4, 1);
+    const PixelBufferPtr before = dib->Resampled(QSize(9, 4));
     AdjustLevels(*dib, 0, 255);
     AdjustLevels(*dib, -5, 300);
-    EXPECT_EQ(std::memcmp(dib->DIBSectionBitsPtr(), before->DIBSectionBitsPtr(), dib->ImageSize()), 0);
-    cDIBSection empty;
+    EXPECT_EQ(std::memcmp(dib->Bits(), before->Bits(), dib->ImageSize()), 0);
+    PixelBuffer empty;
     AdjustLevels(empty, 10, 20); // harmless
 }
 
@@ -100,7 +100,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        m_source = std::make_shared<cDIBSection>();
+        m_source = std::make_shared<PixelBuffer>();
         ASSERT_TRUE(m_source->CreateFromPicture(Quadrants()));
     }
     QString Path(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
@@ -112,7 +112,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    DibRef m_source;
+    PixelBufferPtr m_source;
 };
 
 } // namespace
@@ -126,7 +126,7 @@ TEST_F(Frames, KeyPixelsShowSourceAndOthersStay)
     frame.setPixel(512, 100, qRgb(255, 1, 255)); // one off the key
     ASSERT_TRUE(frame.save(Path("frame.png")));
 
-    const DibRef out = ApplyFrame(Path("frame.png"), m_source);
+    const PixelBufferPtr out = ApplyFrame(Path("frame.png"), m_source);
     ASSERT_TRUE(out);
     EXPECT_NE(out.get(), m_source.get());
     const QImage got = out->ToImage();
@@ -144,16 +144,16 @@ TEST_F(Frames, KeyPixelsShowSourceAndOthersStay)
 TEST_F(Frames, AllKeyFrameGivesSourceExactly)
 {
     ASSERT_TRUE(Magenta().save(Path("clear.bmp")));
-    const DibRef out = ApplyFrame(Path("clear.bmp"), m_source);
+    const PixelBufferPtr out = ApplyFrame(Path("clear.bmp"), m_source);
     ASSERT_TRUE(out);
     EXPECT_NE(out.get(), m_source.get());
-    EXPECT_EQ(std::memcmp(out->DIBSectionBitsPtr(), m_source->DIBSectionBitsPtr(), m_source->ImageSize()), 0);
+    EXPECT_EQ(std::memcmp(out->Bits(), m_source->Bits(), m_source->ImageSize()), 0);
 }
 
 // The message a frame file would give, or "" when it can serve as a frame.
 QString FrameMessage(const QString& path)
 {
-    const Result<DibRef> frame = LoadFrame(path);
+    const Result<PixelBufferPtr> frame = LoadFrame(path);
     return frame ? QString() : frame.error().Headline().text;
 }
 
@@ -173,9 +173,9 @@ TEST_F(Frames, UnusableFrameOrSourceGivesSourceItself)
     ASSERT_TRUE(Magenta().save(Path("good.png")));
     EXPECT_TRUE(FrameMessage(Path("good.png")).isEmpty());
     // A source of another size is never read beyond its end.
-    const DibRef small = Noise(640, 480, 3);
+    const PixelBufferPtr small = Noise(640, 480, 3);
     EXPECT_EQ(ApplyFrame(Path("good.png"), small), small);
-    EXPECT_EQ(ApplyFrame(Path("good.png"), DibRef()), DibRef());
+    EXPECT_EQ(ApplyFrame(Path("good.png"), PixelBufferPtr()), PixelBufferPtr());
 
     // The frame file vanished after it was chosen.
     ASSERT_TRUE(QFile::remove(Path("good.png")));

@@ -23,10 +23,10 @@ protected:
         ASSERT_TRUE(WriteBytes(Path("notes.jpg"), "hello, this is text\n"));
     }
     QString Path(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
-    static bool SameBytes(const DibRef& a, const DibRef& b)
+    static bool SameBytes(const PixelBufferPtr& a, const PixelBufferPtr& b)
     {
         return a && b && a->ImageSize() == b->ImageSize() &&
-               std::memcmp(a->DIBSectionBitsPtr(), b->DIBSectionBitsPtr(), a->ImageSize()) == 0;
+               std::memcmp(a->Bits(), b->Bits(), a->ImageSize()) == 0;
     }
 
     QTemporaryDir m_dir;
@@ -37,7 +37,7 @@ protected:
 
 TEST_F(Loading, LoadImageResamplesAndReportsWithBareName)
 {
-    DibRef dest;
+    PixelBufferPtr dest;
     ASSERT_TRUE(LoadImage(m_host, Path("Pic.PNG"), dest, 256, 128));
     ASSERT_TRUE(dest);
     EXPECT_EQ(dest->Width(), 256);
@@ -50,15 +50,15 @@ TEST_F(Loading, LoadImageResamplesAndReportsWithBareName)
     EXPECT_TRUE(m_host.Messages().isEmpty());
 
     // Same size: copied, not interpolated.
-    DibRef exact;
+    PixelBufferPtr exact;
     ASSERT_TRUE(LoadImage(m_host, Path("exact.bmp"), exact, 1024, 768));
     EXPECT_EQ(exact->ToImage(), Quadrants());
 }
 
 TEST_F(Loading, LoadImageFailureLeavesDestinationAndSaysSo)
 {
-    const DibRef previous = Noise(8, 8, 1);
-    DibRef dest = previous;
+    const PixelBufferPtr previous = Noise(8, 8, 1);
+    PixelBufferPtr dest = previous;
     EXPECT_FALSE(LoadImage(m_host, Path("notes.jpg"), dest, 1024, 768));
     EXPECT_EQ(dest, previous);
     EXPECT_FALSE(m_host.Busy());
@@ -97,7 +97,7 @@ TEST_F(Loading, ScreenLoadBuildsPreviewInOneBusyState)
     EXPECT_TRUE(SameBytes(pics.DisplayedPreview, pics.PreviewImage));
 
     // Without previews the geometry still follows the settings.
-    const DibRef preview = pics.PreviewImage;
+    const PixelBufferPtr preview = pics.PreviewImage;
     ASSERT_TRUE(pics.Load(m_host, Path("exact.bmp"), 0, 0, 100, false));
     EXPECT_EQ(pics.PreviewWidth, 240);
     EXPECT_EQ(pics.PreviewLeft, -70);
@@ -126,12 +126,12 @@ TEST_F(Loading, LivePreviewAlwaysStartsFromUnadjustedPreview)
     ScreenPictures pics;
     ASSERT_TRUE(pics.Load(m_host, Path("Pic.PNG"), 1920, 1080, 480));
     pics.RebuildFramePreviews(m_host, false, false, QString(), QString());
-    const DibRef plainLogin = pics.LoginPreview;
-    const DibRef untouched = pics.PreviewImage->Resample(180, 320);
+    const PixelBufferPtr plainLogin = pics.LoginPreview;
+    const PixelBufferPtr untouched = pics.PreviewImage->Resampled(QSize(320, 180));
 
     pics.PreviewLevels(100, 110); // harsh
     pics.PreviewLevels(10, 200);  // then milder: must not build on the harsh result
-    DibRef want = pics.PreviewImage->Resample(180, 320);
+    PixelBufferPtr want = pics.PreviewImage->Resampled(QSize(320, 180));
     AdjustLevels(*want, 10, 200);
     EXPECT_TRUE(SameBytes(pics.DisplayedPreview, want));
     EXPECT_TRUE(SameBytes(pics.PreviewImage, untouched));
@@ -147,17 +147,17 @@ TEST_F(Loading, ApplyLevelsStretchesSourceEachTime)
 {
     ScreenPictures pics;
     ASSERT_TRUE(pics.Load(m_host, Path("exact.bmp"), 1920, 1080, 480));
-    const DibRef original = pics.SourceImage->Resample(768, 1024);
+    const PixelBufferPtr original = pics.SourceImage->Resampled(QSize(1024, 768));
     EXPECT_FALSE(pics.ApplyLevels(m_host, 0, 255, false, false, QString(), QString()));
     EXPECT_TRUE(SameBytes(pics.SourceImage, original));
 
     ASSERT_TRUE(pics.ApplyLevels(m_host, 40, 220, false, false, QString(), QString()));
     ASSERT_TRUE(pics.ApplyLevels(m_host, 40, 220, false, false, QString(), QString()));
-    DibRef twice = original->Resample(768, 1024);
+    PixelBufferPtr twice = original->Resampled(QSize(1024, 768));
     AdjustLevels(*twice, 40, 220);
     AdjustLevels(*twice, 40, 220);
     EXPECT_TRUE(SameBytes(pics.SourceImage, twice));
-    EXPECT_TRUE(SameBytes(pics.PreviewImage, twice->Resample(180, 320)));
+    EXPECT_TRUE(SameBytes(pics.PreviewImage, twice->Resampled(QSize(320, 180))));
     EXPECT_TRUE(SameBytes(pics.DisplayedPreview, pics.PreviewImage));
     EXPECT_FALSE(m_host.Busy());
 
@@ -199,7 +199,7 @@ TEST_F(Loading, FramedPreviewsFollowTheSwitches)
     EXPECT_EQ(pics.PreviewMode, 0);
     EXPECT_EQ(pics.LoginPreview, pics.DisplayedPreview);
     EXPECT_TRUE(SameBytes(pics.DisplayedPreview, pics.PreviewImage));
-    const DibRef out = pics.PrepareOutput(true, Path("chars.png"));
+    const PixelBufferPtr out = pics.PrepareOutput(true, Path("chars.png"));
     EXPECT_NE(out, pics.SourceImage);
     EXPECT_EQ(PixelAt(out->ToImage(), 5, 5), (Rgb{0, 200, 0}));
     EXPECT_EQ(pics.PrepareOutput(false, Path("chars.png")), pics.SourceImage);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "image/cDIBSection.h"
+#include "image/PixelBuffer.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -15,13 +15,13 @@
 namespace testpics {
 
 // A buffer filled with reproducible noise (padding included).
-inline DibRef Noise(int width, int height, unsigned seed)
+inline PixelBufferPtr Noise(int width, int height, unsigned seed)
 {
-    auto dib = std::make_shared<cDIBSection>();
+    auto dib = std::make_shared<PixelBuffer>();
     if (!dib->Create(width, height))
         return nullptr;
     std::mt19937 rng(seed);
-    std::uint8_t* p = dib->DIBSectionBitsPtr();
+    std::uint8_t* p = dib->Bits();
     for (std::size_t i = 0; i < dib->ImageSize(); ++i)
         p[i] = std::uint8_t(rng() & 0xff);
     return dib;

@@ -112,7 +112,7 @@ TEST_F(PoolsTest, PoolFilesHoldTheLoadingScreensSurface)
         if (framed)
             target.frame = Path("frame.png");
         for (const QString& file : {jpg, png}) {
-            Result<DibRef> picture = LoadImageFile(m_host, file, 1024, 768);
+            Result<PixelBufferPtr> picture = LoadImageFile(m_host, file, 1024, 768);
             ASSERT_TRUE(picture);
             const Result<QString> added =
                 AddToPool(m_host, m_environment, target, QFileInfo(file).fileName(), *picture);
@@ -129,7 +129,8 @@ TEST_F(PoolsTest, PoolFilesHoldTheLoadingScreensSurface)
     }
     // The same picture again: still one file, written anew.
     const QString pool = Path("game/Lumivale/RandomHL/a.png.dds");
-    Result<DibRef> other = LoadImageFile(m_host, Picture("pictures/b.png", QColor(1, 2, 3)), 1024, 768);
+    Result<PixelBufferPtr> other =
+        LoadImageFile(m_host, Picture("pictures/b.png", QColor(1, 2, 3)), 1024, 768);
     ASSERT_TRUE(AddToPool(m_host, m_environment, Target(), QStringLiteral("a.png"), *other));
     EXPECT_EQ(PoolEntries().size(), 2);
     EXPECT_EQ(ReadAll(pool).mid(128, 4), QByteArray::fromHex("030201ff"));
@@ -225,7 +226,7 @@ TEST_F(PoolsTest, NoGameFolderNoPool)
 {
     PoolTarget target = Target();
     target.gameFolder = Path("nowhere");
-    Result<DibRef> picture = LoadImageFile(m_host, Picture("pictures/a.png", Qt::red), 1024, 768);
+    Result<PixelBufferPtr> picture = LoadImageFile(m_host, Picture("pictures/a.png", Qt::red), 1024, 768);
     const Result<QString> added = AddToPool(m_host, m_environment, target, QStringLiteral("a.png"), *picture);
     ASSERT_FALSE(added);
     EXPECT_EQ(added.error().Headline().text, kWriteErrorMessage);

@@ -4,7 +4,7 @@
 #include "app/Environment.h"
 #include "app/SettingsStore.h"
 #include "app/WinePrefix.h"
-#include "window/Form1.h"
+#include "window/MainWindow.h"
 #include "window/WidgetBusyHost.h"
 
 #include <QDir>
@@ -46,7 +46,8 @@ protected:
     void Start()
     {
         m_environment = TestEnvironment();
-        m_window = std::make_unique<Form1>(*m_store, m_environment, WinePrefix(Path(QStringLiteral("wine"))));
+        m_window =
+            std::make_unique<MainWindow>(*m_store, m_environment, WinePrefix(Path(QStringLiteral("wine"))));
         m_window->Host().SetMessageSink([this](const Message& message) { m_messages.push_back(message); });
         m_window->SetOpenFileFunction([this](QWidget*, const OpenFileRequest& request) {
             m_lastRequest = request;
@@ -81,7 +82,7 @@ protected:
     QTemporaryDir m_dir;
     std::unique_ptr<SettingsStore> m_store;
     Environment m_environment;
-    std::unique_ptr<Form1> m_window;
+    std::unique_ptr<MainWindow> m_window;
     std::vector<Shown> m_messages;
     double m_now = 36000.0;
     QString m_nextFile;

@@ -26,7 +26,7 @@ protected:
 
     // The save as the Screens tab makes it: the writer's own messages (the
     // compressor's) are shown, the caller's message is the headline.
-    bool SaveLogin(TextureWriter& writer, const cDIBSection& picture)
+    bool SaveLogin(TextureWriter& writer, const PixelBuffer& picture)
     {
         QDir().mkpath(Path(QStringLiteral("game")));
         const Result<QString> written =
@@ -68,7 +68,7 @@ TEST_F(CompressorTest, LoadingScreenBecomesBc1WithoutMipsAndStaysBright)
         GTEST_SKIP() << "nvcompress is not installed";
     // Bright, opaque, gently varying: where the packaged compressor's default
     // BC1 search drops black specks.
-    const DibRef picture = PatternPicture(1024, 768);
+    const PixelBufferPtr picture = PatternPicture(1024, 768);
     for (int y = 0; y < 768; ++y)
         for (int x = 0; x < 1024 * 3; ++x)
             picture->Row(y)[x] = std::uint8_t(200 + (picture->Row(y)[x] % 56));
@@ -107,8 +107,8 @@ TEST_F(CompressorTest, AlphaTextureBecomesBc3WithMips)
 {
     if (RealCompressor().isEmpty())
         GTEST_SKIP() << "nvcompress is not installed";
-    const DibRef picture = PatternPicture(64, 64);
-    const DibRef mask = PatternPicture(64, 64);
+    const PixelBufferPtr picture = PatternPicture(64, 64);
+    const PixelBufferPtr mask = PatternPicture(64, 64);
     TextureWriter writer(m_host, {true, Work(), RealCompressor()});
     ASSERT_TRUE(writer.WriteTexture(Path(QStringLiteral("out/")), QStringLiteral("icon"),
                                     QStringLiteral("icon"), *picture, 64, 64, true, 64, 64,
@@ -137,7 +137,7 @@ TEST_F(CompressorTest, RunsDirectlyInAPrivateFolderAndNeverTakesAStaleOutput)
     ASSERT_TRUE(WriteBytes(LoginFile(), "old"));
 
     TextureWriter writer(m_host, {true, Work(), fake});
-    const DibRef picture = PatternPicture(1024, 768);
+    const PixelBufferPtr picture = PatternPicture(1024, 768);
     EXPECT_FALSE(writer.WriteTexture(QFileInfo(LoginFile()).path() + QLatin1Char('/'),
                                      QStringLiteral("COH_LogInScreen_Background"),
                                      QStringLiteral("COH_LogInScreen_Background"), *picture, 1024, 1024, true,
@@ -164,7 +164,7 @@ TEST_F(CompressorTest, RunsDirectlyInAPrivateFolderAndNeverTakesAStaleOutput)
 
 TEST_F(CompressorTest, MissingOrBrokenCompressorIsReportedOnce)
 {
-    const DibRef picture = PatternPicture(1024, 768);
+    const PixelBufferPtr picture = PatternPicture(1024, 768);
     for (const QString& compressor : {QString(), Path(QStringLiteral("no-such-program")),
                                       FakeCompressor("echo not a surface > temp_dds.dds\n")}) {
         m_host.ClearMessages();
@@ -231,7 +231,7 @@ TEST_F(CompressorTest, UntrustworthyOutputIsRefused)
                                "\" > temp_dds.dds\nhead -c 131072 /dev/zero >> temp_dds.dds\n"},
         {"no header at all", "head -c 524416 /dev/zero > temp_dds.dds\n"},
     };
-    const DibRef picture = PatternPicture(1024, 768);
+    const PixelBufferPtr picture = PatternPicture(1024, 768);
     QDir().mkpath(QFileInfo(LoginFile()).path());
     ASSERT_TRUE(WriteBytes(LoginFile(), "old"));
     for (const auto& liar : liars) {
@@ -266,7 +266,7 @@ TEST_F(CompressorTest, FullWorkFolderFailsWithTheReason)
         GTEST_SKIP() << "cannot mount a small file system here";
     QDir().mkpath(QFileInfo(LoginFile()).path());
     WriteBytes(LoginFile(), "old");
-    const DibRef picture = PatternPicture(1024, 768);
+    const PixelBufferPtr picture = PatternPicture(1024, 768);
     // The Targa (4 MB) fits, the surface does not; the compressor does not notice.
     TextureWriter cut(m_host, {true, Work(),
                                FakeCompressor("cat \"" + Path(QStringLiteral("header")).toUtf8() +
@@ -283,7 +283,7 @@ TEST_F(CompressorTest, FullWorkFolderFailsWithTheReason)
     request.root = Path(QStringLiteral("game"));
     request.folder = QStringLiteral("data");
     request.saveFile = request.fileName = QStringLiteral("huge");
-    const DibRef large = PatternPicture(1100, 1100);
+    const PixelBufferPtr large = PatternPicture(1100, 1100);
     request.picture = large.get();
     request.width = request.height = 2048;
     request.texWidth = request.texHeight = 2048;

@@ -36,8 +36,8 @@ private:
     bool m_short;
 };
 
-QByteArray WriteToBuffer(const cDIBSection& dib, int width, int height, RawImageForm form, bool alpha = false,
-                         const cDIBSection* mask = nullptr)
+QByteArray WriteToBuffer(const PixelBuffer& dib, int width, int height, RawImageForm form, bool alpha = false,
+                         const PixelBuffer* mask = nullptr)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
@@ -60,7 +60,7 @@ QByteArray Bgra(int b, int g, int r, int a)
 
 TEST(WriteRawImage, PictureShorterThanTheImageRepeatsItsBottomRow)
 {
-    const DibRef picture = PatternPicture(1024, 768);
+    const PixelBufferPtr picture = PatternPicture(1024, 768);
     const QByteArray dds = WriteToBuffer(*picture, 1024, 1024, RawImageForm::Dds);
     ASSERT_EQ(dds.size(), 4194432);
     EXPECT_EQ(dds.left(128), DdsHeaderUncompressed(1024, 1024));
@@ -75,7 +75,7 @@ TEST(WriteRawImage, PictureShorterThanTheImageRepeatsItsBottomRow)
 TEST(WriteRawImage, RowsAreRightAcrossBlockBoundaries)
 {
     // 4000-byte rows: the writer's blocks end mid-picture and mid-repeat, with a partial last block.
-    const DibRef picture = PatternPicture(997, 101);
+    const PixelBufferPtr picture = PatternPicture(997, 101);
     const QByteArray dds = WriteToBuffer(*picture, 1000, 203, RawImageForm::Dds);
     ASSERT_EQ(dds.size(), 128 + 1000 * 203 * 4);
     for (int y : {0, 1, 63, 64, 65, 99, 100}) {
@@ -92,9 +92,9 @@ TEST(WriteRawImage, RowsAreRightAcrossBlockBoundaries)
 
 TEST(WriteRawImage, NarrowPictureLeavesZeroColumnsAndAlphaComesFromTheMaskBlue)
 {
-    const DibRef picture = PatternPicture(3, 2);
-    const DibRef mask = PatternPicture(3, 2); // blue = x
-    mask->Row(1)[0] = 200;                    // top-left pixel of the mask
+    const PixelBufferPtr picture = PatternPicture(3, 2);
+    const PixelBufferPtr mask = PatternPicture(3, 2); // blue = x
+    mask->Row(1)[0] = 200;                            // top-left pixel of the mask
     const QByteArray tga = WriteToBuffer(*picture, 5, 2, RawImageForm::Targa, true, mask.get());
     ASSERT_EQ(tga.size(), 18 + 5 * 2 * 4);
     EXPECT_EQ(tga.left(18), TargaHeader(5, 2));
@@ -107,9 +107,9 @@ TEST(WriteRawImage, NarrowPictureLeavesZeroColumnsAndAlphaComesFromTheMaskBlue)
 
 TEST(WriteRawImage, RefusesWhatItCannotStore)
 {
-    const DibRef picture = PatternPicture(8, 8);
-    const DibRef smallMask = PatternPicture(8, 7);
-    const cDIBSection emptyMask;
+    const PixelBufferPtr picture = PatternPicture(8, 8);
+    const PixelBufferPtr smallMask = PatternPicture(8, 7);
+    const PixelBuffer emptyMask;
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     EXPECT_FALSE(WriteRawImage(buffer, *picture, 7, 8, nullptr, RawImageForm::Dds)); // narrower than picture
@@ -119,13 +119,13 @@ TEST(WriteRawImage, RefusesWhatItCannotStore)
     EXPECT_FALSE(WriteRawImage(buffer, *picture, 8, 8, &emptyMask, RawImageForm::Dds));
     EXPECT_FALSE(WriteRawImage(buffer, *picture, 8, 8, smallMask.get(), RawImageForm::Dds));
     EXPECT_FALSE(WriteRawImage(buffer, *picture, 70000, 8, nullptr, RawImageForm::Targa)); // 16-bit sizes
-    EXPECT_FALSE(WriteRawImage(buffer, cDIBSection(), 8, 8, nullptr, RawImageForm::Dds));
+    EXPECT_FALSE(WriteRawImage(buffer, PixelBuffer(), 8, 8, nullptr, RawImageForm::Dds));
     EXPECT_EQ(buffer.size(), 0);
 }
 
 TEST(WriteRawImage, FailedOrShortWritesAreReported)
 {
-    const DibRef picture = PatternPicture(64, 64);
+    const PixelBufferPtr picture = PatternPicture(64, 64);
     for (const qint64 capacity : {qint64(0), qint64(100), qint64(128 + 64 * 4 * 10 + 3)}) {
         for (const bool shortWrites : {false, true}) {
             LimitedDevice device(capacity, shortWrites);
@@ -139,7 +139,7 @@ TEST(WriteRawImage, FailedOrShortWritesAreReported)
 
 TEST(WriteRawImage, ReportsProgressSparinglyAndStopsOnCancel)
 {
-    const DibRef picture = PatternPicture(16, 700);
+    const PixelBufferPtr picture = PatternPicture(16, 700);
     RecordingBusyHost host;
     BusyScope busy(host, false, 1000, QStringLiteral("Writing x..."));
     QBuffer buffer;

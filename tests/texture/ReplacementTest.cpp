@@ -70,7 +70,7 @@ protected:
 };
 
 // Top-down RGBA of a buffer as the writer stores it without a mask.
-QByteArray Rgba(const cDIBSection& dib)
+QByteArray Rgba(const PixelBuffer& dib)
 {
     QByteArray rgba;
     for (int y = dib.Height() - 1; y >= 0; --y)
@@ -98,7 +98,8 @@ TEST_F(ReplacementTest, WriteAllGivesEachEntryTheSourceAtItsOwnSize)
         EXPECT_EQ(header.mid(32),
                   (entries[i].gamePath + '/' + entries[i].fileName + ".dds").toLatin1() + '\0');
         // Exactly what the loader gives at that size.
-        const Result<DibRef> expected = LoadImageFile(m_host, source, entries[i].width, entries[i].height);
+        const Result<PixelBufferPtr> expected =
+            LoadImageFile(m_host, source, entries[i].width, entries[i].height);
         ASSERT_TRUE(expected);
         EXPECT_EQ(rgba, Rgba(**expected)) << i;
     }

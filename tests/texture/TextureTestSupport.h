@@ -2,7 +2,7 @@
 
 #include "RecordingBusyHost.h"
 #include "TestTools.h"
-#include "image/cDIBSection.h"
+#include "image/PixelBuffer.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -13,9 +13,9 @@
 
 // A picture whose every pixel is distinct enough to catch swapped rows,
 // columns or channels: blue = x, green = picture row from the top, red = x + y.
-inline DibRef PatternPicture(int width, int height)
+inline PixelBufferPtr PatternPicture(int width, int height)
 {
-    auto dib = std::make_shared<cDIBSection>();
+    auto dib = std::make_shared<PixelBuffer>();
     dib->Create(width, height);
     for (int y = 0; y < height; ++y) {
         std::uint8_t* row = dib->Row(height - 1 - y);
@@ -28,9 +28,9 @@ inline DibRef PatternPicture(int width, int height)
     return dib;
 }
 
-inline DibRef FilledPicture(int width, int height, std::uint8_t b, std::uint8_t g, std::uint8_t r)
+inline PixelBufferPtr FilledPicture(int width, int height, std::uint8_t b, std::uint8_t g, std::uint8_t r)
 {
-    auto dib = std::make_shared<cDIBSection>();
+    auto dib = std::make_shared<PixelBuffer>();
     dib->Create(width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {

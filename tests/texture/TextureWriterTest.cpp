@@ -21,7 +21,7 @@ protected:
     TextureWriter Writer() { return TextureWriter(m_host, {false, Path(QStringLiteral("work")), QString()}); }
 
     // Plain 64 x 32 .texture written with the catalogue layout (no padding rows).
-    bool WriteSmall(TextureWriter& writer, const QString& folder, const cDIBSection& picture)
+    bool WriteSmall(TextureWriter& writer, const QString& folder, const PixelBuffer& picture)
     {
         return writer.WriteTexture(folder, QStringLiteral("small"), QStringLiteral("small"), picture, 64, 32,
                                    true, 64, 32, QStringLiteral("tex/"), false, nullptr, false);
@@ -43,7 +43,7 @@ protected:
 TEST_F(TextureWriterTest, LoginScreenIsReadableByAnIndependentDdsReader)
 {
     ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("game"))));
-    const DibRef picture = PatternPicture(1024, 768);
+    const PixelBufferPtr picture = PatternPicture(1024, 768);
     TextureWriter writer = Writer();
     ASSERT_TRUE(WriteLoadingScreen(writer, Path(QStringLiteral("game")), LoadingScreen::Login, *picture));
     EXPECT_FALSE(m_host.Busy());
@@ -93,8 +93,8 @@ TEST_F(TextureWriterTest, ExistingFoldersAndFileAreMatchedWithoutRegardToCase)
 
 TEST_F(TextureWriterTest, AlphaMaskAndFlag)
 {
-    const DibRef picture = FilledPicture(64, 32, 10, 20, 30);
-    const DibRef mask = PatternPicture(64, 32); // blue = x
+    const PixelBufferPtr picture = FilledPicture(64, 32, 10, 20, 30);
+    const PixelBufferPtr mask = PatternPicture(64, 32); // blue = x
     TextureWriter writer = Writer();
     ASSERT_TRUE(writer.WriteTexture(Path(QStringLiteral("out/")), QStringLiteral("masked"),
                                     QStringLiteral("masked"), *picture, 64, 32, true, 64, 32,
@@ -124,8 +124,8 @@ TEST_F(TextureWriterTest, BareDdsHasNothingBeforeIt)
 TEST_F(TextureWriterTest, RefusedArgumentsCreateNothing)
 {
     TextureWriter writer = Writer();
-    const DibRef picture = PatternPicture(64, 32);
-    const DibRef smallMask = PatternPicture(32, 32);
+    const PixelBufferPtr picture = PatternPicture(64, 32);
+    const PixelBufferPtr smallMask = PatternPicture(32, 32);
     const QString out = Path(QStringLiteral("refused/"));
     const QString tex = QStringLiteral("tex/");
     const QString name = QStringLiteral("n");
@@ -152,7 +152,7 @@ TEST_F(TextureWriterTest, RefusedArgumentsCreateNothing)
 TEST_F(TextureWriterTest, UnwritableTargetsFailAndKeepTheOldFile)
 {
     TextureWriter writer = Writer();
-    const DibRef picture = PatternPicture(64, 32);
+    const PixelBufferPtr picture = PatternPicture(64, 32);
     // A folder that cannot exist because its parent is a file.
     ASSERT_TRUE(WriteBytes(Path(QStringLiteral("plain")), "x"));
     EXPECT_FALSE(WriteSmall(writer, Path(QStringLiteral("plain/sub/")), *picture));
@@ -214,7 +214,7 @@ TEST_F(TextureWriterTest, InterruptedWriteKeepsTheOldFile)
     const QString folder = Path(QStringLiteral("keep"));
     ASSERT_TRUE(QDir().mkpath(folder));
     ASSERT_TRUE(WriteBytes(folder + QStringLiteral("/small.texture"), "old"));
-    const DibRef picture = PatternPicture(64, 32);
+    const PixelBufferPtr picture = PatternPicture(64, 32);
 
     InterruptingHost host;
     TextureWriter writer(host, {false, Path(QStringLiteral("work")), QString()});

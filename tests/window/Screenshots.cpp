@@ -2,11 +2,11 @@
 // LUMIVALE_SCREENSHOTS names a folder. Run:
 //   LUMIVALE_SCREENSHOTS=/tmp/shots build/bin/tests_window --gtest_filter='Screenshots*'
 #include "ScreenshotFixture.h"
-#include "app/ui/SettingsTab.h"
-#include "controls/XPFrame.h"
-#include "image/ui/PreviewBox.h"
-#include "image/ui/ScreensTab.h"
+#include "controls/ThemedFrame.h"
 #include "randomizer/ui/RandomizerTab.h"
+#include "texture/ui/PreviewBox.h"
+#include "texture/ui/ScreensTab.h"
+#include "window/SettingsTab.h"
 
 #include <QApplication>
 #include <QCheckBox>

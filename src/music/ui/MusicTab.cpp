@@ -2,7 +2,7 @@
 
 #include "app/FileAccess.h"
 #include "app/ui/Named.h"
-#include "controls/XPFrame.h"
+#include "controls/ThemedFrame.h"
 #include "music/MusicSave.h"
 #include "music/OggVorbisEncoder.h"
 #include "music/SoundDecoder.h"
@@ -41,7 +41,7 @@ MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& envi
       m_context(std::move(context)), m_openFile(std::move(openFile))
 {
     setObjectName(QStringLiteral("MusicTab"));
-    sndFrame = Named<XPFrame>(QStringLiteral("sndFrame"), tr("Source sound file"));
+    sndFrame = Named<ThemedFrame>(QStringLiteral("sndFrame"), tr("Source sound file"));
     auto* label = new QLabel(tr("Input file:"));
     sndFile = Named<QLineEdit>(QStringLiteral("sndFile"));
     sndFile->setReadOnly(true);
@@ -57,7 +57,7 @@ MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& envi
     source->setColumnStretch(1, 1);
     sndFrame->setLayout(source);
 
-    XPFrame7 = Named<XPFrame>(QStringLiteral("XPFrame7"), tr("BoomBox"));
+    XPFrame7 = Named<ThemedFrame>(QStringLiteral("XPFrame7"), tr("BoomBox"));
     auto* boombox = new QGridLayout;
     for (int i = 0; i < kBoomBoxCount; ++i) {
         const BoomBoxBox& box = kBoomBoxBoxes[std::size_t(i)];
@@ -68,7 +68,7 @@ MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& envi
     boombox->setRowStretch(9, 1);
     XPFrame7->setLayout(boombox);
 
-    XPFrame10 = Named<XPFrame>(QStringLiteral("XPFrame10"), tr("Login"));
+    XPFrame10 = Named<ThemedFrame>(QStringLiteral("XPFrame10"), tr("Login"));
     sndHeroLogin = Named<TargetCheckBox>(QStringLiteral("sndHeroLogin"), tr("Heroes login"));
     sndVillainLogin = Named<TargetCheckBox>(QStringLiteral("sndVillainLogin"), tr("Villains login"));
     sndPraetorianLogin = Named<TargetCheckBox>(QStringLiteral("sndPraetorianLogin"), tr("Praetorians login"));
@@ -78,7 +78,7 @@ MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& envi
     login->addWidget(sndPraetorianLogin);
     XPFrame10->setLayout(login);
 
-    XPFrame11 = Named<XPFrame>(QStringLiteral("XPFrame11"), tr("Pocket D"));
+    XPFrame11 = Named<ThemedFrame>(QStringLiteral("XPFrame11"), tr("Pocket D"));
     sndDanceFloor = Named<TargetCheckBox>(QStringLiteral("sndDanceFloor"), tr("Dance floor"));
     sndBlueSide = Named<TargetCheckBox>(QStringLiteral("sndBlueSide"), tr("Blue side"));
     sndRedSide = Named<TargetCheckBox>(QStringLiteral("sndRedSide"), tr("Red side"));

@@ -15,7 +15,7 @@
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
-class XPFrame;
+class ThemedFrame;
 class OggVorbisEncoder;
 class SoundDecoder;
 
@@ -57,17 +57,17 @@ public:
     // The full path of the file chosen last through sndBrowse.
     const QString& FileTag() const { return m_fileTag; }
 
-    XPFrame* sndFrame;
+    ThemedFrame* sndFrame;
     QLineEdit* sndFile;
     QPushButton* sndBrowse;
     QCheckBox* sndFolder;
-    XPFrame* XPFrame7;
+    ThemedFrame* XPFrame7;
     std::array<QCheckBox*, kBoomBoxCount> sndBoomBox{};
-    XPFrame* XPFrame10;
+    ThemedFrame* XPFrame10;
     QCheckBox* sndHeroLogin;
     QCheckBox* sndVillainLogin;
     QCheckBox* sndPraetorianLogin;
-    XPFrame* XPFrame11;
+    ThemedFrame* XPFrame11;
     QCheckBox* sndDanceFloor;
     QCheckBox* sndBlueSide;
     QCheckBox* sndRedSide;

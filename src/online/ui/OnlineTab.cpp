@@ -1,7 +1,7 @@
 #include "online/ui/OnlineTab.h"
 
 #include "app/ui/Named.h"
-#include "controls/XPFrame.h"
+#include "controls/ThemedFrame.h"
 #include "online/DownloadBatch.h"
 #include "online/OnlineApply.h"
 #include "online/OnlineExport.h"
@@ -36,7 +36,7 @@ OnlineTab::OnlineTab(BusyHost& host, SettingsStore& store, const Environment& en
 {
     setObjectName(QStringLiteral("OnlineTab"));
 
-    webFileFrame = Named<XPFrame>(QStringLiteral("webFileFrame"), tr("Online Textures"));
+    webFileFrame = Named<ThemedFrame>(QStringLiteral("webFileFrame"), tr("Online Textures"));
     auto* slotGrid = new QGridLayout;
     for (int i = 0; i < kSlots; ++i) {
         webLabel[i] = Named<QLabel>(Indexed("webLabel", i), tr("Image URL:"));
@@ -64,7 +64,7 @@ OnlineTab::OnlineTab(BusyHost& host, SettingsStore& store, const Environment& en
     slotGrid->setColumnStretch(3, 1);
     webFileFrame->setLayout(slotGrid);
 
-    webTexFrame = Named<XPFrame>(QStringLiteral("webTexFrame"), tr("Destination"));
+    webTexFrame = Named<ThemedFrame>(QStringLiteral("webTexFrame"), tr("Destination"));
     webCategory = Named<QComboBox>(QStringLiteral("webCategory"));
     webTexture = Named<QComboBox>(QStringLiteral("webTexture"));
     for (QComboBox* list : {webCategory, webTexture})
@@ -95,7 +95,7 @@ OnlineTab::OnlineTab(BusyHost& host, SettingsStore& store, const Environment& en
     connect(webTexture, &QComboBox::currentIndexChanged, this, updatePickButton);
     connect(m_catalogue.get(), &CatalogueLists::loaded, this, updatePickButton);
 
-    auto* operations = Named<XPFrame>(QStringLiteral("webOperationsFrame"), tr("Web Operations"));
+    auto* operations = Named<ThemedFrame>(QStringLiteral("webOperationsFrame"), tr("Web Operations"));
     auto* note =
         new QLabel(tr("The textures on this tab are downloaded and applied once a day when the game is "
                       "started through the Randomizer's game shortcut. The buttons apply them at once, "

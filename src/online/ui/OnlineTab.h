@@ -18,7 +18,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class XPFrame;
+class ThemedFrame;
 
 // What the Online tab reads from the rest of the window.
 struct OnlineContext
@@ -60,12 +60,12 @@ public:
     // How the downloads run (tests: loopback servers without proxies). Only while none runs.
     void SetDownloadOptions(const DownloadOptions& options);
 
-    XPFrame* webFileFrame;
+    ThemedFrame* webFileFrame;
     std::array<QLabel*, kSlots> webLabel{};
     std::array<QLineEdit*, kSlots> webURL{};
     std::array<QLineEdit*, kSlots> webFile{};
     std::array<QPushButton*, kSlots> webPick{};
-    XPFrame* webTexFrame;
+    ThemedFrame* webTexFrame;
     QComboBox* webCategory;
     QComboBox* webTexture;
     QPushButton* webPickTexture;

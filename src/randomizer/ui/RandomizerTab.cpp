@@ -2,7 +2,7 @@
 
 #include "app/FileAccess.h"
 #include "app/ui/Named.h"
-#include "controls/XPFrame.h"
+#include "controls/ThemedFrame.h"
 #include "randomizer/GameShortcut.h"
 #include "randomizer/Pools.h"
 
@@ -19,7 +19,7 @@ RandomizerTab::RandomizerTab(BusyHost& host, const Environment& environment, Ran
     : QWidget(parent), m_host(host), m_environment(environment), m_context(std::move(context))
 {
     setObjectName(QStringLiteral("RandomizerTab"));
-    auto* group = Named<XPFrame>("rndFrame", tr("Source image"));
+    auto* group = Named<ThemedFrame>("rndFrame", tr("Source image"));
     auto* label = new QLabel(tr("Input file:"));
     rndFile = Named<QLineEdit>("rndFile");
     rndFile->setReadOnly(true);
@@ -34,7 +34,7 @@ RandomizerTab::RandomizerTab(BusyHost& host, const Environment& environment, Ran
     grid->setColumnStretch(1, 1);
     group->setLayout(grid);
 
-    auto* pools = Named<XPFrame>("rndPoolFrame", tr("Random backgrounds"));
+    auto* pools = Named<ThemedFrame>("rndPoolFrame", tr("Random backgrounds"));
     rndSaveHL = Named<QPushButton>("rndSaveHL", PoolButtonCaption(LoadingScreen::Login));
     rndSaveHC = Named<QPushButton>("rndSaveHC", PoolButtonCaption(LoadingScreen::Character));
     for (QPushButton* b : {rndSaveHL, rndSaveHC}) {
@@ -52,7 +52,7 @@ RandomizerTab::RandomizerTab(BusyHost& host, const Environment& environment, Ran
     poolBox->addWidget(rndNoRepeat);
     pools->setLayout(poolBox);
 
-    auto* shortcutGroup = Named<XPFrame>("rndShortcutFrame", tr("Game shortcut"));
+    auto* shortcutGroup = Named<ThemedFrame>("rndShortcutFrame", tr("Game shortcut"));
     auto* shortcutNote = new QLabel(tr("A shortcut that installs random backgrounds from the pools and then "
                                        "starts the game. Use it instead of the game's own shortcut."));
     shortcutNote->setWordWrap(true);

@@ -2,7 +2,7 @@
 
 #include "app/BusyHost.h"
 #include "app/Environment.h"
-#include "image/cDIBSection.h"
+#include "image/PixelBuffer.h"
 #include "randomizer/RandomizerSettings.h"
 #include "texture/LoadingScreen.h"
 
@@ -20,7 +20,7 @@ struct RandomizerContext
     std::function<bool()> frames;                // "Overlay image frames"
     std::function<QString(LoadingScreen)> frame; // the screen's frame picture
     std::function<bool()> compress;
-    std::function<DibRef()> sourceImage; // the picture as it was loaded when chosen
+    std::function<PixelBufferPtr()> sourceImage; // the picture as it was loaded when chosen
     // Makes a picture the Screens tab's picture after a folder pass.
     std::function<void(const QString&)> usePicture;
 };

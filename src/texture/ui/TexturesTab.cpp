@@ -4,7 +4,7 @@
 #include "app/FileAccess.h"
 #include "app/SettingsStore.h"
 #include "app/ui/Named.h"
-#include "controls/XPFrame.h"
+#include "controls/ThemedFrame.h"
 #include "image/ImageSettings.h"
 #include "texture/ReplacementPreview.h"
 #include "texture/ui/CatalogueLists.h"
@@ -74,7 +74,7 @@ TexturesTab::TexturesTab(BusyHost& host, SettingsStore& store, const Environment
 {
     setObjectName(QStringLiteral("TexturesTab"));
 
-    auto* sourceGroup = new XPFrame(tr("Source image"));
+    auto* sourceGroup = new ThemedFrame(tr("Source image"));
     sourceGroup->setObjectName(QStringLiteral("texSourceFrame"));
     texInput = new QLineEdit;
     texInput->setObjectName(QStringLiteral("texInput"));
@@ -102,7 +102,7 @@ TexturesTab::TexturesTab(BusyHost& host, SettingsStore& store, const Environment
     sourceGrid->setColumnStretch(1, 1);
     sourceGroup->setLayout(sourceGrid);
 
-    auto* destinationGroup = new XPFrame(tr("Destination"));
+    auto* destinationGroup = new ThemedFrame(tr("Destination"));
     destinationGroup->setObjectName(QStringLiteral("texDestinationFrame"));
     texCategory = List("texCategory");
     texTexture = List("texTexture");
@@ -323,8 +323,9 @@ void TexturesTab::UpdatePreview()
     } else if (!texAlpha->text().isEmpty() && !m_mask) {
         text = tr("Alpha mask: ") + m_maskFailure;
     } else {
-        const DibRef sized = m_source->Resampled(entry->width, entry->height);
-        const DibRef mask = m_mask ? m_mask->Resampled(entry->width, entry->height) : DibRef();
+        const PixelBufferPtr sized = m_source->Resampled(entry->width, entry->height);
+        const PixelBufferPtr mask =
+            m_mask ? m_mask->Resampled(entry->width, entry->height) : PixelBufferPtr();
         if (sized)
             picture = PreviewImage(*sized, mask.get());
         else

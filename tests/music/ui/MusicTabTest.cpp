@@ -2,7 +2,7 @@
 
 #include "SoundTools.h"
 #include "WindowFixture.h"
-#include "controls/XPFrame.h"
+#include "controls/ThemedFrame.h"
 #include "music/MusicSave.h"
 
 #include <QCheckBox>

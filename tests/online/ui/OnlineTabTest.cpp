@@ -2,7 +2,7 @@
 
 #include "LoopbackServer.h"
 #include "RecordingBusyHost.h"
-#include "controls/XPFrame.h"
+#include "controls/ThemedFrame.h"
 #include "online/DownloadBatch.h"
 #include "online/OnlineExport.h"
 

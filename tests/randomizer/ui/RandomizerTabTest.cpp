@@ -2,8 +2,8 @@
 
 #include "TestTools.h"
 #include "WindowFixture.h"
-#include "app/ui/SettingsTab.h"
-#include "image/ui/ScreensTab.h"
+#include "texture/ui/ScreensTab.h"
+#include "window/SettingsTab.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 // The Textures tab inside the real main window, over the shipped catalogue.
 #include "WindowFixture.h"
-#include "controls/XPFrame.h"
+#include "controls/ThemedFrame.h"
 #include "online/ui/OnlineTab.h"
 #include "texture/ui/TexturesTab.h"
 
@@ -18,7 +18,7 @@ TEST_F(TexturesWindowTest, EnteringTheTabTakesTheCatalogue)
 {
     Start();
     int taken = 0;
-    QObject::connect(m_window.get(), &Form1::textureCatalogueTaken, [&] { ++taken; });
+    QObject::connect(m_window.get(), &MainWindow::textureCatalogueTaken, [&] { ++taken; });
     TexturesTab* tab = m_window->texturesTab;
     EXPECT_EQ(tab->texCategory->count(), 0); // loaded on entering, not before
     m_window->SSTab1->setCurrentWidget(tab);

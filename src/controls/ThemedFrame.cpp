@@ -1,4 +1,4 @@
-#include "controls/XPFrame.h"
+#include "controls/ThemedFrame.h"
 
 #include "controls/Edges.h"
 #include "controls/ProgressBarMath.h"
@@ -22,7 +22,7 @@ constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Q
 
 } // namespace
 
-XPFrame::XPFrame(QWidget* parent) : QWidget(parent)
+ThemedFrame::ThemedFrame(QWidget* parent) : QWidget(parent)
 {
     connect(this, &QObject::objectNameChanged, this, [this] {
         if (!m_captionSet)
@@ -31,48 +31,48 @@ XPFrame::XPFrame(QWidget* parent) : QWidget(parent)
     CaptionChanged();
 }
 
-XPFrame::XPFrame(const QString& caption, QWidget* parent) : XPFrame(parent)
+ThemedFrame::ThemedFrame(const QString& caption, QWidget* parent) : ThemedFrame(parent)
 {
     SetCaption(caption);
 }
 
-bool XPFrame::Enabled() const
+bool ThemedFrame::Enabled() const
 {
     return !testAttribute(Qt::WA_ForceDisabled);
 }
 
-void XPFrame::SetEnabled(bool enabled)
+void ThemedFrame::SetEnabled(bool enabled)
 {
     setEnabled(enabled);
     update();
 }
 
-QString XPFrame::Caption() const
+QString ThemedFrame::Caption() const
 {
     return m_captionSet ? m_caption : objectName();
 }
 
-void XPFrame::SetCaption(const QString& caption)
+void ThemedFrame::SetCaption(const QString& caption)
 {
     m_caption = caption;
     m_captionSet = true;
     CaptionChanged();
 }
 
-bool XPFrame::Themed() const
+bool ThemedFrame::Themed() const
 {
     if (m_themedOverride)
         return *m_themedOverride;
     return style()->name().compare(QLatin1String("windows"), Qt::CaseInsensitive) != 0;
 }
 
-void XPFrame::SetThemedOverride(std::optional<bool> themed)
+void ThemedFrame::SetThemedOverride(std::optional<bool> themed)
 {
     m_themedOverride = themed;
     CaptionChanged();
 }
 
-QString XPFrame::MeasuredText(const QString& caption)
+QString ThemedFrame::MeasuredText(const QString& caption)
 {
     if (caption.isEmpty())
         return QStringLiteral(" ");
@@ -89,7 +89,7 @@ QString XPFrame::MeasuredText(const QString& caption)
     return text;
 }
 
-XPFrame::Geometry XPFrame::Layout() const
+ThemedFrame::Geometry ThemedFrame::Layout() const
 {
     Geometry g;
     const bool themed = Themed();
@@ -106,7 +106,7 @@ XPFrame::Geometry XPFrame::Layout() const
     return g;
 }
 
-void XPFrame::CaptionChanged()
+void ThemedFrame::CaptionChanged()
 {
     const int cy = QFontMetrics(font()).height();
     setContentsMargins(8, cy + 4, 8, 8);
@@ -121,7 +121,7 @@ void XPFrame::CaptionChanged()
     update();
 }
 
-int XPFrame::StyleFrameOffset(const QRect& frameRect)
+int ThemedFrame::StyleFrameOffset(const QRect& frameRect)
 {
     // Some styles draw the group-box line a distance below the rectangle they
     // are given (they leave room for a title above it). Draw it once into a
@@ -159,7 +159,7 @@ int XPFrame::StyleFrameOffset(const QRect& frameRect)
     return m_offset;
 }
 
-void XPFrame::paintEvent(QPaintEvent*)
+void ThemedFrame::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     const Geometry g = Layout();
@@ -200,7 +200,7 @@ void XPFrame::paintEvent(QPaintEvent*)
     }
 }
 
-void XPFrame::changeEvent(QEvent* event)
+void ThemedFrame::changeEvent(QEvent* event)
 {
     switch (event->type()) {
     case QEvent::FontChange:
@@ -217,7 +217,7 @@ void XPFrame::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
 }
 
-bool XPFrame::event(QEvent* event)
+bool ThemedFrame::event(QEvent* event)
 {
     if (event->type() == QEvent::Shortcut) {
         auto* shortcut = static_cast<QShortcutEvent*>(event);
@@ -235,7 +235,7 @@ bool XPFrame::event(QEvent* event)
     return QWidget::event(event);
 }
 
-QSize XPFrame::minimumSizeHint() const
+QSize ThemedFrame::minimumSizeHint() const
 {
     const Geometry g = Layout();
     const QSize own(g.indent * 2 + g.captionSize.width() + 2 * g.gap, g.captionSize.height() + 8);

@@ -1,4 +1,4 @@
-#include "app/ui/CreditsTab.h"
+#include "window/CreditsTab.h"
 
 #include "app/BusyHost.h"
 #include "app/Credits.h"

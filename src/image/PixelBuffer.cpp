@@ -1,4 +1,4 @@
-#include "image/cDIBSection.h"
+#include "image/PixelBuffer.h"
 
 #include <QDateTime>
 #include <QPainter>
@@ -11,12 +11,12 @@
 #include <thread>
 #include <vector>
 
-bool cDIBSection::Create(std::int32_t width, std::int32_t height)
+bool PixelBuffer::Create(std::int32_t width, std::int32_t height)
 {
     return Allocate(width, height, true);
 }
 
-bool cDIBSection::Allocate(std::int32_t width, std::int32_t height, bool zeroed)
+bool PixelBuffer::Allocate(std::int32_t width, std::int32_t height, bool zeroed)
 {
     ClearUp();
     if (width < 1 || height < 1)
@@ -48,7 +48,7 @@ bool IsDirectFormat(QImage::Format format)
 
 } // namespace
 
-bool cDIBSection::CreateFromPicture(const QImage& picture)
+bool PixelBuffer::CreateFromPicture(const QImage& picture)
 {
     if (picture.isNull())
         return false;
@@ -85,14 +85,14 @@ bool cDIBSection::CreateFromPicture(const QImage& picture)
     return true;
 }
 
-void cDIBSection::ClearUp()
+void PixelBuffer::ClearUp()
 {
     m_bits.reset();
     m_width = 0;
     m_height = 0;
 }
 
-QImage cDIBSection::ToImage() const
+QImage PixelBuffer::ToImage() const
 {
     if (IsEmpty())
         return {};
@@ -109,7 +109,7 @@ QImage cDIBSection::ToImage() const
     return out;
 }
 
-void cDIBSection::PaintPicture(QPainter& painter, int left, int top) const
+void PixelBuffer::PaintPicture(QPainter& painter, int left, int top) const
 {
     if (IsEmpty())
         return;
@@ -169,7 +169,7 @@ struct SourceRows
 };
 
 template <int Stride, int B, int G, int R>
-void ResampleRows(const SourceRows& src, cDIBSection& out, std::int32_t yBegin, std::int32_t yEnd)
+void ResampleRows(const SourceRows& src, PixelBuffer& out, std::int32_t yBegin, std::int32_t yEnd)
 {
     const std::int32_t newWidth = out.Width();
     const std::int32_t newHeight = out.Height();
@@ -253,7 +253,7 @@ void ResampleRows(const SourceRows& src, cDIBSection& out, std::int32_t yBegin, 
 // Fills `out` from the source; large pictures are split between two threads
 // (the rows are independent, so the result is the same).
 template <int Stride, int B, int G, int R>
-void ResampleInto(const SourceRows& src, cDIBSection& out)
+void ResampleInto(const SourceRows& src, PixelBuffer& out)
 {
     constexpr std::int64_t kThreadedPixels = 256 * 1024;
     const std::int32_t rows = out.Height();
@@ -269,11 +269,13 @@ void ResampleInto(const SourceRows& src, cDIBSection& out)
 
 } // namespace
 
-std::shared_ptr<cDIBSection> cDIBSection::Resample(std::int32_t newHeight, std::int32_t newWidth) const
+std::shared_ptr<PixelBuffer> PixelBuffer::Resampled(QSize size) const
 {
+    const std::int32_t newWidth = size.width();
+    const std::int32_t newHeight = size.height();
     if (IsEmpty())
         return nullptr;
-    auto out = std::make_shared<cDIBSection>();
+    auto out = std::make_shared<PixelBuffer>();
     // Every byte is written below (the copy, or each row with its padding).
     if (!out->Allocate(newWidth, newHeight, false))
         return nullptr;
@@ -285,14 +287,15 @@ std::shared_ptr<cDIBSection> cDIBSection::Resample(std::int32_t newHeight, std::
     return out;
 }
 
-std::shared_ptr<cDIBSection> cDIBSection::ResamplePicture(const QImage& picture, std::int32_t newHeight,
-                                                          std::int32_t newWidth)
+std::shared_ptr<PixelBuffer> PixelBuffer::ResampledPicture(const QImage& picture, QSize size)
 {
+    const std::int32_t newWidth = size.width();
+    const std::int32_t newHeight = size.height();
     const bool direct = IsDirectFormat(picture.format());
     const QImage rgb = direct || picture.isNull() ? picture : picture.convertToFormat(QImage::Format_RGB32);
     if (rgb.isNull())
         return nullptr;
-    auto out = std::make_shared<cDIBSection>();
+    auto out = std::make_shared<PixelBuffer>();
     if (rgb.width() == newWidth && rgb.height() == newHeight)
         return out->CreateFromPicture(rgb) ? out : nullptr;
     if (!out->Allocate(newWidth, newHeight, false))
@@ -309,7 +312,7 @@ std::shared_ptr<cDIBSection> cDIBSection::ResamplePicture(const QImage& picture,
     return out;
 }
 
-bool cDIBSection::SavePicture(const QString& fileName) const
+bool PixelBuffer::SavePicture(const QString& fileName) const
 {
     if (IsEmpty())
         return false;
@@ -345,7 +348,7 @@ bool cDIBSection::SavePicture(const QString& fileName) const
     return file.commit();
 }
 
-void cDIBSection::RandomiseBits(bool gray)
+void PixelBuffer::RandomiseBits(bool gray)
 {
     if (IsEmpty())
         return;

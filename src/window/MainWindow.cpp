@@ -1,13 +1,10 @@
-#include "window/Form1.h"
+#include "window/MainWindow.h"
 
 #include "app/Credits.h"
 #include "app/GameSettings.h"
 #include "app/Startup.h"
-#include "app/ui/CreditsTab.h"
-#include "app/ui/SettingsTab.h"
-#include "controls/XPProgressBar.h"
+#include "controls/ThemedProgressBar.h"
 #include "image/ImageSettings.h"
-#include "image/ui/ScreensTab.h"
 #include "music/MusicSettings.h"
 #include "music/ui/MusicTab.h"
 #include "online/OnlineSettings.h"
@@ -15,7 +12,10 @@
 #include "randomizer/RandomizerSettings.h"
 #include "randomizer/ui/RandomizerTab.h"
 #include "texture/TextureSettings.h"
+#include "texture/ui/ScreensTab.h"
 #include "texture/ui/TexturesTab.h"
+#include "window/CreditsTab.h"
+#include "window/SettingsTab.h"
 #include "window/WidgetBusyHost.h"
 
 #include <QCheckBox>
@@ -35,7 +35,8 @@ const QString kTemporaryMusic = QStringLiteral("converted.ogg");
 
 } // namespace
 
-Form1::Form1(SettingsStore& store, const Environment& environment, WinePrefix prefix, QWidget* parent)
+MainWindow::MainWindow(SettingsStore& store, const Environment& environment, WinePrefix prefix,
+                       QWidget* parent)
     : QWidget(parent), m_store(store), m_environment(environment), m_prefix(std::move(prefix))
 {
     setObjectName(QStringLiteral("Form1"));
@@ -43,7 +44,7 @@ Form1::Form1(SettingsStore& store, const Environment& environment, WinePrefix pr
 
     SSTab1 = new QTabWidget;
     SSTab1->setObjectName(QStringLiteral("SSTab1"));
-    XPProgressBar1 = new XPProgressBar;
+    XPProgressBar1 = new ThemedProgressBar;
     XPProgressBar1->setObjectName(QStringLiteral("XPProgressBar1"));
     XPProgressBar1->ApplyStatusLook();
     XPProgressBar1->setVisible(false);
@@ -101,24 +102,24 @@ Form1::Form1(SettingsStore& store, const Environment& environment, WinePrefix pr
     page->addWidget(SSTab1, 1);
     page->addLayout(bottom);
 
-    connect(Quit, &QPushButton::clicked, this, &Form1::OnQuitClicked);
+    connect(Quit, &QPushButton::clicked, this, &MainWindow::OnQuitClicked);
     connect(SSTab1, &QTabWidget::currentChanged, this,
             [this](int index) { texturesTab->TabChanged(SSTab1->widget(index) == texturesTab); });
-    connect(texturesTab, &TexturesTab::catalogueTaken, this, &Form1::textureCatalogueTaken);
+    connect(texturesTab, &TexturesTab::catalogueTaken, this, &MainWindow::textureCatalogueTaken);
     // Entering the Textures tab cancels a pick left open in the Online tab.
-    connect(this, &Form1::textureCatalogueTaken, onlineTab, &OnlineTab::CloseTexturePicker);
-    connect(settingsTab, &SettingsTab::gameFolderChosen, this, &Form1::UpdateEnabledControls);
+    connect(this, &MainWindow::textureCatalogueTaken, onlineTab, &OnlineTab::CloseTexturePicker);
+    connect(settingsTab, &SettingsTab::gameFolderChosen, this, &MainWindow::UpdateEnabledControls);
     connect(randomizerTab->rndBrowse, &QPushButton::clicked, screensTab, &ScreensTab::Browse);
     connect(screensTab, &ScreensTab::pictureChosen, this, [this](const QString& path) {
         randomizerTab->SetChosenPicture(path);
         UpdateEnabledControls();
     });
-    connect(musicTab, &MusicTab::enabledStateChanged, this, &Form1::UpdateEnabledControls);
+    connect(musicTab, &MusicTab::enabledStateChanged, this, &MainWindow::UpdateEnabledControls);
 }
 
-Form1::~Form1() = default;
+MainWindow::~MainWindow() = default;
 
-void Form1::SetOpenFileFunction(const OpenFileFunction& openFile)
+void MainWindow::SetOpenFileFunction(const OpenFileFunction& openFile)
 {
     settingsTab->SetOpenFileFunction(openFile);
     screensTab->SetOpenFileFunction(openFile);
@@ -127,7 +128,7 @@ void Form1::SetOpenFileFunction(const OpenFileFunction& openFile)
     onlineTab->SetOpenFileFunction(openFile);
 }
 
-void Form1::Startup()
+void MainWindow::Startup()
 {
     if (m_started)
         return;
@@ -148,7 +149,7 @@ void Form1::Startup()
     musicTab->ShowSettings(MusicSettings::Load(m_store));
 }
 
-FrameSettings Form1::Frames() const
+FrameSettings MainWindow::Frames() const
 {
     FrameSettings frames = screensTab->FrameSwitches();
     frames.frameHL = settingsTab->FrameHL->text();
@@ -156,7 +157,7 @@ FrameSettings Form1::Frames() const
     return frames;
 }
 
-void Form1::SaveSettings()
+void MainWindow::SaveSettings()
 {
     // The close check's order: game location, the two folder switches, the
     // frames, compression, then the addresses of the online slots.
@@ -168,7 +169,7 @@ void Form1::SaveSettings()
     onlineTab->Settings().SaveLinks(m_store);
 }
 
-void Form1::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (m_host->Busy()) {
         event->ignore();
@@ -179,7 +180,7 @@ void Form1::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void Form1::OnQuitClicked()
+void MainWindow::OnQuitClicked()
 {
     if (m_host->Busy()) {
         m_host->RequestCancel();
@@ -191,7 +192,7 @@ void Form1::OnQuitClicked()
         close();
 }
 
-void Form1::UpdateEnabledControls()
+void MainWindow::UpdateEnabledControls()
 {
     const bool haveGame = !settingsTab->setCohPath->text().isEmpty();
     screensTab->scrSaveHL->setEnabled(haveGame && screensTab->HasPicture());

@@ -16,7 +16,7 @@ class QPainter;
 // Drawing modes (Scrolling): 0 segmented blocks, 1 plain bar (the program's
 // look; also used for any value outside 2..9), 2 marquee, 3 flat, 4 etched
 // gradient, 5 glassy, 6 dark, 7 hatched, 8 picture pattern, 9 shaded.
-class XPProgressBar : public QWidget
+class ThemedProgressBar : public QWidget
 {
     Q_OBJECT
     Q_PROPERTY(int Value READ Value WRITE SetValue)
@@ -32,7 +32,7 @@ class XPProgressBar : public QWidget
     Q_PROPERTY(QString CustomText READ CustomText WRITE SetCustomText)
 
 public:
-    explicit XPProgressBar(QWidget* parent = nullptr);
+    explicit ThemedProgressBar(QWidget* parent = nullptr);
 
     // The look of the main window's status bar: plain mode, grey bar,
     // horizontal hatch, percentage text in a small sans font.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QSize>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -10,13 +11,13 @@ class QPainter;
 // The one in-memory picture type: 24-bit pixels in blue, green, red order,
 // rows stored bottom-up (memory row 0 is the picture's bottom row), every row
 // padded to a multiple of 4 bytes. All pixel work runs over the raw rows.
-class cDIBSection
+class PixelBuffer
 {
 public:
-    cDIBSection() = default;
-    ~cDIBSection() { ClearUp(); }
-    cDIBSection(const cDIBSection&) = delete;
-    cDIBSection& operator=(const cDIBSection&) = delete;
+    PixelBuffer() = default;
+    ~PixelBuffer() { ClearUp(); }
+    PixelBuffer(const PixelBuffer&) = delete;
+    PixelBuffer& operator=(const PixelBuffer&) = delete;
 
     // Releases what the buffer held and makes a new one; the pixels are zero.
     // Refuses (false, buffer empty) a width or height below 1 or a size that
@@ -30,11 +31,12 @@ public:
     static std::int32_t ScanLineBytes(std::int32_t width) { return (3 * width + 3) & ~3; }
     std::int32_t Width() const { return m_width; }
     std::int32_t Height() const { return m_height; }
+    QSize Size() const { return QSize(m_width, m_height); }
     bool IsEmpty() const { return !m_bits; }
     std::size_t ImageSize() const { return std::size_t(BytesPerScanLine()) * std::size_t(m_height); }
 
-    std::uint8_t* DIBSectionBitsPtr() { return m_bits.get(); }
-    const std::uint8_t* DIBSectionBitsPtr() const { return m_bits.get(); }
+    std::uint8_t* Bits() { return m_bits.get(); }
+    const std::uint8_t* Bits() const { return m_bits.get(); }
     // Start of memory row r (row 0 = bottom row of the picture).
     std::uint8_t* Row(std::int32_t r)
     {
@@ -45,14 +47,13 @@ public:
         return m_bits.get() + std::size_t(r) * std::size_t(BytesPerScanLine());
     }
 
-    // A new buffer of the given size (note: height first) holding this picture
-    // scaled bilinearly; an exact copy when the size is unchanged. Null when the
-    // new buffer cannot be made or this one is empty.
-    std::shared_ptr<cDIBSection> Resample(std::int32_t newHeight, std::int32_t newWidth) const;
-    // The same as CreateFromPicture followed by Resample, read straight from the
+    // A new buffer of the given size holding this picture scaled bilinearly;
+    // an exact copy when the size is unchanged. Null when the new buffer cannot
+    // be made or this one is empty.
+    std::shared_ptr<PixelBuffer> Resampled(QSize size) const;
+    // The same as CreateFromPicture followed by Resampled, read straight from the
     // decoded picture without the full-size copy in between.
-    static std::shared_ptr<cDIBSection> ResamplePicture(const QImage& picture, std::int32_t newHeight,
-                                                        std::int32_t newWidth);
+    static std::shared_ptr<PixelBuffer> ResampledPicture(const QImage& picture, QSize size);
 
     // Writes the buffer as a bitmap file (BM header, 40-byte info header, one
     // zero colour entry, the rows as held in memory).
@@ -76,4 +77,4 @@ private:
     std::int32_t m_height = 0;
 };
 
-using DibRef = std::shared_ptr<cDIBSection>;
+using PixelBufferPtr = std::shared_ptr<PixelBuffer>;

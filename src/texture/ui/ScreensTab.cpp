@@ -1,14 +1,14 @@
-#include "image/ui/ScreensTab.h"
+#include "texture/ui/ScreensTab.h"
 
 #include "app/BusyHost.h"
 #include "app/FileAccess.h"
-#include "app/GameLocation.h"
+#include "app/GameSettings.h"
 #include "app/SettingsStore.h"
-#include "controls/XPFrame.h"
+#include "controls/ThemedFrame.h"
 #include "image/Levels.h"
-#include "image/ui/PreviewBox.h"
 #include "texture/LoadingScreen.h"
 #include "texture/TextureWriter.h"
+#include "texture/ui/PreviewBox.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -68,7 +68,7 @@ ScreensTab::ScreensTab(BusyHost& host, SettingsStore& store, const Environment& 
 {
     setObjectName(QStringLiteral("ScreensTab"));
 
-    auto* sourceGroup = new XPFrame(tr("Source image"));
+    auto* sourceGroup = new ThemedFrame(tr("Source image"));
     sourceGroup->setObjectName(QStringLiteral("scrFrame"));
     auto* inputLabel = new QLabel(tr("Input file:"));
     scrImage = new QLineEdit;
@@ -82,7 +82,7 @@ ScreensTab::ScreensTab(BusyHost& host, SettingsStore& store, const Environment& 
     sourceRow->addWidget(scrBrowse);
     sourceGroup->setLayout(sourceRow);
 
-    previewGroup = new XPFrame(tr("Screen preview (click for options)"));
+    previewGroup = new ThemedFrame(tr("Screen preview (click for options)"));
     previewGroup->setObjectName(QStringLiteral("scrPreviewFrame"));
     scrPreview = new PreviewBox;
     scrPreview->setFixedSize(kPreviewBoxWidth, ScreenPictures::kPreviewHeight);
@@ -91,7 +91,7 @@ ScreensTab::ScreensTab(BusyHost& host, SettingsStore& store, const Environment& 
     previewBox->addWidget(scrPreview, 0, Qt::AlignHCenter);
     previewGroup->setLayout(previewBox);
 
-    auto* framesGroup = new XPFrame(tr("Frames"));
+    auto* framesGroup = new ThemedFrame(tr("Frames"));
     framesGroup->setObjectName(QStringLiteral("scrFramesFrame"));
     scrFrames = new QCheckBox(tr("Overlay image frames"));
     scrFrames->setObjectName(QStringLiteral("scrFrames"));
@@ -102,7 +102,7 @@ ScreensTab::ScreensTab(BusyHost& host, SettingsStore& store, const Environment& 
     framesBox->addWidget(scrFramesPreview);
     framesGroup->setLayout(framesBox);
 
-    auto* destinationGroup = new XPFrame(tr("Destination texture"));
+    auto* destinationGroup = new ThemedFrame(tr("Destination texture"));
     destinationGroup->setObjectName(QStringLiteral("scrDestinationFrame"));
     scrSaveHL = Button("scrSaveHL", tr("Save as login screen"));
     scrSaveHC = Button("scrSaveHC", tr("Save as character selection screen"));
@@ -118,7 +118,7 @@ ScreensTab::ScreensTab(BusyHost& host, SettingsStore& store, const Environment& 
     destinationBox->addWidget(scrSaveHC);
     destinationGroup->setLayout(destinationBox);
 
-    adjFrame = new XPFrame(tr("Image adjustment"));
+    adjFrame = new ThemedFrame(tr("Image adjustment"));
     adjFrame->setObjectName(QStringLiteral("adjFrame"));
     adjBlack = LevelBar("adjBlack", 0);
     adjWhite = LevelBar("adjWhite", 255);

@@ -1,13 +1,13 @@
 #include "TestTools.h"
 #include "WindowFixture.h"
 #include "app/Credits.h"
-#include "app/ui/CreditsTab.h"
-#include "app/ui/SettingsTab.h"
-#include "controls/XPProgressBar.h"
-#include "image/ui/ScreensTab.h"
+#include "controls/ThemedProgressBar.h"
 #include "music/ui/MusicTab.h"
 #include "online/ui/OnlineTab.h"
 #include "randomizer/ui/RandomizerTab.h"
+#include "texture/ui/ScreensTab.h"
+#include "window/CreditsTab.h"
+#include "window/SettingsTab.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,9 +24,9 @@
 
 namespace {
 
-using Form1Test = WindowFixture;
+using MainWindowTest = WindowFixture;
 
-TEST_F(Form1Test, TabsAndControlsCarryTheirNames)
+TEST_F(MainWindowTest, TabsAndControlsCarryTheirNames)
 {
     Start();
     QTabWidget* tabs = m_window->SSTab1;
@@ -47,7 +47,7 @@ TEST_F(Form1Test, TabsAndControlsCarryTheirNames)
     EXPECT_EQ(m_window->creditsTab->crdVersion->text(), GetVersionText());
 }
 
-TEST_F(Form1Test, SettingsRoundTripThroughTheWindow)
+TEST_F(MainWindowTest, SettingsRoundTripThroughTheWindow)
 {
     const QString game = Path(QStringLiteral("game"));
     m_store->Write("CohPath", game);
@@ -119,7 +119,7 @@ TEST_F(Form1Test, SettingsRoundTripThroughTheWindow)
             << key.toStdString();
 }
 
-TEST_F(Form1Test, FramesPreviewStartsDisabledWhenFramesAreOff)
+TEST_F(MainWindowTest, FramesPreviewStartsDisabledWhenFramesAreOff)
 {
     m_store->Write("Frames", " 0");
     m_store->Write("FramesPreview", " 1");
@@ -130,7 +130,7 @@ TEST_F(Form1Test, FramesPreviewStartsDisabledWhenFramesAreOff)
     EXPECT_FALSE(m_window->settingsTab->setAuto->isChecked());
 }
 
-TEST_F(Form1Test, EmptyStoreStartsWithDefaults)
+TEST_F(MainWindowTest, EmptyStoreStartsWithDefaults)
 {
     Start();
     EXPECT_EQ(m_window->settingsTab->GameKeyName(), "Coh");
@@ -139,7 +139,7 @@ TEST_F(Form1Test, EmptyStoreStartsWithDefaults)
     EXPECT_FALSE(m_window->screensTab->scrSaveHC->isEnabled());
 }
 
-TEST_F(Form1Test, GameFolderFallsBackToTheFixedKeyWhateverCohRegKeyNames)
+TEST_F(MainWindowTest, GameFolderFallsBackToTheFixedKeyWhateverCohRegKeyNames)
 {
     QDir().mkpath(Path("wine/drive_c/Games/City of Heroes"));
     WriteGameKey("Coh", "C:\\GAMES\\city of heroes", "1600", "900");
@@ -148,7 +148,7 @@ TEST_F(Form1Test, GameFolderFallsBackToTheFixedKeyWhateverCohRegKeyNames)
     EXPECT_EQ(m_window->settingsTab->setCohPath->text(), Path("wine/drive_c/Games/City of Heroes"));
 }
 
-TEST_F(Form1Test, CloseIsRefusedWhileBusyAndSavesNothing)
+TEST_F(MainWindowTest, CloseIsRefusedWhileBusyAndSavesNothing)
 {
     Start();
     m_window->show();
@@ -162,7 +162,7 @@ TEST_F(Form1Test, CloseIsRefusedWhileBusyAndSavesNothing)
     EXPECT_EQ(m_store->Read("CohWidth"), "1280");
 }
 
-TEST_F(Form1Test, CloseDeletesTheConvertedMusic)
+TEST_F(MainWindowTest, CloseDeletesTheConvertedMusic)
 {
     Start();
     const QString work = qEnvironmentVariable("XDG_CACHE_HOME") + "/Lumivale";
@@ -174,7 +174,7 @@ TEST_F(Form1Test, CloseDeletesTheConvertedMusic)
     EXPECT_FALSE(QFile::exists(work + "/converted.ogg"));
 }
 
-TEST_F(Form1Test, QuitClickWithinATenthOfASecondOfTheBusyEndIsIgnored)
+TEST_F(MainWindowTest, QuitClickWithinATenthOfASecondOfTheBusyEndIsIgnored)
 {
     Start();
     m_window->show();
@@ -198,7 +198,7 @@ TEST_F(Form1Test, QuitClickWithinATenthOfASecondOfTheBusyEndIsIgnored)
     busy.reset();
 }
 
-TEST_F(Form1Test, QuitClickAfterMidnightCloses)
+TEST_F(MainWindowTest, QuitClickAfterMidnightCloses)
 {
     Start();
     m_window->show();
@@ -214,7 +214,7 @@ TEST_F(Form1Test, QuitClickAfterMidnightCloses)
     EXPECT_FALSE(m_window->isVisible());
 }
 
-TEST_F(Form1Test, BusyProtocolDrivesTheControls)
+TEST_F(MainWindowTest, BusyProtocolDrivesTheControls)
 {
     Start();
     m_window->show();
@@ -244,7 +244,7 @@ TEST_F(Form1Test, BusyProtocolDrivesTheControls)
 // The busy protocol nests: a load or a write inside a longer operation shows
 // its own text and range, then hands the outer ones back, and never unlocks
 // the window before the outer operation ends. Its cancel reaches the inner work.
-TEST_F(Form1Test, InnerBusyScopesKeepTheWindowLocked)
+TEST_F(MainWindowTest, InnerBusyScopesKeepTheWindowLocked)
 {
     Start();
     m_window->show();
@@ -277,7 +277,7 @@ TEST_F(Form1Test, InnerBusyScopesKeepTheWindowLocked)
     EXPECT_FALSE(m_window->XPProgressBar1->isVisible());
 }
 
-TEST_F(Form1Test, SizeBoxesNormaliseWhenTheFocusLeaves)
+TEST_F(MainWindowTest, SizeBoxesNormaliseWhenTheFocusLeaves)
 {
     Start();
     m_window->show();
@@ -300,7 +300,7 @@ TEST_F(Form1Test, SizeBoxesNormaliseWhenTheFocusLeaves)
     }
 }
 
-TEST_F(Form1Test, AutodetectFillsFolderAndKeepsHeightWithoutScreenY)
+TEST_F(MainWindowTest, AutodetectFillsFolderAndKeepsHeightWithoutScreenY)
 {
     QDir().mkpath(Path("wine/drive_c/Games/CoH"));
     WriteGameKey("Coh", "C:\\Games\\CoH", "1920", QString());
@@ -319,7 +319,7 @@ TEST_F(Form1Test, AutodetectFillsFolderAndKeepsHeightWithoutScreenY)
     EXPECT_EQ(s->setCohPath->text(), Path("wine/drive_c/Games/CoH"));
 }
 
-TEST_F(Form1Test, AutodetectWithoutTheKeyForcesManualEntry)
+TEST_F(MainWindowTest, AutodetectWithoutTheKeyForcesManualEntry)
 {
     m_store->Write("CohAuto", " 1");
     Start();
@@ -329,7 +329,7 @@ TEST_F(Form1Test, AutodetectWithoutTheKeyForcesManualEntry)
     EXPECT_TRUE(s->setWidth->isEnabled());
 }
 
-TEST_F(Form1Test, BrowseSetsTheFolderOfTheChosenClientOrNothingWhenCancelled)
+TEST_F(MainWindowTest, BrowseSetsTheFolderOfTheChosenClientOrNothingWhenCancelled)
 {
     Start();
     SettingsTab* s = m_window->settingsTab;
@@ -364,7 +364,7 @@ QProcessEnvironment HomeWithGame(const QTemporaryDir& home)
     return env;
 }
 
-TEST(Form1Process, RandomizerRunWithoutPoolsStartsTheLauncherAndExitsAtOnceWithoutAWindow)
+TEST(MainWindowProcess, RandomizerRunWithoutPoolsStartsTheLauncherAndExitsAtOnceWithoutAWindow)
 {
     QTemporaryDir home;
     QProcess p;
@@ -386,7 +386,7 @@ TEST(Form1Process, RandomizerRunWithoutPoolsStartsTheLauncherAndExitsAtOnceWitho
 // A settings file that is a FIFO (or anything but a regular file) gives the
 // defaults with a warning, for the window and the randomizer alike, and is
 // never waited on or rewritten.
-TEST(Form1Process, FifoSettingsFileGivesDefaultsWithAWarning)
+TEST(MainWindowProcess, FifoSettingsFileGivesDefaultsWithAWarning)
 {
     QTemporaryDir home;
     QProcessEnvironment env = HomeWithGame(home);
@@ -407,7 +407,7 @@ TEST(Form1Process, FifoSettingsFileGivesDefaultsWithAWarning)
 }
 
 // The window's side: defaults at start, and the close check leaves the file alone.
-TEST_F(Form1Test, FifoSettingsFileIsNeverRewritten)
+TEST_F(MainWindowTest, FifoSettingsFileIsNeverRewritten)
 {
     const QString ini = Path("fifo/Lumivale.ini");
     QDir().mkpath(Path("fifo"));

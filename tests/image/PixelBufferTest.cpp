@@ -1,4 +1,4 @@
-#include "image/cDIBSection.h"
+#include "image/PixelBuffer.h"
 
 #include "TestPictures.h"
 
@@ -16,9 +16,9 @@ namespace {
 
 // Straightforward bilinear reference over memory rows, written from the
 // algorithm's description rather than from the optimised code.
-DibRef ReferenceResample(const cDIBSection& src, int newHeight, int newWidth)
+PixelBufferPtr ReferenceResample(const PixelBuffer& src, int newHeight, int newWidth)
 {
-    auto out = std::make_shared<cDIBSection>();
+    auto out = std::make_shared<PixelBuffer>();
     if (!out->Create(newWidth, newHeight))
         return nullptr;
     const int sw = src.Width(), sh = src.Height();
@@ -27,8 +27,8 @@ DibRef ReferenceResample(const cDIBSection& src, int newHeight, int newWidth)
     const auto at = [&](int x, int y, int ch) {
         x = std::min(x, sw - 1);
         y = std::min(y, sh - 1);
-        return double(src.DIBSectionBitsPtr()[std::size_t(y) * std::size_t(src.BytesPerScanLine()) +
-                                              std::size_t(3 * x + ch)]);
+        return double(
+            src.Bits()[std::size_t(y) * std::size_t(src.BytesPerScanLine()) + std::size_t(3 * x + ch)]);
     };
     for (int y = 0; y < newHeight; ++y) {
         const float fy = float(y) * yScale;
@@ -51,7 +51,7 @@ DibRef ReferenceResample(const cDIBSection& src, int newHeight, int newWidth)
     return out;
 }
 
-bool SamePixels(const cDIBSection& a, const cDIBSection& b)
+bool SamePixels(const PixelBuffer& a, const PixelBuffer& b)
 {
     if (a.Width() != b.Width() || a.Height() != b.Height())
         return false;
@@ -63,21 +63,21 @@ bool SamePixels(const cDIBSection& a, const cDIBSection& b)
 
 } // namespace
 
-TEST(cDIBSection, ScanLinesArePaddedToFourBytes)
+TEST(PixelBuffer, ScanLinesArePaddedToFourBytes)
 {
-    EXPECT_EQ(cDIBSection::ScanLineBytes(1), 4);
-    EXPECT_EQ(cDIBSection::ScanLineBytes(2), 8);
-    EXPECT_EQ(cDIBSection::ScanLineBytes(4), 12);
-    EXPECT_EQ(cDIBSection::ScanLineBytes(5), 16);
-    EXPECT_EQ(cDIBSection::ScanLineBytes(1024), 3072);
-    cDIBSection dib;
+    EXPECT_EQ(PixelBuffer::ScanLineBytes(1), 4);
+    EXPECT_EQ(PixelBuffer::ScanLineBytes(2), 8);
+    EXPECT_EQ(PixelBuffer::ScanLineBytes(4), 12);
+    EXPECT_EQ(PixelBuffer::ScanLineBytes(5), 16);
+    EXPECT_EQ(PixelBuffer::ScanLineBytes(1024), 3072);
+    PixelBuffer dib;
     ASSERT_TRUE(dib.Create(5, 3));
     EXPECT_EQ(dib.ImageSize(), 48u);
 }
 
-TEST(cDIBSection, CreateRefusesEmptyAndAbsurdSizes)
+TEST(PixelBuffer, CreateRefusesEmptyAndAbsurdSizes)
 {
-    cDIBSection dib;
+    PixelBuffer dib;
     ASSERT_TRUE(dib.Create(4, 4));
     EXPECT_FALSE(dib.Create(0, 10));
     EXPECT_TRUE(dib.IsEmpty()); // a refused Create leaves the buffer empty
@@ -90,20 +90,20 @@ TEST(cDIBSection, CreateRefusesEmptyAndAbsurdSizes)
     EXPECT_EQ(dib.Width(), 0);
 }
 
-TEST(cDIBSection, ResampleToSameSizeIsSeparateIdenticalCopy)
+TEST(PixelBuffer, ResampleToSameSizeIsSeparateIdenticalCopy)
 {
-    const DibRef src = Noise(7, 5, 1);
-    const DibRef copy = src->Resample(5, 7);
+    const PixelBufferPtr src = Noise(7, 5, 1);
+    const PixelBufferPtr copy = src->Resampled(QSize(7, 5));
     ASSERT_TRUE(copy);
     EXPECT_NE(copy.get(), src.get());
-    EXPECT_NE(copy->DIBSectionBitsPtr(), src->DIBSectionBitsPtr());
-    EXPECT_EQ(std::memcmp(copy->DIBSectionBitsPtr(), src->DIBSectionBitsPtr(), src->ImageSize()), 0);
+    EXPECT_NE(copy->Bits(), src->Bits());
+    EXPECT_EQ(std::memcmp(copy->Bits(), src->Bits(), src->ImageSize()), 0);
 }
 
-TEST(cDIBSection, ResampleArgumentsAreHeightThenWidth)
+TEST(PixelBuffer, ResampleArgumentsAreHeightThenWidth)
 {
-    const DibRef src = Noise(1024, 768, 2);
-    const DibRef small = src->Resample(180, 240);
+    const PixelBufferPtr src = Noise(1024, 768, 2);
+    const PixelBufferPtr small = src->Resampled(QSize(240, 180));
     ASSERT_TRUE(small);
     EXPECT_EQ(small->Width(), 240);
     EXPECT_EQ(small->Height(), 180);
@@ -111,7 +111,7 @@ TEST(cDIBSection, ResampleArgumentsAreHeightThenWidth)
     EXPECT_EQ(std::memcmp(small->Row(0), src->Row(0), 3), 0);
 }
 
-TEST(cDIBSection, ResampleMatchesStraightforwardReference)
+TEST(PixelBuffer, ResampleMatchesStraightforwardReference)
 {
     const struct
     {
@@ -120,9 +120,9 @@ TEST(cDIBSection, ResampleMatchesStraightforwardReference)
     unsigned seed = 10;
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " -> " << c.nw << "x" << c.nh);
-        const DibRef src = Noise(c.w, c.h, seed++);
-        const DibRef got = src->Resample(c.nh, c.nw);
-        const DibRef want = ReferenceResample(*src, c.nh, c.nw);
+        const PixelBufferPtr src = Noise(c.w, c.h, seed++);
+        const PixelBufferPtr got = src->Resampled(QSize(c.nw, c.nh));
+        const PixelBufferPtr want = ReferenceResample(*src, c.nh, c.nw);
         ASSERT_TRUE(got && want);
         EXPECT_TRUE(SamePixels(*got, *want));
         // The row padding is part of the buffer's bytes (saved bitmaps carry it): zero, not leftovers.
@@ -132,7 +132,7 @@ TEST(cDIBSection, ResampleMatchesStraightforwardReference)
     }
 }
 
-TEST(cDIBSection, ResamplingTheDecodedPictureEqualsCopyingThenResampling)
+TEST(PixelBuffer, ResamplingTheDecodedPictureEqualsCopyingThenResampling)
 {
     const struct
     {
@@ -144,81 +144,81 @@ TEST(cDIBSection, ResamplingTheDecodedPictureEqualsCopyingThenResampling)
         for (QImage::Format format : {QImage::Format_RGB32, QImage::Format_RGB888}) {
             SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " format " << int(format));
             const QImage decoded = picture.convertToFormat(format);
-            cDIBSection full;
+            PixelBuffer full;
             ASSERT_TRUE(full.CreateFromPicture(decoded));
-            const DibRef want = full.Resample(c.nh, c.nw);
-            const DibRef got = cDIBSection::ResamplePicture(decoded, c.nh, c.nw);
+            const PixelBufferPtr want = full.Resampled(QSize(c.nw, c.nh));
+            const PixelBufferPtr got = PixelBuffer::ResampledPicture(decoded, QSize(c.nw, c.nh));
             ASSERT_TRUE(got && want);
             EXPECT_TRUE(SamePixels(*got, *want));
         }
     }
 }
 
-TEST(cDIBSection, ResampleRoundsTiesToEven)
+TEST(PixelBuffer, ResampleRoundsTiesToEven)
 {
     // Height 3 -> 4 gives yScale 0.5: destination row 1 sits halfway between memory rows 0 and 1.
-    cDIBSection src;
+    PixelBuffer src;
     ASSERT_TRUE(src.Create(2, 3));
     const std::uint8_t row0[6] = {127, 126, 0, 0, 0, 0};
     const std::uint8_t row1[6] = {128, 127, 255, 0, 0, 0};
     std::memcpy(src.Row(0), row0, 6);
     std::memcpy(src.Row(1), row1, 6);
-    const DibRef out = src.Resample(4, 2);
+    const PixelBufferPtr out = src.Resampled(QSize(2, 4));
     ASSERT_TRUE(out);
     EXPECT_EQ(out->Row(1)[0], 128); // 127.5
     EXPECT_EQ(out->Row(1)[1], 126); // 126.5
     EXPECT_EQ(out->Row(1)[2], 128); // 127.5
 
     // Width 3 -> 4: destination column 1 sits halfway between columns 0 and 1.
-    cDIBSection wide;
+    PixelBuffer wide;
     ASSERT_TRUE(wide.Create(3, 1));
     const std::uint8_t px[9] = {127, 126, 5, 128, 127, 6, 0, 0, 0};
     std::memcpy(wide.Row(0), px, 9);
-    const DibRef out2 = wide.Resample(2, 4);
+    const PixelBufferPtr out2 = wide.Resampled(QSize(4, 2));
     ASSERT_TRUE(out2);
     EXPECT_EQ(out2->Row(0)[3], 128); // 127.5
     EXPECT_EQ(out2->Row(0)[4], 126); // 126.5
     EXPECT_EQ(out2->Row(0)[5], 6);   // 5.5
 }
 
-TEST(cDIBSection, ResampleOfOnePixelWideOrHighSource)
+TEST(PixelBuffer, ResampleOfOnePixelWideOrHighSource)
 {
     // The "+1" neighbour repeats the last column/row; ASAN catches any read beyond.
-    const DibRef column = Noise(1, 9, 3);
-    const DibRef tall = column->Resample(20, 6);
+    const PixelBufferPtr column = Noise(1, 9, 3);
+    const PixelBufferPtr tall = column->Resampled(QSize(6, 20));
     ASSERT_TRUE(tall);
     for (int x = 0; x < 6; ++x)
         EXPECT_EQ(std::memcmp(tall->Row(0) + 3 * x, column->Row(0), 3), 0);
-    const DibRef want = ReferenceResample(*column, 20, 6);
+    const PixelBufferPtr want = ReferenceResample(*column, 20, 6);
     ASSERT_TRUE(want);
     EXPECT_TRUE(SamePixels(*tall, *want));
 
-    const DibRef row = Noise(9, 1, 4);
-    const DibRef flat = row->Resample(5, 17);
+    const PixelBufferPtr row = Noise(9, 1, 4);
+    const PixelBufferPtr flat = row->Resampled(QSize(17, 5));
     ASSERT_TRUE(flat);
     for (int r = 1; r < 5; ++r)
         EXPECT_EQ(std::memcmp(flat->Row(r), flat->Row(0), 3 * 17), 0);
 
-    const DibRef dot = Noise(1, 1, 5);
-    const DibRef big = dot->Resample(3, 4);
+    const PixelBufferPtr dot = Noise(1, 1, 5);
+    const PixelBufferPtr big = dot->Resampled(QSize(4, 3));
     ASSERT_TRUE(big);
     for (int r = 0; r < 3; ++r)
         for (int x = 0; x < 4; ++x)
             EXPECT_EQ(std::memcmp(big->Row(r) + 3 * x, dot->Row(0), 3), 0);
 }
 
-TEST(cDIBSection, ResampleRefusesEmptyOrBadTarget)
+TEST(PixelBuffer, ResampleRefusesEmptyOrBadTarget)
 {
-    cDIBSection empty;
-    EXPECT_FALSE(empty.Resample(10, 10));
-    EXPECT_FALSE(Noise(4, 4, 6)->Resample(0, 10));
+    PixelBuffer empty;
+    EXPECT_FALSE(empty.Resampled(QSize(10, 10)));
+    EXPECT_FALSE(Noise(4, 4, 6)->Resampled(QSize(10, 0)));
 }
 
-TEST(cDIBSection, SavedBitmapReadsBackAndHasTheFixedHeader)
+TEST(PixelBuffer, SavedBitmapReadsBackAndHasTheFixedHeader)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const DibRef src = Noise(5, 3, 7);
+    const PixelBufferPtr src = Noise(5, 3, 7);
     const QString path = dir.filePath(QStringLiteral("out.bmp"));
     ASSERT_TRUE(src->SavePicture(path));
 
@@ -239,19 +239,19 @@ TEST(cDIBSection, SavedBitmapReadsBackAndHasTheFixedHeader)
     EXPECT_EQ(le32(22), 3u);
     EXPECT_EQ(le32(34), 48u);
     EXPECT_EQ(le32(54), 0u);
-    EXPECT_EQ(std::memcmp(bytes.constData() + 58, src->DIBSectionBitsPtr(), 48), 0);
+    EXPECT_EQ(std::memcmp(bytes.constData() + 58, src->Bits(), 48), 0);
 
     const QImage back(path);
     ASSERT_FALSE(back.isNull());
     EXPECT_EQ(back.convertToFormat(QImage::Format_RGB888), src->ToImage());
 
     EXPECT_FALSE(src->SavePicture(dir.filePath(QStringLiteral("missing/out.bmp"))));
-    EXPECT_FALSE(cDIBSection().SavePicture(dir.filePath(QStringLiteral("empty.bmp"))));
+    EXPECT_FALSE(PixelBuffer().SavePicture(dir.filePath(QStringLiteral("empty.bmp"))));
 }
 
-TEST(cDIBSection, RandomiseBitsFillsGreyOrGreenRed)
+TEST(PixelBuffer, RandomiseBitsFillsGreyOrGreenRed)
 {
-    cDIBSection dib;
+    PixelBuffer dib;
     ASSERT_TRUE(dib.Create(64, 64));
     dib.RandomiseBits(true);
     bool varied = false;
@@ -268,12 +268,12 @@ TEST(cDIBSection, RandomiseBitsFillsGreyOrGreenRed)
             ASSERT_EQ(dib.Row(r)[3 * x], 0);
 }
 
-TEST(cDIBSection, PictureRoundTripKeepsOrientation)
+TEST(PixelBuffer, PictureRoundTripKeepsOrientation)
 {
     QImage img(3, 2, QImage::Format_RGB888);
     img.setPixel(0, 0, qRgb(1, 2, 3)); // top-left
     img.setPixel(2, 1, qRgb(7, 8, 9)); // bottom-right
-    cDIBSection dib;
+    PixelBuffer dib;
     ASSERT_TRUE(dib.CreateFromPicture(img));
     // Bottom row first in memory, blue first in a pixel.
     EXPECT_EQ(dib.Row(1)[0], 3);

@@ -19,18 +19,19 @@ class ScreensTab;
 class SettingsTab;
 class TexturesTab;
 class WidgetBusyHost;
-class XPProgressBar;
+class ThemedProgressBar;
 
 // The main window: seven tabs, the progress bar and the Close/Cancel button.
 // It owns every tab and the busy protocol, puts the settings into the tabs at
 // start and takes them back when it closes. The unattended randomizer run
 // never makes one (main starts it instead).
-class Form1 : public QWidget
+class MainWindow : public QWidget
 {
     Q_OBJECT
 public:
-    Form1(SettingsStore& store, const Environment& environment, WinePrefix prefix, QWidget* parent = nullptr);
-    ~Form1() override;
+    MainWindow(SettingsStore& store, const Environment& environment, WinePrefix prefix,
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // The once-only start-up sequence of the interactive mode.
     void Startup();
@@ -42,7 +43,7 @@ public:
     void SetOpenFileFunction(const OpenFileFunction& openFile);
 
     QTabWidget* SSTab1;
-    XPProgressBar* XPProgressBar1;
+    ThemedProgressBar* XPProgressBar1;
     QPushButton* Quit;
     ScreensTab* screensTab;
     RandomizerTab* randomizerTab;

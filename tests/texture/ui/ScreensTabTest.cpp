@@ -1,10 +1,10 @@
-#include "image/ui/ScreensTab.h"
+#include "texture/ui/ScreensTab.h"
 
 #include "WindowFixture.h"
-#include "app/ui/SettingsTab.h"
-#include "controls/XPFrame.h"
-#include "image/ui/PreviewBox.h"
+#include "controls/ThemedFrame.h"
 #include "randomizer/ui/RandomizerTab.h"
+#include "texture/ui/PreviewBox.h"
+#include "window/SettingsTab.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -105,8 +105,8 @@ TEST_F(ScreensTabTest, TextFileNamedJpgLeavesThePreviousPictureInPlace)
 {
     const QString good = Picture("good.png", {800, 600}, QColor(10, 200, 10));
     Browse(good);
-    const DibRef source = tab->Pictures().SourceImage;
-    const DibRef preview = tab->Pictures().DisplayedPreview;
+    const PixelBufferPtr source = tab->Pictures().SourceImage;
+    const PixelBufferPtr preview = tab->Pictures().DisplayedPreview;
     QFile text(Path("notes.jpg"));
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.write("This is not a picture.\n");
@@ -202,7 +202,7 @@ TEST_F(ScreensTabTest, LevelsPreviewLiveAndApplyChangesTheSource)
     m_window->show();
     emit tab->scrPreview->clicked();
     EXPECT_TRUE(tab->adjFrame->isVisible());
-    const DibRef previewBefore = tab->Pictures().PreviewImage;
+    const PixelBufferPtr previewBefore = tab->Pictures().PreviewImage;
     tab->adjBlack->setValue(50);
     EXPECT_EQ(tab->adjBlackDisplay->text(), "50");
     tab->adjWhite->setValue(30); // pushed back above black

@@ -1,4 +1,4 @@
-#include "controls/XPProgressBar.h"
+#include "controls/ThemedProgressBar.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@ QRgb Rgb(int r, int g, int b)
 }
 
 // The status look without text, so every pixel is geometry.
-void PlainGrey(XPProgressBar& bar)
+void PlainGrey(ThemedProgressBar& bar)
 {
     bar.ApplyStatusLook();
     bar.SetShowText(false);
@@ -31,16 +31,16 @@ QRect DarkPixelBounds(const QImage& image)
     return bounds;
 }
 
-QImage Grab(XPProgressBar& bar)
+QImage Grab(ThemedProgressBar& bar)
 {
     return bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 } // namespace
 
-TEST(XPProgressBar, PlainModeBorderAndCornersArePixelExact)
+TEST(ThemedProgressBar, PlainModeBorderAndCornersArePixelExact)
 {
-    XPProgressBar bar;
+    ThemedProgressBar bar;
     PlainGrey(bar);
     bar.SetValue(50);
     const QImage img = bar.Render(QSize(W, H));
@@ -98,9 +98,9 @@ TEST(XPProgressBar, PlainModeBorderAndCornersArePixelExact)
     EXPECT_EQ(img.pixel(50, H - 3), c255);
 }
 
-TEST(XPProgressBar, PositionDrivesTheDrawing)
+TEST(ThemedProgressBar, PositionDrivesTheDrawing)
 {
-    XPProgressBar bar;
+    ThemedProgressBar bar;
     PlainGrey(bar);
 
     bar.SetValue(0); // 0 %: still a 12-pixel bar
@@ -129,9 +129,9 @@ TEST(XPProgressBar, PositionDrivesTheDrawing)
     EXPECT_EQ(bar.Percent(), 0);
 }
 
-TEST(XPProgressBar, TextIsCentredAndCustomTextReplacesThePercentage)
+TEST(ThemedProgressBar, TextIsCentredAndCustomTextReplacesThePercentage)
 {
-    XPProgressBar bar;
+    ThemedProgressBar bar;
     bar.ApplyStatusLook();
     bar.SetColor(Qt::white); // the bar disappears; only the text is dark
 
@@ -161,9 +161,9 @@ TEST(XPProgressBar, TextIsCentredAndCustomTextReplacesThePercentage)
     EXPECT_TRUE(DarkPixelBounds(bar.Render(QSize(W, H))).isEmpty());
 }
 
-TEST(XPProgressBar, NewCustomTextShowsAtTheNextValueWriteEvenWithAnUnchangedPercentage)
+TEST(ThemedProgressBar, NewCustomTextShowsAtTheNextValueWriteEvenWithAnUnchangedPercentage)
 {
-    XPProgressBar bar;
+    ThemedProgressBar bar;
     bar.ApplyStatusLook();
     bar.resize(W, H);
     bar.SetValue(40);
@@ -178,9 +178,9 @@ TEST(XPProgressBar, NewCustomTextShowsAtTheNextValueWriteEvenWithAnUnchangedPerc
     EXPECT_EQ(copied, bar.Render(QSize(W, H)));
 }
 
-TEST(XPProgressBar, ResizingRedrawsWithoutStalePixels)
+TEST(ThemedProgressBar, ResizingRedrawsWithoutStalePixels)
 {
-    XPProgressBar bar;
+    ThemedProgressBar bar;
     bar.ApplyStatusLook();
     bar.resize(W, H);
     bar.SetValue(100);
@@ -195,9 +195,9 @@ TEST(XPProgressBar, ResizingRedrawsWithoutStalePixels)
     EXPECT_EQ(Grab(bar), bar.Render(QSize(260, 19)));
 }
 
-TEST(XPProgressBar, DoubleDensityIsTheSameDrawingAtTwiceTheScale)
+TEST(ThemedProgressBar, DoubleDensityIsTheSameDrawingAtTwiceTheScale)
 {
-    XPProgressBar bar;
+    ThemedProgressBar bar;
     PlainGrey(bar);
     bar.SetValue(37);
     const QImage single = bar.Render(QSize(W, H));
@@ -209,9 +209,9 @@ TEST(XPProgressBar, DoubleDensityIsTheSameDrawingAtTwiceTheScale)
                 ASSERT_EQ(twice.pixel(2 * x + d % 2, 2 * y + d / 2), single.pixel(x, y)) << x << ", " << y;
 }
 
-TEST(XPProgressBar, EveryModeAndSizeDrawsSafely)
+TEST(ThemedProgressBar, EveryModeAndSizeDrawsSafely)
 {
-    XPProgressBar bar;
+    ThemedProgressBar bar;
     bar.SetShowText(true);
     QImage pattern(4, 4, QImage::Format_RGB32);
     pattern.fill(Qt::red);
@@ -232,9 +232,9 @@ TEST(XPProgressBar, EveryModeAndSizeDrawsSafely)
     EXPECT_TRUE(bar.Render(QSize(0, 19)).isNull());
 }
 
-TEST(XPProgressBar, SegmentedModeCutsBlocks)
+TEST(ThemedProgressBar, SegmentedModeCutsBlocks)
 {
-    XPProgressBar bar;
+    ThemedProgressBar bar;
     PlainGrey(bar);
     bar.SetScrolling(0);
     bar.SetValue(50);
@@ -246,9 +246,9 @@ TEST(XPProgressBar, SegmentedModeCutsBlocks)
     EXPECT_EQ(img.pixel(12, 9), Rgb(160, 160, 160));
 }
 
-TEST(XPProgressBar, MarqueeShowsItsOwnText)
+TEST(ThemedProgressBar, MarqueeShowsItsOwnText)
 {
-    XPProgressBar bar;
+    ThemedProgressBar bar;
     bar.SetShowText(true);
     bar.SetColor(Qt::white);
     bar.SetScrolling(2);

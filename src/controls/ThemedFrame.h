@@ -12,7 +12,7 @@ class QStyle;
 // style the style's own group-box frame is drawn; with the classic style an
 // etched groove. Either way the frame's top line runs through the middle of the
 // caption, which sits at a fixed indent with a small cleared gap around it.
-class XPFrame : public QWidget
+class ThemedFrame : public QWidget
 {
     Q_OBJECT
     Q_PROPERTY(bool Enabled READ Enabled WRITE SetEnabled)
@@ -20,8 +20,8 @@ class XPFrame : public QWidget
     Q_PROPERTY(bool Themed READ Themed)
 
 public:
-    explicit XPFrame(QWidget* parent = nullptr);
-    explicit XPFrame(const QString& caption, QWidget* parent = nullptr);
+    explicit ThemedFrame(QWidget* parent = nullptr);
+    explicit ThemedFrame(const QString& caption, QWidget* parent = nullptr);
 
     // Disabling the frame disables the input of every control inside it and greys the caption.
     bool Enabled() const;

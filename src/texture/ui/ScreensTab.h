@@ -15,7 +15,7 @@ class QLineEdit;
 class QPushButton;
 class QScrollBar;
 class SettingsStore;
-class XPFrame;
+class ThemedFrame;
 
 // What the Screens tab reads from the rest of the window (the Settings tab's
 // values), so that it never reaches into another tab's widgets.
@@ -62,9 +62,9 @@ public:
 
     QLineEdit* scrImage;
     QPushButton* scrBrowse;
-    XPFrame* previewGroup;
+    ThemedFrame* previewGroup;
     PreviewBox* scrPreview;
-    XPFrame* adjFrame;
+    ThemedFrame* adjFrame;
     QScrollBar* adjBlack;
     QScrollBar* adjWhite;
     QLineEdit* adjBlackDisplay;

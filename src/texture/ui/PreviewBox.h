@@ -1,6 +1,6 @@
 #pragma once
 
-#include "image/cDIBSection.h"
+#include "image/PixelBuffer.h"
 
 #include <QWidget>
 
@@ -12,8 +12,8 @@ class PreviewBox : public QWidget
 public:
     explicit PreviewBox(QWidget* parent = nullptr);
 
-    void Show(DibRef picture, int left);
-    const DibRef& Picture() const { return m_picture; }
+    void Show(PixelBufferPtr picture, int left);
+    const PixelBufferPtr& Picture() const { return m_picture; }
     int PictureLeft() const { return m_left; }
 
 signals:
@@ -24,6 +24,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    DibRef m_picture;
+    PixelBufferPtr m_picture;
     int m_left = 0;
 };

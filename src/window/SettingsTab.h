@@ -13,7 +13,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class XPFrame;
+class ThemedFrame;
 
 // The Settings tab: game location and screen size, the frame pictures and the
 // texture compression switch. The tab moves values between its controls, the
@@ -49,7 +49,7 @@ public:
     QLineEdit* setWidth;
     QLineEdit* setHeight;
     QCheckBox* setAuto;
-    XPFrame* frameGroup;
+    ThemedFrame* frameGroup;
     QLineEdit* FrameHL;
     QLineEdit* FrameHC;
     QPushButton* BrowseHL;

@@ -1,4 +1,4 @@
-#include "controls/XPFrame.h"
+#include "controls/ThemedFrame.h"
 
 #include "controls/ProgressBarMath.h"
 
@@ -34,12 +34,12 @@ struct StyledFrame
         frame.resize(160, 60);
     }
     std::unique_ptr<QStyle> style;
-    XPFrame frame;
+    ThemedFrame frame;
 };
 
 } // namespace
 
-TEST(XPFrame, ThemedFollowsTheStyle)
+TEST(ThemedFrame, ThemedFollowsTheStyle)
 {
     StyledFrame classic("Windows");
     EXPECT_FALSE(classic.frame.Themed());
@@ -55,13 +55,13 @@ TEST(XPFrame, ThemedFollowsTheStyle)
     EXPECT_FALSE(themed.frame.Themed());
 }
 
-TEST(XPFrame, CaptionGeometry)
+TEST(ThemedFrame, CaptionGeometry)
 {
-    XPFrame frame(QStringLiteral("&Login"));
+    ThemedFrame frame(QStringLiteral("&Login"));
     frame.SetThemedOverride(true);
     frame.resize(160, 60);
     const QFontMetrics fm(frame.font());
-    const XPFrame::Geometry g = frame.Layout();
+    const ThemedFrame::Geometry g = frame.Layout();
     EXPECT_EQ(g.captionSize, QSize(fm.horizontalAdvance(QStringLiteral("Login")), fm.height()))
         << "measured without the mnemonic mark";
     EXPECT_EQ(g.frameRect, QRect(0, ProgressBarMath::RoundHalfEven(fm.height() / 2.0), 160,
@@ -72,18 +72,18 @@ TEST(XPFrame, CaptionGeometry)
     EXPECT_GT(frame.contentsRect().top(), fm.height());
 
     frame.SetCaption(QString());
-    const XPFrame::Geometry empty = frame.Layout();
+    const ThemedFrame::Geometry empty = frame.Layout();
     EXPECT_EQ(empty.captionSize.width(), fm.horizontalAdvance(QLatin1Char(' ')));
     EXPECT_EQ(empty.frameRect.top(), ProgressBarMath::RoundHalfEven(fm.height() / 2.0));
     EXPECT_TRUE(empty.gapRect.isEmpty());
 }
 
-TEST(XPFrame, MnemonicMarksAreNotMeasured)
+TEST(ThemedFrame, MnemonicMarksAreNotMeasured)
 {
-    EXPECT_EQ(XPFrame::MeasuredText(QStringLiteral("&Login")), QStringLiteral("Login"));
-    EXPECT_EQ(XPFrame::MeasuredText(QStringLiteral("Pocket &D")), QStringLiteral("Pocket D"));
-    EXPECT_EQ(XPFrame::MeasuredText(QStringLiteral("Save && &Load")), QStringLiteral("Save & Load"));
-    EXPECT_EQ(XPFrame::MeasuredText(QString()), QStringLiteral(" "));
+    EXPECT_EQ(ThemedFrame::MeasuredText(QStringLiteral("&Login")), QStringLiteral("Login"));
+    EXPECT_EQ(ThemedFrame::MeasuredText(QStringLiteral("Pocket &D")), QStringLiteral("Pocket D"));
+    EXPECT_EQ(ThemedFrame::MeasuredText(QStringLiteral("Save && &Load")), QStringLiteral("Save & Load"));
+    EXPECT_EQ(ThemedFrame::MeasuredText(QString()), QStringLiteral(" "));
 
     // Drawn with the letter underlined, in both looks.
     for (const char* styleName : {"Windows", "Fusion"}) {
@@ -95,12 +95,12 @@ TEST(XPFrame, MnemonicMarksAreNotMeasured)
     }
 }
 
-TEST(XPFrame, FrameLineRunsThroughTheMiddleOfTheCaption)
+TEST(ThemedFrame, FrameLineRunsThroughTheMiddleOfTheCaption)
 {
     for (const char* styleName : {"Windows", "Fusion"}) {
         StyledFrame s(styleName);
         s.frame.SetCaption(QStringLiteral("BoomBox"));
-        const XPFrame::Geometry g = s.frame.Layout();
+        const ThemedFrame::Geometry g = s.frame.Layout();
         const QImage img = Grab(s.frame);
         const QRgb back = s.frame.palette().color(s.frame.backgroundRole()).rgb();
         // Right of the caption the style's line starts exactly at the frame's top.
@@ -116,7 +116,7 @@ TEST(XPFrame, FrameLineRunsThroughTheMiddleOfTheCaption)
     }
 }
 
-TEST(XPFrame, DisablingBlocksChildrenAndGreysTheCaption)
+TEST(ThemedFrame, DisablingBlocksChildrenAndGreysTheCaption)
 {
     for (const char* styleName : {"Windows", "Fusion"}) {
         StyledFrame s(styleName);
@@ -142,9 +142,9 @@ TEST(XPFrame, DisablingBlocksChildrenAndGreysTheCaption)
     }
 }
 
-TEST(XPFrame, CaptionDefaultsToTheObjectName)
+TEST(ThemedFrame, CaptionDefaultsToTheObjectName)
 {
-    XPFrame frame;
+    ThemedFrame frame;
     frame.setObjectName(QStringLiteral("Frame1"));
     EXPECT_EQ(frame.Caption(), QStringLiteral("Frame1"));
     frame.SetCaption(QStringLiteral("Login"));

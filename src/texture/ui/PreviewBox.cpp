@@ -1,4 +1,4 @@
-#include "image/ui/PreviewBox.h"
+#include "texture/ui/PreviewBox.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -10,7 +10,7 @@ PreviewBox::PreviewBox(QWidget* parent) : QWidget(parent)
     setCursor(Qt::PointingHandCursor);
 }
 
-void PreviewBox::Show(DibRef picture, int left)
+void PreviewBox::Show(PixelBufferPtr picture, int left)
 {
     m_picture = std::move(picture);
     m_left = left;

@@ -1,10 +1,10 @@
-#include "app/ui/SettingsTab.h"
+#include "window/SettingsTab.h"
 
 #include "app/BusyHost.h"
 #include "app/FileAccess.h"
-#include "app/GameLocation.h"
+#include "app/GameSettings.h"
 #include "app/ui/Named.h"
-#include "controls/XPFrame.h"
+#include "controls/ThemedFrame.h"
 #include "image/Frames.h"
 
 #include <QCheckBox>
@@ -24,7 +24,7 @@ SettingsTab::SettingsTab(BusyHost& host, WinePrefix prefix, QString dataFolder, 
 {
     setObjectName(QStringLiteral("SettingsTab"));
 
-    auto* gameGroup = Named<XPFrame>("setFrame", tr("Game client"));
+    auto* gameGroup = Named<ThemedFrame>("setFrame", tr("Game client"));
     setCohRegKey = Named<QLabel>("setCohRegKey", tr("Game location:"));
     setCohPath = Named<QLineEdit>("setCohPath");
     setCohPath->setPlaceholderText(tr("Folder that holds cityofheroes.exe"));
@@ -56,7 +56,7 @@ SettingsTab::SettingsTab(BusyHost& host, WinePrefix prefix, QString dataFolder, 
     gameGrid->setColumnStretch(1, 1);
     gameGroup->setLayout(gameGrid);
 
-    frameGroup = Named<XPFrame>("setFramesFrame", tr("Image frames"));
+    frameGroup = Named<ThemedFrame>("setFramesFrame", tr("Image frames"));
     auto* hlLabel = new QLabel(tr("Login screen:"));
     FrameHL = Named<QLineEdit>("FrameHL");
     BrowseHL = Named<QPushButton>("BrowseHL", tr("Browse..."));
@@ -79,7 +79,7 @@ SettingsTab::SettingsTab(BusyHost& host, WinePrefix prefix, QString dataFolder, 
     frameGrid->setColumnStretch(1, 1);
     frameGroup->setLayout(frameGrid);
 
-    auto* textureGroup = Named<XPFrame>("setTextureFrame", tr("Textures"));
+    auto* textureGroup = Named<ThemedFrame>("setTextureFrame", tr("Textures"));
     setCompression = Named<QCheckBox>("setCompression", tr("Compress textures using NVIDIA's tool"));
     auto* textureBox = new QVBoxLayout;
     textureBox->addWidget(setCompression);
@@ -200,7 +200,7 @@ void SettingsTab::BrowseFrame(QLineEdit* target)
     // A cancelled dialog changes nothing.
     if (chosen.isEmpty())
         return;
-    if (const Result<DibRef> frame = LoadFrame(chosen); !frame) {
+    if (const Result<PixelBufferPtr> frame = LoadFrame(chosen); !frame) {
         m_host.ShowFailure(frame.error());
         return;
     }

@@ -1,4 +1,4 @@
-#include "controls/XPProgressBar.h"
+#include "controls/ThemedProgressBar.h"
 
 #include "controls/Edges.h"
 #include "controls/ProgressBarMath.h"
@@ -15,7 +15,7 @@
 
 using namespace ProgressBarMath;
 
-struct XPProgressBar::State
+struct ThemedProgressBar::State
 {
     int percent = 0; // already clamped to 0..100
     int mode = 0;
@@ -70,12 +70,12 @@ void DrawXPBorder(QPainter& p, int W, int H)
     const QColor c190(190, 190, 190), c239(239, 239, 239), c104(104, 104, 104);
     const QColor c255(255, 255, 255), c172a(172, 171, 166), c172b(172, 171, 167);
     const QColor c127(127, 126, 125), c119(119, 119, 119);
-    XPProgressBar::DrawLine(2, 1, W - 2, 1, p, c190);
-    XPProgressBar::DrawLine(2, H - 2, W - 2, H - 2, p, c239);
-    XPProgressBar::DrawLine(1, 2, 1, H - 2, p, c190);
-    XPProgressBar::DrawLine(2, 2, 2, H - 2, p, c239);
-    XPProgressBar::DrawLine(2, 2, W - 2, 2, p, c239);
-    XPProgressBar::DrawLine(W - 2, 2, W - 2, H - 2, p, c239);
+    ThemedProgressBar::DrawLine(2, 1, W - 2, 1, p, c190);
+    ThemedProgressBar::DrawLine(2, H - 2, W - 2, H - 2, p, c239);
+    ThemedProgressBar::DrawLine(1, 2, 1, H - 2, p, c190);
+    ThemedProgressBar::DrawLine(2, 2, 2, H - 2, p, c239);
+    ThemedProgressBar::DrawLine(2, 2, W - 2, 2, p, c239);
+    ThemedProgressBar::DrawLine(W - 2, 2, W - 2, H - 2, p, c239);
     Edges::DrawFrame(p, QRect(0, 0, W, H), c104);
 
     SetPixel(p, 0, 0, c255);
@@ -108,9 +108,9 @@ void DrawPlainOrBlocks(QPainter& p, int W, int H, int percent, bool blocks, cons
 {
     const BarGeometry g = SegmentedBar(W, percent, blocks);
     const QColor lighter = Lighten(colour, 150);
-    XPProgressBar::DrawGradient(lighter, colour, 4, 3, g.rightEdge, 6, p, false);
+    ThemedProgressBar::DrawGradient(lighter, colour, 4, 3, g.rightEdge, 6, p, false);
     FillBox(p, 4, 8, g.rightEdge, H - 8, colour);
-    XPProgressBar::DrawGradient(colour, lighter, 4, H - 10, g.rightEdge, 6, p, false);
+    ThemedProgressBar::DrawGradient(colour, lighter, 4, H - 10, g.rightEdge, 6, p, false);
     if (blocks) {
         for (int x = g.left + g.blockWidth; x <= g.rightEdge; x += g.blockWidth + g.gap)
             FillBox(p, x + 1, 0, x + 3, H, kWhite);
@@ -125,8 +125,8 @@ void DrawMarquee(QPainter& p, int W, int H, int percent, const QColor& colour)
     p.save();
     p.setClipRect(QRect(3, 0, std::max(0, W - 6), H));
     for (int k = 0; k < 3; ++k) {
-        XPProgressBar::DrawGradient(Lighten(colour, 220 - 40 * k), Lighten(colour, 200 - 40 * k),
-                                    start + 12 * k, 3, 9, H - 2, p, true);
+        ThemedProgressBar::DrawGradient(Lighten(colour, 220 - 40 * k), Lighten(colour, 200 - 40 * k),
+                                        start + 12 * k, 3, 9, H - 2, p, true);
     }
     p.restore();
     DrawXPBorder(p, W, H);
@@ -137,7 +137,7 @@ int Scaled(int size, int percent, double divisor)
     return RoundHalfEven(static_cast<double>(size) * percent / divisor);
 }
 
-void DrawBar(QPainter& p, int W, int H, const XPProgressBar::State& s)
+void DrawBar(QPainter& p, int W, int H, const ThemedProgressBar::State& s)
 {
     const QColor& c = s.colour;
     switch (s.mode) {
@@ -153,23 +153,23 @@ void DrawBar(QPainter& p, int W, int H, const XPProgressBar::State& s)
     case 4: {
         const int right = Scaled(W - 4, s.percent, 100);
         Edges::DrawEdge(p, QRect(0, 0, W, H), Edges::Kind::Etched, s.palette);
-        XPProgressBar::DrawGradient(Lighten(c, 140), Lighten(c, 200), 2, 2, right - 3, H - 3, p, true);
+        ThemedProgressBar::DrawGradient(Lighten(c, 140), Lighten(c, 200), 2, 2, right - 3, H - 3, p, true);
         break;
     }
     case 5: {
         const int right = std::min(Scaled(W, s.percent, 101), W - 3);
         Edges::DrawFrame(p, QRect(0, 0, W, H), Lighten(c, 10));
-        XPProgressBar::DrawGradient(c, Lighten(c, 100), 2, 2, W - 2, H - 5, p, false);
-        XPProgressBar::DrawGradient(Lighten(c, 250), c, 3, 3, right, H - 6, p, false);
+        ThemedProgressBar::DrawGradient(c, Lighten(c, 100), 2, 2, W - 2, H - 5, p, false);
+        ThemedProgressBar::DrawGradient(Lighten(c, 250), c, 3, 3, right, H - 6, p, false);
         if (right >= 3)
-            XPProgressBar::DrawLine(right, 2, right, H - 2, p, Lighten(c, 25));
+            ThemedProgressBar::DrawLine(right, 2, right, H - 2, p, Lighten(c, 25));
         break;
     }
     case 6: {
         const int right = Scaled(W - 5, s.percent, 100);
         Edges::DrawFrame(p, QRect(0, 0, W, H), Blend(c, kBlack, 200));
-        XPProgressBar::DrawGradient(kBlack, Lighten(Blend(c, kBlack, 100), 10), 2, 2, right - 3, H - 2, p,
-                                    true);
+        ThemedProgressBar::DrawGradient(kBlack, Lighten(Blend(c, kBlack, 100), 10), 2, 2, right - 3, H - 2, p,
+                                        true);
         break;
     }
     case 7: {
@@ -195,7 +195,7 @@ void DrawBar(QPainter& p, int W, int H, const XPProgressBar::State& s)
         for (int y = 2; y < H - 2; ++y) {
             const double t =
                 middle > 0 ? std::min(1.0, std::abs(y - middle) / static_cast<double>(middle)) : 0;
-            XPProgressBar::DrawLine(2, y, right, y, p, Blend(grey, kWhite, RoundHalfEven(t * 255)));
+            ThemedProgressBar::DrawLine(2, y, right, y, p, Blend(grey, kWhite, RoundHalfEven(t * 255)));
         }
         break;
     }
@@ -205,7 +205,7 @@ void DrawBar(QPainter& p, int W, int H, const XPProgressBar::State& s)
     }
 }
 
-void DrawText(QPainter& p, int W, int H, const XPProgressBar::State& s)
+void DrawText(QPainter& p, int W, int H, const ThemedProgressBar::State& s)
 {
     QString text = s.customText;
     if (text.isEmpty())
@@ -243,13 +243,13 @@ void DrawText(QPainter& p, int W, int H, const XPProgressBar::State& s)
 
 } // namespace
 
-XPProgressBar::XPProgressBar(QWidget* parent) : QWidget(parent), m_colourRef(kSystemHighlight)
+ThemedProgressBar::ThemedProgressBar(QWidget* parent) : QWidget(parent), m_colourRef(kSystemHighlight)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
-void XPProgressBar::ApplyStatusLook()
+void ThemedProgressBar::ApplyStatusLook()
 {
     SetBrushStyle(0);
     SetColor(QColor(160, 160, 160));
@@ -262,12 +262,12 @@ void XPProgressBar::ApplyStatusLook()
     SetShowText(true);
 }
 
-int XPProgressBar::Value() const
+int ThemedProgressBar::Value() const
 {
     return ValueFromPercent(m_percent, m_min, m_max);
 }
 
-void XPProgressBar::SetValue(int value)
+void ThemedProgressBar::SetValue(int value)
 {
     const int percent = PercentFromValue(value, m_min, m_max);
     const bool unchanged = DrawnPercent(percent) == DrawnPercent(m_percent);
@@ -279,55 +279,55 @@ void XPProgressBar::SetValue(int value)
     DrawProgressBar();
 }
 
-QColor XPProgressBar::Color() const
+QColor ThemedProgressBar::Color() const
 {
     return TranslateColour(m_colourRef, palette());
 }
 
-void XPProgressBar::SetColor(const QColor& colour)
+void ThemedProgressBar::SetColor(const QColor& colour)
 {
     SetColorRef(colour.isValid() ? ColourRef(colour) : kSystemHighlight);
 }
 
-void XPProgressBar::SetColorRef(quint32 colourRef)
+void ThemedProgressBar::SetColorRef(quint32 colourRef)
 {
     m_colourRef = colourRef;
     DrawProgressBar();
 }
 
-void XPProgressBar::SetScrolling(int mode)
+void ThemedProgressBar::SetScrolling(int mode)
 {
     m_scrolling = mode;
     DrawProgressBar();
 }
 
-void XPProgressBar::SetOrientation(int orientation)
+void ThemedProgressBar::SetOrientation(int orientation)
 {
     m_orientation = orientation;
     updateGeometry();
     DrawProgressBar();
 }
 
-void XPProgressBar::SetImage(const QImage& image)
+void ThemedProgressBar::SetImage(const QImage& image)
 {
     m_image = image;
     DrawProgressBar();
 }
 
-void XPProgressBar::SetShowText(bool show)
+void ThemedProgressBar::SetShowText(bool show)
 {
     m_showText = show;
     DrawProgressBar();
 }
 
-void XPProgressBar::SetCustomText(const QString& text)
+void ThemedProgressBar::SetCustomText(const QString& text)
 {
     if (text != m_customText)
         m_dirty = true;
     m_customText = text;
 }
 
-XPProgressBar::State XPProgressBar::Snapshot() const
+ThemedProgressBar::State ThemedProgressBar::Snapshot() const
 {
     State s;
     s.percent = DrawnPercent(m_percent);
@@ -343,7 +343,7 @@ XPProgressBar::State XPProgressBar::Snapshot() const
     return s;
 }
 
-void XPProgressBar::Paint(QPainter& p, int width, int height, const State& s)
+void ThemedProgressBar::Paint(QPainter& p, int width, int height, const State& s)
 {
     if (width <= 0 || height <= 0)
         return;
@@ -370,7 +370,7 @@ void XPProgressBar::Paint(QPainter& p, int width, int height, const State& s)
         DrawText(p, width, height, s);
 }
 
-QImage XPProgressBar::Render(QSize size, qreal devicePixelRatio) const
+QImage ThemedProgressBar::Render(QSize size, qreal devicePixelRatio) const
 {
     if (size.isEmpty())
         return QImage();
@@ -383,7 +383,7 @@ QImage XPProgressBar::Render(QSize size, qreal devicePixelRatio) const
     return image;
 }
 
-bool XPProgressBar::EnsureSurface()
+bool ThemedProgressBar::EnsureSurface()
 {
     const qreal dpr = devicePixelRatioF();
     const QSize needed = size() * dpr;
@@ -403,7 +403,7 @@ bool XPProgressBar::EnsureSurface()
     return !m_surface.isNull();
 }
 
-void XPProgressBar::DrawProgressBar()
+void ThemedProgressBar::DrawProgressBar()
 {
     if (EnsureSurface()) {
         QPainter p(&m_surface);
@@ -414,8 +414,8 @@ void XPProgressBar::DrawProgressBar()
     update();
 }
 
-void XPProgressBar::pDraw(QPainter& hdc, int xSrc, int ySrc, int WidthSrc, int HeightSrc, int xDst,
-                          int yDst) const
+void ThemedProgressBar::pDraw(QPainter& hdc, int xSrc, int ySrc, int WidthSrc, int HeightSrc, int xDst,
+                              int yDst) const
 {
     if (m_surface.isNull())
         return;
@@ -429,7 +429,7 @@ void XPProgressBar::pDraw(QPainter& hdc, int xSrc, int ySrc, int WidthSrc, int H
     hdc.drawImage(QRectF(xDst, yDst, WidthSrc, HeightSrc), m_surface, source);
 }
 
-void XPProgressBar::paintEvent(QPaintEvent*)
+void ThemedProgressBar::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     if (!EnsureSurface()) {
@@ -446,13 +446,13 @@ void XPProgressBar::paintEvent(QPaintEvent*)
     pDraw(p, 0, 0, width(), height(), 0, 0);
 }
 
-void XPProgressBar::resizeEvent(QResizeEvent* event)
+void ThemedProgressBar::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     EnsureSurface();
 }
 
-void XPProgressBar::changeEvent(QEvent* event)
+void ThemedProgressBar::changeEvent(QEvent* event)
 {
     switch (event->type()) {
     case QEvent::FontChange:
@@ -467,17 +467,17 @@ void XPProgressBar::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
 }
 
-QSize XPProgressBar::sizeHint() const
+QSize ThemedProgressBar::sizeHint() const
 {
     return m_orientation == 0 ? QSize(200, 19) : QSize(19, 200);
 }
 
-QSize XPProgressBar::minimumSizeHint() const
+QSize ThemedProgressBar::minimumSizeHint() const
 {
     return m_orientation == 0 ? QSize(24, 19) : QSize(19, 24);
 }
 
-void XPProgressBar::DrawLine(int X1, int Y1, int X2, int Y2, QPainter& hdc, const QColor& colour)
+void ThemedProgressBar::DrawLine(int X1, int Y1, int X2, int Y2, QPainter& hdc, const QColor& colour)
 {
     if (X1 == X2 && Y1 == Y2)
         return;
@@ -499,8 +499,8 @@ void XPProgressBar::DrawLine(int X1, int Y1, int X2, int Y2, QPainter& hdc, cons
     }
 }
 
-void XPProgressBar::DrawGradient(const QColor& lEndColor, const QColor& lStartcolor, int X, int Y, int X2,
-                                 int Y2, QPainter& hdc, bool bH)
+void ThemedProgressBar::DrawGradient(const QColor& lEndColor, const QColor& lStartcolor, int X, int Y, int X2,
+                                     int Y2, QPainter& hdc, bool bH)
 {
     const QVector<QColor> steps = GradientSteps(lEndColor, lStartcolor, bH ? X2 : Y2);
     for (int k = 0; k < steps.size(); ++k) {
