@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs every Debian package Lumivale needs to build, run, test and benchmark.
+# Installs every Debian package Lumivale needs to build, run, test, benchmark and package.
 # Quiet and quick when everything is already present.
 set -euo pipefail
 
@@ -14,6 +14,8 @@ packages=(
   # https downloads (Qt loads libssl at run time; the system's certificate authorities);
   # openssl makes the tests' certificates, curl is the download benchmark's anchor.
   libssl3 ca-certificates openssl curl
+  # The Debian package: icons, manual pages, building and checking it.
+  librsvg2-bin help2man gzip man-db dpkg-dev file lintian appstream
 )
 
 missing=()

@@ -45,4 +45,10 @@ Environment SystemEnvironment();
 QString WorkFolder();
 QString DataFolder();
 QString PluginFolder();
+// The data and plug-in folders of an executable in executableFolder: the
+// folder itself in the build tree, else the installed layout relative to it
+// (bin/../share/lumivale, bin/../lib/<multiarch>/lumivale), so that an
+// unpacked copy of the package works wherever it lies.
+QString DataFolderBeside(const QString& executableFolder);
+QString PluginFolderBeside(const QString& executableFolder);
 QString FindCompressor(const QString& dataFolder);
