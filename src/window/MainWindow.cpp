@@ -15,6 +15,7 @@
 #include "texture/ui/ScreensTab.h"
 #include "texture/ui/TexturesTab.h"
 #include "window/CreditsTab.h"
+#include "window/FoundGamesBox.h"
 #include "window/SettingsTab.h"
 #include "window/WidgetBusyHost.h"
 
@@ -54,7 +55,8 @@ MainWindow::MainWindow(SettingsStore& store, const Environment& environment, Win
     m_host = std::make_unique<WidgetBusyHost>(this, XPProgressBar1, SSTab1, Quit, [this] { return Now(); });
 
     const OpenFileFunction openFile = &ShowOpenFileDialog;
-    settingsTab = new SettingsTab(*m_host, m_prefix, m_environment.dataFolder, openFile);
+    settingsTab =
+        new SettingsTab(*m_host, m_prefix, m_environment.dataFolder, openFile, m_environment.winePlaces);
     ScreensContext context;
     context.gameFolder = [this] { return settingsTab->setCohPath->text(); };
     context.screenWidth = [this] { return settingsTab->setWidth->text(); };
@@ -72,6 +74,7 @@ MainWindow::MainWindow(SettingsStore& store, const Environment& environment, Win
     randomizer.compress = [this] { return settingsTab->setCompression->isChecked(); };
     randomizer.sourceImage = [this] { return screensTab->Pictures().SourceImage; };
     randomizer.usePicture = [this](const QString& file) { screensTab->UsePicture(file); };
+    randomizer.wineProgram = [this] { return settingsTab->foundGames->WineProgram(); };
     randomizerTab = new RandomizerTab(*m_host, m_environment, randomizer);
     MusicContext music;
     music.gameFolder = [this] { return settingsTab->setCohPath->text(); };

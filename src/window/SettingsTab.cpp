@@ -6,6 +6,7 @@
 #include "app/ui/Named.h"
 #include "controls/ThemedFrame.h"
 #include "image/Frames.h"
+#include "window/FoundGamesBox.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -18,7 +19,7 @@
 #include <QVBoxLayout>
 
 SettingsTab::SettingsTab(BusyHost& host, WinePrefix prefix, QString dataFolder, OpenFileFunction openFile,
-                         QWidget* parent)
+                         DiscoveryPlaces winePlaces, QWidget* parent)
     : QWidget(parent), m_host(host), m_prefix(std::move(prefix)), m_dataFolder(std::move(dataFolder)),
       m_openFile(std::move(openFile))
 {
@@ -56,6 +57,8 @@ SettingsTab::SettingsTab(BusyHost& host, WinePrefix prefix, QString dataFolder, 
     gameGrid->setColumnStretch(1, 1);
     gameGroup->setLayout(gameGrid);
 
+    foundGames = new FoundGamesBox(std::move(winePlaces));
+
     frameGroup = Named<ThemedFrame>("setFramesFrame", tr("Image frames"));
     auto* hlLabel = new QLabel(tr("Login screen:"));
     FrameHL = Named<QLineEdit>("FrameHL");
@@ -87,12 +90,14 @@ SettingsTab::SettingsTab(BusyHost& host, WinePrefix prefix, QString dataFolder, 
 
     auto* page = new QVBoxLayout(this);
     page->addWidget(gameGroup);
+    page->addWidget(foundGames);
     page->addWidget(frameGroup);
     page->addWidget(textureGroup);
     page->addStretch(1);
 
     connect(setAuto, &QCheckBox::clicked, this, &SettingsTab::OnAutoClicked);
     connect(setBrowse, &QPushButton::clicked, this, &SettingsTab::OnBrowseClicked);
+    connect(foundGames, &FoundGamesBox::gameChosen, this, &SettingsTab::UseFoundGame);
     connect(BrowseHL, &QPushButton::clicked, this, [this] { BrowseFrame(FrameHL); });
     connect(BrowseHC, &QPushButton::clicked, this, [this] { BrowseFrame(FrameHC); });
 }
@@ -104,6 +109,7 @@ void SettingsTab::ShowGame(const GameSettings& game)
     setWidth->setText(game.cohWidth);
     setHeight->setText(game.cohHeight);
     setAuto->setChecked(game.cohAuto);
+    foundGames->ShowWine(game.wineProgram, game.winePrefixes);
     if (game.cohAuto)
         OnAutoClicked();
 }
@@ -116,6 +122,8 @@ GameSettings SettingsTab::Game() const
     game.cohWidth = setWidth->text();
     game.cohHeight = setHeight->text();
     game.cohAuto = setAuto->isChecked();
+    game.wineProgram = foundGames->WineProgram();
+    game.winePrefixes = foundGames->WinePrefixes();
     return game;
 }
 
@@ -184,6 +192,15 @@ void SettingsTab::OnBrowseClicked()
     const QString folder = ReturnPath(chosen);
     if (folder.isEmpty())
         return;
+    setCohPath->setText(folder);
+    emit gameFolderChosen();
+}
+
+void SettingsTab::UseFoundGame(const QString& folder)
+{
+    // A picked folder is typed in, as Browse does; the registry no longer decides.
+    setAuto->setChecked(false);
+    SetManualControlsEnabled(true);
     setCohPath->setText(folder);
     emit gameFolderChosen();
 }

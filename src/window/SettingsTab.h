@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/GameDiscovery.h"
 #include "app/GameSettings.h"
 #include "app/WinePrefix.h"
 #include "app/ui/FileDialogs.h"
@@ -9,21 +10,23 @@
 #include <QWidget>
 
 class BusyHost;
+class FoundGamesBox;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class ThemedFrame;
 
-// The Settings tab: game location and screen size, the frame pictures and the
-// texture compression switch. The tab moves values between its controls, the
+// The Settings tab: game location and screen size, the games found in the Wine
+// prefixes and the Wine that starts them, the frame pictures and the texture
+// compression switch. The tab moves values between its controls, the
 // settings structs and the game-location logic.
 class SettingsTab : public QWidget
 {
     Q_OBJECT
 public:
     SettingsTab(BusyHost& host, WinePrefix prefix, QString dataFolder, OpenFileFunction openFile,
-                QWidget* parent = nullptr);
+                DiscoveryPlaces winePlaces, QWidget* parent = nullptr);
 
     // Fills the game-location controls; with autodetection on, runs its click behaviour.
     void ShowGame(const GameSettings& game);
@@ -49,6 +52,7 @@ public:
     QLineEdit* setWidth;
     QLineEdit* setHeight;
     QCheckBox* setAuto;
+    FoundGamesBox* foundGames;
     ThemedFrame* frameGroup;
     QLineEdit* FrameHL;
     QLineEdit* FrameHC;
@@ -66,6 +70,7 @@ protected:
 private:
     void OnBrowseClicked();
     void SetManualControlsEnabled(bool enabled);
+    void UseFoundGame(const QString& folder);
 
     BusyHost& m_host;
     WinePrefix m_prefix;

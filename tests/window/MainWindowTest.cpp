@@ -7,6 +7,7 @@
 #include "randomizer/ui/RandomizerTab.h"
 #include "texture/ui/ScreensTab.h"
 #include "window/CreditsTab.h"
+#include "window/FoundGamesBox.h"
 #include "window/SettingsTab.h"
 
 #include <QApplication>
@@ -62,6 +63,8 @@ TEST_F(MainWindowTest, SettingsRoundTripThroughTheWindow)
     m_store->Write("FrameHC", "/frames/chars.png");
     m_store->Write("RandomFolder", " 1");
     m_store->Write("SoundFolder", " 1");
+    m_store->Write("WineProgram", "/opt/wine/bin/wine");
+    m_store->Write("WinePrefixes", "/p/one:/p/two");
     for (int i = 0; i < 5; ++i) {
         m_store->Write(QStringLiteral("webName%1").arg(i), QStringLiteral("Sky %1").arg(i));
         m_store->Write(QStringLiteral("webLink%1").arg(i),
@@ -83,6 +86,8 @@ TEST_F(MainWindowTest, SettingsRoundTripThroughTheWindow)
     EXPECT_EQ(s->FrameHC->text(), "/frames/chars.png");
     EXPECT_TRUE(m_window->randomizerTab->rndFolder->isChecked());
     EXPECT_TRUE(m_window->musicTab->sndFolder->isChecked());
+    EXPECT_EQ(s->foundGames->setWineProgram->text(), "/opt/wine/bin/wine");
+    EXPECT_EQ(s->foundGames->setWinePrefixes->text(), "/p/one:/p/two");
     EXPECT_EQ(m_window->onlineTab->webFile[3]->text(), "Sky 3");
     EXPECT_EQ(m_window->onlineTab->webURL[4]->text(), "http://example.org/4.jpg");
 
@@ -93,6 +98,7 @@ TEST_F(MainWindowTest, SettingsRoundTripThroughTheWindow)
     m_window->screensTab->scrFrames->setChecked(false);
     m_window->onlineTab->webURL[2]->clear();
     m_window->onlineTab->webFile[1]->setText("changed");
+    s->foundGames->setWinePrefixes->setText(" /p/one : : /p/three ");
     ASSERT_TRUE(m_window->close());
 
     QSettings raw(m_store->FilePath(), QSettings::IniFormat);
@@ -110,6 +116,8 @@ TEST_F(MainWindowTest, SettingsRoundTripThroughTheWindow)
     EXPECT_TRUE(stored("FrameHC").isEmpty());
     EXPECT_EQ(stored("RandomFolder"), " 1");
     EXPECT_EQ(stored("SoundFolder"), " 1");
+    EXPECT_EQ(stored("WineProgram"), "/opt/wine/bin/wine");
+    EXPECT_EQ(stored("WinePrefixes"), "/p/one:/p/three");
     EXPECT_TRUE(stored("webLink2").isEmpty());
     EXPECT_EQ(stored("webLink0"), "http://example.org/0.jpg");
     // The slot's texture name is not the window's to save.

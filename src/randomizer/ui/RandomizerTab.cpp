@@ -153,7 +153,8 @@ void RandomizerTab::AddFolder(LoadingScreen screen, QPushButton* button)
 
 void RandomizerTab::CreateShortcut()
 {
-    const Result<QStringList> written = CreateGameShortcut(m_environment, m_context.gameFolder());
+    const Result<QStringList> written = CreateGameShortcut(
+        m_environment, m_context.gameFolder(), m_context.wineProgram ? m_context.wineProgram() : QString());
     if (!written) {
         m_host.ShowFailure(written.error());
         return;

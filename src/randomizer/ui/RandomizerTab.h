@@ -23,6 +23,7 @@ struct RandomizerContext
     std::function<PixelBufferPtr()> sourceImage; // the picture as it was loaded when chosen
     // Makes a picture the Screens tab's picture after a folder pass.
     std::function<void(const QString&)> usePicture;
+    std::function<QString()> wineProgram; // "Wine program"; "" or unset = the prefix's own Wine
 };
 
 // The Randomizer tab: the picture (or its folder) that the pools take, the two
