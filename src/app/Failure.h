@@ -117,3 +117,9 @@ inline tl::unexpected<Failure> Fail(QString text, MessageIcon icon, QString deta
 {
     return tl::unexpected<Failure>(Failure(std::move(text), icon, std::move(detail)));
 }
+
+// Characters below 0x20 and DEL: a setting or a file may hold them, a message must not show them raw.
+bool HasControlCharacters(const QString& text);
+// Text from input as a message shows it: at most max characters (then "..."),
+// a NUL as \0 and other control characters as \xNN, so nothing cuts the message short.
+QString ShownInMessage(const QString& text, qsizetype max);

@@ -217,9 +217,9 @@ void DownloadSlot::Finish(const QString& reason)
 
 void DownloadSlot::CloseReply()
 {
-    if (!m_reply)
-        return;
     QNetworkReply* reply = m_reply.data();
+    if (!reply)
+        return;
     m_reply.clear();
     reply->disconnect(this);
     reply->abort();

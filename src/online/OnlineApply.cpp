@@ -6,7 +6,9 @@
 
 #include <QFile>
 #include <QThreadPool>
+#include <algorithm>
 #include <optional>
+#include <thread>
 
 StoredPicture StartPictureLoad(const QString& file, QSize size)
 {
@@ -25,19 +27,40 @@ QList<AppliedSlot> ApplyDownloads(BusyHost& host, TextureWriter& writer, const Q
                                   const std::array<OnlineSlot, kOnlineSlots>& records,
                                   StoredPictures pictures)
 {
+    QList<int> waiting; // the slots with a picture, in slot order
     for (int i = 0; i < kOnlineSlots; ++i) {
         const Result<TextureTarget>& target = records[std::size_t(i)].texture;
         StoredPicture& picture = pictures[std::size_t(i)];
+        if (picture.file.isEmpty())
+            continue;
+        waiting << i;
         const QSize size = target ? QSize(target->width, target->height) : QSize();
-        if (!picture.file.isEmpty() && target && (!picture.load.valid() || picture.size != size))
+        if (target && (!picture.load.valid() || picture.size != size))
             picture = StartPictureLoad(picture.file, size);
     }
+    // A picture is written as soon as it is loaded, after any earlier slot that names the same texture.
+    const auto ready = [&](int i) {
+        const Result<TextureTarget>& t = records[std::size_t(i)].texture;
+        const std::shared_future<Result<PixelBufferPtr>>& load = pictures[std::size_t(i)].load;
+        return (!load.valid() || load.wait_for(std::chrono::seconds(0)) == std::future_status::ready) &&
+               std::none_of(waiting.cbegin(), std::find(waiting.cbegin(), waiting.cend(), i), [&](int j) {
+                   const Result<TextureTarget>& o = records[std::size_t(j)].texture;
+                   return t && o &&
+                          TextureFilePath(*t).compare(TextureFilePath(*o), Qt::CaseInsensitive) == 0;
+               });
+    };
     QList<AppliedSlot> applied;
     std::optional<Result<GameFolderLock>> lock;
-    for (int i = 0; i < kOnlineSlots; ++i) {
-        const QString& picture = pictures[std::size_t(i)].file;
-        if (picture.isEmpty())
+    while (!waiting.isEmpty()) {
+        const auto next = std::find_if(waiting.cbegin(), waiting.cend(), ready);
+        if (next == waiting.cend()) {
+            host.PumpEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
             continue;
+        }
+        const int i = *next;
+        waiting.erase(next);
+        const QString& picture = pictures[std::size_t(i)].file;
         const Result<QString> written = [&]() -> Result<QString> {
             const Result<TextureTarget>& target = records[std::size_t(i)].texture;
             if (!target)
@@ -46,10 +69,7 @@ QList<AppliedSlot> ApplyDownloads(BusyHost& host, TextureWriter& writer, const Q
                                                         "settings are not valid.")
                                              .arg(i),
                                          MessageIcon::Exclamation));
-            const std::shared_future<Result<PixelBufferPtr>>& load = pictures[std::size_t(i)].load;
-            while (load.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
-                host.PumpEvents();
-            const Result<PixelBufferPtr>& loaded = load.get();
+            const Result<PixelBufferPtr>& loaded = pictures[std::size_t(i)].load.get();
             if (!loaded)
                 return Fail(loaded.error());
             // One hold on the game folder for the whole batch, from the first check to the last write.
@@ -65,5 +85,7 @@ QList<AppliedSlot> ApplyDownloads(BusyHost& host, TextureWriter& writer, const Q
         QFile::remove(picture);
         applied.append({i, written});
     }
+    std::sort(applied.begin(), applied.end(),
+              [](const AppliedSlot& a, const AppliedSlot& b) { return a.slot < b.slot; });
     return applied;
 }

@@ -6,28 +6,8 @@
 
 #include <algorithm>
 
-namespace {
-
 constexpr qint64 kLargestImport = 1024 * 1024;
 constexpr qsizetype kLongestValue = 4096;
-
-// Text from the file as a message shows it: at most max characters, a NUL as
-// \0 and other control characters as \xNN, so nothing cuts the message short.
-QString Shown(const QString& text, qsizetype max)
-{
-    QString out;
-    for (QChar c : text.left(max)) {
-        if (c.unicode() == 0)
-            out += QStringLiteral("\\0");
-        else if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return text.size() > max ? out + QStringLiteral("...") : out;
-}
-
-} // namespace
 
 QByteArray OnlineExportText(const OnlineSettings& stored, const std::array<QString, kOnlineSlots>& links)
 {
@@ -54,13 +34,13 @@ Result<OnlineImport> ReadOnlineImport(QByteArrayView bytes, const OnlineSettings
     OnlineImport result;
     for (const RegistrySkippedLine& line : registry->Skipped())
         result.refused << QStringLiteral("Line %1 was ignored (%2): %3")
-                              .arg(QString::number(line.number), line.reason, Shown(line.text, 120));
+                              .arg(QString::number(line.number), line.reason, ShownInMessage(line.text, 120));
     const RegistryKey* own = registry->FindKey(kExportKey);
     for (const RegistryKey& key : registry->Keys()) {
         if (&key != own) {
             if (!key.values.isEmpty())
                 result.refused << QStringLiteral("[%1] is not the program's key; its %2 values were ignored.")
-                                      .arg(Shown(key.path, 120))
+                                      .arg(ShownInMessage(key.path, 120))
                                       .arg(key.values.size());
             continue;
         }
@@ -68,7 +48,8 @@ Result<OnlineImport> ReadOnlineImport(QByteArrayView bytes, const OnlineSettings
             const auto name = std::find_if(names.cbegin(), names.cend(), [&](const QString& n) {
                 return n.compare(value.name, Qt::CaseInsensitive) == 0;
             });
-            const QString shown = value.name.isEmpty() ? QStringLiteral("(default)") : Shown(value.name, 80);
+            const QString shown =
+                value.name.isEmpty() ? QStringLiteral("(default)") : ShownInMessage(value.name, 80);
             if (name == names.cend())
                 result.refused
                     << QStringLiteral("%1 is not an online texture value; it was ignored.").arg(shown);
@@ -105,8 +86,8 @@ Result<OnlineImport> ReadOnlineImport(QByteArrayView bytes, const OnlineSettings
         const bool linkTaken = address || slot.link.trimmed().isEmpty();
         if (!linkTaken)
             result.refused << QStringLiteral("%1 (\"%2\") was refused: %3")
-                                  .arg(setting::SlotValue(setting::kWebLink, i), Shown(slot.link, 120),
-                                       address.error().Reason());
+                                  .arg(setting::SlotValue(setting::kWebLink, i),
+                                       ShownInMessage(slot.link, 120), address.error().Reason());
         for (const auto& [name, text] : std::as_const(found)) {
             if (name.back().digitValue() == i &&
                 (name.startsWith(setting::kWebLink) ? linkTaken : textureTaken))

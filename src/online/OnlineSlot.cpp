@@ -1,7 +1,5 @@
 #include "online/OnlineSlot.h"
 
-#include <algorithm>
-
 namespace {
 
 constexpr qint32 kLargestSide = 1024;
@@ -37,12 +35,6 @@ qint32 SideValue(const QString& text)
 }
 
 } // namespace
-
-bool HasControlCharacters(const QString& text)
-{
-    return std::any_of(text.begin(), text.end(),
-                       [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
-}
 
 Result<QUrl> ParsePictureAddress(const QString& text)
 {

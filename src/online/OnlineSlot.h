@@ -7,9 +7,6 @@
 #include <QUrl>
 #include <array>
 
-// Characters below 0x20 and DEL, which no value of a slot may hold.
-bool HasControlCharacters(const QString& text);
-
 // A picture address the downloader can fetch, read as the user typed it
 // (blanks around it ignored): http or https in any letter case, a host and a
 // "/" after it. The failure's reason says what is wrong.

@@ -140,6 +140,26 @@ TEST_F(OnlineApplyTest, ALoadAtTheTextureSizeIsTakenAndOneAtAnotherSizeIsRedone)
     EXPECT_EQ(U32At(ReadAll(*applied[1].written), 8), 64u);
 }
 
+TEST_F(OnlineApplyTest, TwoSlotsOfOneTextureAreWrittenInSlotOrder)
+{
+    OnlineSettings settings;
+    settings.entries[0] = Slot(QStringLiteral("texture_library/A"), QStringLiteral("a"), QStringLiteral("64"),
+                               QStringLiteral("64"));
+    settings.entries[1] = Slot(QStringLiteral("Texture_Library/A"), QStringLiteral("A"), QStringLiteral("64"),
+                               QStringLiteral("64"));
+    StoredPictures pictures;
+    pictures[0].file = Picture(0, Qt::red);
+    // The later slot's picture is ready first; the earlier one is still written before it.
+    pictures[1] = StartPictureLoad(Picture(1, Qt::blue), QSize(64, 64));
+    pictures[1].load.wait();
+    const QList<AppliedSlot> applied = Apply(settings, pictures);
+    ASSERT_EQ(applied.size(), 2);
+    ASSERT_TRUE(applied[1].written) << qPrintable(applied[1].written.error().Text());
+    const QByteArray bytes = ReadAll(*applied[1].written);
+    const qsizetype pixels = qsizetype(U32At(bytes, 0)) + 128;
+    EXPECT_EQ(bytes.mid(pixels, 3), QByteArray("\xFF\x00\x00", 3)); // blue, green, red
+}
+
 TEST_F(OnlineApplyTest, SettingsThatLeadOutsideDataWriteNothing)
 {
     // Symlinks inside the game's data folder: one out of the game, one to the game folder itself.
