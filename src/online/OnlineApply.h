@@ -30,11 +30,12 @@ struct AppliedSlot
     Result<QString> written; // the texture file, or why it was not written
 };
 
-// Applies the stored pictures (empty entries skipped) in slot order under the
-// game folder's lock: each is loaded at its slot's texture size (a load already
-// started at that size is used) and written as that texture's replacement while
-// the next ones load. Every picture file is deleted afterwards, written or not.
-// Nothing is shown; the caller tells the user.
+// Applies the stored pictures (empty entries skipped) under the game folder's
+// lock: each is loaded at its slot's texture size (a load already started at
+// that size is used) and written as that texture's replacement as soon as it is
+// loaded, after any earlier slot naming the same texture. Every picture file is
+// deleted afterwards, written or not. The list is in slot order; nothing is
+// shown, the caller tells the user.
 QList<AppliedSlot> ApplyDownloads(BusyHost& host, TextureWriter& writer, const QString& gameFolder,
                                   const std::array<OnlineSlot, kOnlineSlots>& records,
                                   StoredPictures pictures);
