@@ -9,6 +9,7 @@
 #include <QWidget>
 
 class BusyHost;
+class GameSession;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -17,13 +18,14 @@ class ThemedFrame;
 
 // The Settings tab: game location and screen size, the frame pictures and the
 // texture compression switch. The tab moves values between its controls, the
-// settings structs and the game-location logic.
+// settings structs and the game-location logic, and keeps the session's copy
+// of the values other tabs use up to date.
 class SettingsTab : public QWidget
 {
     Q_OBJECT
 public:
-    SettingsTab(BusyHost& host, WinePrefix prefix, QString dataFolder, OpenFileFunction openFile,
-                QWidget* parent = nullptr);
+    SettingsTab(BusyHost& host, GameSession& session, WinePrefix prefix, QString dataFolder,
+                OpenFileFunction openFile, QWidget* parent = nullptr);
 
     // Fills the game-location controls; with autodetection on, runs its click behaviour.
     void ShowGame(const GameSettings& game);
@@ -67,7 +69,10 @@ private:
     void OnBrowseClicked();
     void SetManualControlsEnabled(bool enabled);
 
+    void PublishFramePictures();
+
     BusyHost& m_host;
+    GameSession& m_session;
     WinePrefix m_prefix;
     QString m_dataFolder;
     OpenFileFunction m_openFile;

@@ -29,8 +29,8 @@ TEST_F(MusicScreenshots, IdleConvertingAndSaved)
     Start();
     m_window->resize(m_window->sizeHint());
     m_window->show();
-    m_window->SSTab1->setCurrentWidget(m_window->musicTab);
-    MusicTab* tab = m_window->musicTab;
+    Find<QTabWidget>("SSTab1")->setCurrentWidget(Find<MusicTab>());
+    MusicTab* tab = Find<MusicTab>();
     Shoot("40-music-empty");
 
     QDir().mkpath(Path("sounds"));

@@ -30,18 +30,18 @@ TEST_F(OnlineScreenshots, PickerDownloadsAndARedSlot)
     Start();
     m_window->resize(m_window->sizeHint());
     m_window->show();
-    m_window->SSTab1->setCurrentWidget(m_window->onlineTab);
+    Find<QTabWidget>("SSTab1")->setCurrentWidget(Find<OnlineTab>());
     Shoot("40-online-idle");
 
-    m_window->onlineTab->webPick[2]->click();
-    m_window->onlineTab->webCategory->setCurrentIndex(1);
+    Find<OnlineTab>()->webPick[2]->click();
+    Find<OnlineTab>()->webCategory->setCurrentIndex(1);
     Shoot("41-online-picker-open");
-    m_window->onlineTab->webCancel->click();
+    Find<OnlineTab>()->webCancel->click();
 
     // Slot 0 downloads (the server stays silent); slot 1's address is refused.
-    m_window->onlineTab->webDownload->click();
+    Find<OnlineTab>()->webDownload->click();
     Shoot("42-online-downloading-red-slot");
-    m_window->onlineTab->webDownload->click();
+    Find<OnlineTab>()->webDownload->click();
     Shoot("43-online-aborted");
 }
 

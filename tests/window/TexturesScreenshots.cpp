@@ -20,7 +20,7 @@ class TexturesScreenshots : public ScreenshotFixture
 protected:
     void Select(const QString& category, const QString& fileName)
     {
-        TexturesTab* tab = m_window->texturesTab;
+        TexturesTab* tab = Find<TexturesTab>();
         tab->texCategory->setCurrentIndex(tab->texCategory->findText(category));
         for (int i = 0; i < tab->Lists().Entries().size(); ++i)
             if (tab->Lists().Entries()[i].fileName == fileName)
@@ -54,8 +54,8 @@ TEST_F(TexturesScreenshots, IconAndLoadingScreenWithAndWithoutMask)
     Start();
     m_window->resize(m_window->sizeHint());
     m_window->show();
-    TexturesTab* tab = m_window->texturesTab;
-    m_window->SSTab1->setCurrentWidget(tab);
+    TexturesTab* tab = Find<TexturesTab>();
+    Find<QTabWidget>("SSTab1")->setCurrentWidget(tab);
     Shoot("30-textures-empty");
 
     m_nextFile = Path("sunset.jpg");

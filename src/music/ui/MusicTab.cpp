@@ -1,6 +1,7 @@
 #include "music/ui/MusicTab.h"
 
 #include "app/FileAccess.h"
+#include "app/GameSession.h"
 #include "app/ui/Named.h"
 #include "controls/ThemedFrame.h"
 #include "music/MusicSave.h"
@@ -35,10 +36,10 @@ protected:
 
 } // namespace
 
-MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& environment, MusicContext context,
+MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& environment, GameSession& session,
                    OpenFileFunction openFile, QWidget* parent)
-    : QWidget(parent), m_host(host), m_store(store), m_environment(environment),
-      m_context(std::move(context)), m_openFile(std::move(openFile))
+    : QWidget(parent), m_host(host), m_store(store), m_environment(environment), m_session(session),
+      m_openFile(std::move(openFile))
 {
     setObjectName(QStringLiteral("MusicTab"));
     sndFrame = Named<ThemedFrame>(QStringLiteral("sndFrame"), tr("Source sound file"));
@@ -112,8 +113,11 @@ MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& envi
     connect(sndFolder, &QCheckBox::clicked, this, &MusicTab::OnFolderClicked);
     connect(sndSave, &QPushButton::clicked, this, &MusicTab::Save);
     connect(sndRestore, &QPushButton::clicked, this, &MusicTab::Restore);
-    // The window enables sndSave; this tab's own button follows the same signal.
-    connect(this, &MusicTab::enabledStateChanged, this, [this] { sndRestore->setEnabled(CanRestore()); });
+    // The save and restore buttons follow the source and the ticked targets.
+    connect(this, &MusicTab::enabledStateChanged, this, [this] {
+        sndSave->setEnabled(CanSave());
+        sndRestore->setEnabled(CanRestore());
+    });
     for (int i = 0; i < kSoundTargetCount; ++i) {
         QCheckBox* box = TargetBox(i);
         connect(box, &QCheckBox::clicked, box, [box] { box->setToolTip(QString()); });
@@ -247,7 +251,7 @@ void MusicTab::Save()
 {
     sndSave->setEnabled(false);
     MusicSaveRequest request;
-    request.gameFolder = m_context.gameFolder ? m_context.gameFolder() : QString();
+    request.gameFolder = m_session.GameFolder();
     request.source = sndFile->text();
     request.randomFolder = sndFolder->isChecked() && QFileInfo(request.source).isDir();
     request.keepConverted = true;
@@ -268,8 +272,7 @@ void MusicTab::Restore()
     TargetStates states{};
     for (int i = 0; i < kSoundTargetCount; ++i)
         states[std::size_t(i)] = State(i);
-    const MusicRestoreOutcome outcome =
-        RestoreSelectedTracks(m_host, m_context.gameFolder ? m_context.gameFolder() : QString(), states);
+    const MusicRestoreOutcome outcome = RestoreSelectedTracks(m_host, m_session.GameFolder(), states);
     for (int i = 0; i < kSoundTargetCount; ++i)
         SetState(i, outcome.states[std::size_t(i)]);
     if (outcome.failure)

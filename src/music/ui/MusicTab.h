@@ -12,18 +12,13 @@
 #include <functional>
 #include <memory>
 
+class GameSession;
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class ThemedFrame;
 class OggVorbisEncoder;
 class SoundDecoder;
-
-// What the Music tab reads from the rest of the window.
-struct MusicContext
-{
-    std::function<QString()> gameFolder;
-};
 
 // The Music tab: the source sound file (or its folder for random picks), the
 // game's music slots as three-state boxes (ticked: to be written; grey: written
@@ -32,7 +27,7 @@ class MusicTab : public QWidget
 {
     Q_OBJECT
 public:
-    MusicTab(BusyHost& host, SettingsStore& store, const Environment& environment, MusicContext context,
+    MusicTab(BusyHost& host, SettingsStore& store, const Environment& environment, GameSession& session,
              OpenFileFunction openFile, QWidget* parent = nullptr);
     ~MusicTab() override;
 
@@ -75,7 +70,7 @@ public:
     QPushButton* sndRestore;
 
 signals:
-    // The source or a target changed: the window recomputes its enabled states.
+    // The source or a target changed: the save and restore buttons follow.
     void enabledStateChanged();
 
 private:
@@ -85,7 +80,7 @@ private:
     BusyHost& m_host;
     SettingsStore& m_store;
     const Environment& m_environment;
-    MusicContext m_context;
+    GameSession& m_session;
     OpenFileFunction m_openFile;
     std::unique_ptr<SoundDecoder> m_decoder;
     std::unique_ptr<OggVorbisEncoder> m_encoder;

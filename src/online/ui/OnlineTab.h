@@ -14,18 +14,12 @@
 
 class CatalogueLists;
 class DownloadBatch;
+class GameSession;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class ThemedFrame;
-
-// What the Online tab reads from the rest of the window.
-struct OnlineContext
-{
-    std::function<QString()> gameFolder;
-    std::function<bool()> compress; // "Compress textures using NVIDIA's tool"
-};
 
 // The Online tab: five slots, each a picture address and the catalogue
 // texture it feeds; the texture picker; download and apply now (or abort),
@@ -38,7 +32,7 @@ class OnlineTab : public QWidget
 public:
     static constexpr int kSlots = kOnlineSlots;
 
-    OnlineTab(BusyHost& host, SettingsStore& store, const Environment& environment, OnlineContext context,
+    OnlineTab(BusyHost& host, SettingsStore& store, const Environment& environment, GameSession& session,
               QWidget* parent = nullptr);
     ~OnlineTab() override;
 
@@ -94,7 +88,7 @@ private:
     BusyHost& m_host;
     SettingsStore& m_store;
     const Environment& m_environment;
-    OnlineContext m_context;
+    GameSession& m_session;
     OnlineSettings m_settings;
     OpenFileFunction m_openFile;
     OpenFileFunction m_saveFile;

@@ -29,8 +29,8 @@ protected:
     {
         Start();
         m_window->show();
-        m_window->SSTab1->setCurrentWidget(m_window->musicTab);
-        tab = m_window->musicTab;
+        Find<QTabWidget>("SSTab1")->setCurrentWidget(Find<MusicTab>());
+        tab = Find<MusicTab>();
     }
     QString Song(const QString& name = QStringLiteral("song.mp3"), double seconds = 1.0)
     {
@@ -174,8 +174,8 @@ TEST_F(MusicTabTest, UnwritableTargetsStayTickedAndCancelWritesNothing)
     QTimer clicker;
     clicker.setInterval(20);
     QObject::connect(&clicker, &QTimer::timeout, [&] {
-        if (m_window->Host().Busy() && m_window->Quit->text() == "Cancel")
-            m_window->Quit->click();
+        if (m_window->Host().Busy() && Find<QPushButton>("Quit")->text() == "Cancel")
+            Find<QPushButton>("Quit")->click();
     });
     clicker.start();
     tab->sndSave->click();

@@ -2,6 +2,7 @@
 
 #include "LoopbackServer.h"
 #include "RecordingBusyHost.h"
+#include "app/GameSession.h"
 #include "controls/ThemedFrame.h"
 #include "online/DownloadBatch.h"
 #include "online/OnlineExport.h"
@@ -50,10 +51,8 @@ protected:
         m_environment = SystemEnvironment();
         m_environment.dataFolder = Path(QStringLiteral("data"));
         m_environment.workFolder = Path(QStringLiteral("work"));
-        OnlineContext context;
-        context.gameFolder = [this] { return Path(QStringLiteral("game")); };
-        context.compress = [] { return false; };
-        m_tab = std::make_unique<OnlineTab>(m_host, *m_store, m_environment, context);
+        m_session.SetGameFolder(Path(QStringLiteral("game")));
+        m_tab = std::make_unique<OnlineTab>(m_host, *m_store, m_environment, m_session);
         DownloadOptions options;
         options.systemProxy = false;
         options.silenceLimitMs = 60000;
@@ -97,6 +96,7 @@ protected:
 
     QTemporaryDir m_dir;
     RecordingBusyHost m_host;
+    GameSession m_session;
     std::unique_ptr<SettingsStore> m_store;
     Environment m_environment;
     std::unique_ptr<OnlineTab> m_tab;

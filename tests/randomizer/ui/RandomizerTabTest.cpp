@@ -24,7 +24,7 @@ protected:
         m_store->Write("CohPath", Path("game"));
         Start();
         m_window->show();
-        tab = m_window->randomizerTab;
+        tab = Find<RandomizerTab>();
         QDir().mkpath(Path("pictures"));
     }
     QString Picture(const QString& name, QColor colour)
@@ -77,7 +77,7 @@ TEST_F(RandomizerTabTest, FolderPassTellsOnceAndLeavesTheScreensTabOnTheLastPict
     EXPECT_TRUE(m_messages[0].text.startsWith("Image could not be loaded.\nbroken.jpg"))
         << qPrintable(m_messages[0].text);
     EXPECT_EQ(tab->rndSaveHC->text(), "Add to character selection screen");
-    EXPECT_EQ(m_window->screensTab->scrImage->text(), Path("pictures/c.png"));
+    EXPECT_EQ(Find<ScreensTab>()->scrImage->text(), Path("pictures/c.png"));
     EXPECT_EQ(tab->ChosenPicture(), Path("pictures/c.png"));
     EXPECT_EQ(tab->rndFile->text(), Path("pictures"));
     EXPECT_FALSE(m_window->Host().Busy());
@@ -92,8 +92,9 @@ TEST_F(RandomizerTabTest, CancelStopsAPass)
     tab->rndFolder->click();
     bool cancelOffered = false;
     QTimer::singleShot(0, m_window.get(), [&] {
-        cancelOffered = m_window->Quit->text() == "Cancel" && m_window->Quit->isEnabled();
-        m_window->Quit->click();
+        cancelOffered =
+            Find<QPushButton>("Quit")->text() == "Cancel" && Find<QPushButton>("Quit")->isEnabled();
+        Find<QPushButton>("Quit")->click();
     });
     tab->rndSaveHL->click();
     EXPECT_TRUE(cancelOffered);
@@ -102,7 +103,7 @@ TEST_F(RandomizerTabTest, CancelStopsAPass)
     for (const QString& file : pool)
         EXPECT_EQ(QFileInfo(Path("game/Lumivale/RandomHL/" + file)).size(), 4194432);
     EXPECT_TRUE(m_messages.empty());
-    EXPECT_EQ(m_window->Quit->text(), "Close");
+    EXPECT_EQ(Find<QPushButton>("Quit")->text(), "Close");
 }
 
 TEST_F(RandomizerTabTest, ShortcutButtonSaysWhereItWrote)

@@ -27,7 +27,7 @@ protected:
         m_store->Write("CohWidth", "1920");
         m_store->Write("CohHeight", "1080");
         Start();
-        tab = m_window->screensTab;
+        tab = Find<ScreensTab>();
     }
 
     QString Picture(const char* name, QSize size, QColor colour)
@@ -79,8 +79,8 @@ TEST_F(ScreensTabTest, BrowseLoadsThePictureAndFillsTheSharedControls)
     Browse(picture);
     EXPECT_TRUE(m_messages.empty());
     EXPECT_EQ(tab->scrImage->text(), picture);
-    EXPECT_EQ(m_window->randomizerTab->rndFile->text(), picture);
-    EXPECT_EQ(m_window->randomizerTab->ChosenPicture(), picture);
+    EXPECT_EQ(Find<RandomizerTab>()->rndFile->text(), picture);
+    EXPECT_EQ(Find<RandomizerTab>()->ChosenPicture(), picture);
     EXPECT_EQ(m_store->Read("LastImageDir"), Path("pictures"));
     EXPECT_TRUE(tab->scrSaveHL->isEnabled());
     EXPECT_TRUE(tab->scrSaveHC->isEnabled());
@@ -93,9 +93,9 @@ TEST_F(ScreensTabTest, BrowseLoadsThePictureAndFillsTheSharedControls)
     EXPECT_EQ(tab->scrPreview->Picture(), p.DisplayedPreview);
 
     // With the folder switch on, the Randomizer shows the folder and keeps the picture itself.
-    m_window->randomizerTab->rndFolder->click();
-    EXPECT_EQ(m_window->randomizerTab->rndFile->text(), Path("pictures"));
-    EXPECT_EQ(m_window->randomizerTab->ChosenPicture(), picture);
+    Find<RandomizerTab>()->rndFolder->click();
+    EXPECT_EQ(Find<RandomizerTab>()->rndFile->text(), Path("pictures"));
+    EXPECT_EQ(Find<RandomizerTab>()->ChosenPicture(), picture);
     // The next browse starts in the last folder.
     Browse(QString());
     EXPECT_EQ(m_lastRequest.initialFolder, Path("pictures"));
@@ -131,7 +131,7 @@ TEST_F(ScreensTabTest, SavingTwiceWritesIdenticalFilesAndAVanishedFrameIsSkipped
     EXPECT_EQ(Saved(true), first);
     EXPECT_TRUE(tab->scrSaveHL->isEnabled());
 
-    m_window->settingsTab->FrameHL->setText(Path("gone.png"));
+    Find<SettingsTab>()->FrameHL->setText(Path("gone.png"));
     tab->scrFrames->click();
     tab->scrSaveHL->click();
     EXPECT_TRUE(m_messages.empty());
@@ -145,7 +145,7 @@ TEST_F(ScreensTabTest, FramedSaveAndFramedPreviewOnHover)
 {
     Browse(Picture("p.png", {1024, 768}, QColor(90, 60, 30)));
     const QString frame = Frame("frame.png", {1024, 768});
-    m_window->settingsTab->FrameHL->setText(frame);
+    Find<SettingsTab>()->FrameHL->setText(frame);
     tab->scrFrames->click();
     EXPECT_TRUE(tab->scrFramesPreview->isEnabled());
     tab->scrFramesPreview->click();
@@ -174,7 +174,7 @@ TEST_F(ScreensTabTest, FramedSaveAndFramedPreviewOnHover)
 
 TEST_F(ScreensTabTest, FrameOfTheWrongSizeIsRefusedAndTheOldPathKept)
 {
-    SettingsTab* s = m_window->settingsTab;
+    SettingsTab* s = Find<SettingsTab>();
     const QString good = Frame("good-frame.png", {1024, 768});
     m_nextFile = good;
     s->BrowseHL->click();

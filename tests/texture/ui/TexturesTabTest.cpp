@@ -2,6 +2,7 @@
 
 #include "RecordingBusyHost.h"
 #include "TestTools.h"
+#include "app/GameSession.h"
 #include "app/SettingsStore.h"
 #include "image/ImageSettings.h"
 #include "image/PictureDecoder.h"
@@ -43,10 +44,8 @@ protected:
         ASSERT_TRUE(WriteBytes(Path("data/lumivale.csv"), kCatalogue));
         m_environment.dataFolder = Path("data");
         m_environment.workFolder = Path("work");
-        TexturesContext context;
-        context.gameFolder = [this] { return m_gameFolder; };
-        context.compress = [] { return false; };
-        tab = std::make_unique<TexturesTab>(m_host, m_store, m_environment, context,
+        m_session.SetGameFolder(m_dir.filePath("game"));
+        tab = std::make_unique<TexturesTab>(m_host, m_store, m_environment, m_session,
                                             [this](QWidget*, const OpenFileRequest& request) {
                                                 m_request = request;
                                                 return m_nextFile;
@@ -83,7 +82,7 @@ protected:
     RecordingBusyHost m_host;
     SettingsStore m_store{m_dir.filePath("config/Lumivale.ini")};
     Environment m_environment;
-    QString m_gameFolder = m_dir.filePath("game");
+    GameSession m_session;
     QString m_nextFile;
     OpenFileRequest m_request;
     std::unique_ptr<TexturesTab> tab;

@@ -19,27 +19,27 @@ TEST_F(TexturesWindowTest, EnteringTheTabTakesTheCatalogue)
     Start();
     int taken = 0;
     QObject::connect(m_window.get(), &MainWindow::textureCatalogueTaken, [&] { ++taken; });
-    TexturesTab* tab = m_window->texturesTab;
+    TexturesTab* tab = Find<TexturesTab>();
     EXPECT_EQ(tab->texCategory->count(), 0); // loaded on entering, not before
-    m_window->SSTab1->setCurrentWidget(tab);
+    Find<QTabWidget>("SSTab1")->setCurrentWidget(tab);
     EXPECT_EQ(taken, 1);
     EXPECT_EQ(tab->texCategory->count(), 12);
     tab->texCategory->setCurrentIndex(8);
     EXPECT_EQ(tab->texTexture->itemText(0), "Enhancement icon (generic IO): Accuracy (46x46)");
-    m_window->SSTab1->setCurrentIndex(0);
-    m_window->SSTab1->setCurrentWidget(tab);
+    Find<QTabWidget>("SSTab1")->setCurrentIndex(0);
+    Find<QTabWidget>("SSTab1")->setCurrentWidget(tab);
     EXPECT_EQ(taken, 2);
     EXPECT_EQ(tab->texCategory->currentIndex(), 0);
     EXPECT_TRUE(m_messages.empty());
 
     // A pick left open in the Online tab is cancelled when the Textures tab
     // takes the catalogue: nothing is stored for the slot.
-    OnlineTab* online = m_window->onlineTab;
-    m_window->SSTab1->setCurrentWidget(online);
+    OnlineTab* online = Find<OnlineTab>();
+    Find<QTabWidget>("SSTab1")->setCurrentWidget(online);
     online->webPick[2]->click();
     ASSERT_FALSE(online->webTexFrame->isHidden());
     EXPECT_FALSE(online->webFileFrame->isEnabled());
-    m_window->SSTab1->setCurrentWidget(tab);
+    Find<QTabWidget>("SSTab1")->setCurrentWidget(tab);
     EXPECT_TRUE(online->webTexFrame->isHidden());
     EXPECT_TRUE(online->webFileFrame->isEnabled());
     EXPECT_TRUE(m_store->Read("webName2").isEmpty());
