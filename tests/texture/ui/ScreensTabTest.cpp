@@ -223,3 +223,18 @@ TEST_F(ScreensTabTest, LevelsPreviewLiveAndApplyChangesTheSource)
 }
 
 } // namespace
+
+TEST_F(ScreensTabTest, FailedReloadShowsWhatASaveWritesWithoutTheLiveAdjustment)
+{
+    const QString file = Picture("gone.png", {1024, 768}, QColor(100, 100, 100));
+    Browse(file);
+    m_window->show();
+    emit tab->scrPreview->clicked();
+    tab->adjBlack->setValue(80);
+    ASSERT_TRUE(QFile::remove(file));
+    tab->adjRevert->click();
+    EXPECT_EQ(m_messages.size(), 1u);
+    EXPECT_FALSE(tab->adjFrame->isVisible());
+    EXPECT_EQ(tab->scrPreview->Picture()->ToImage(), tab->Pictures().PreviewImage->ToImage());
+    EXPECT_EQ(tab->Pictures().SourceImage->Row(300)[300], 100);
+}
