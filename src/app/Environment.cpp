@@ -1,9 +1,10 @@
 #include "app/Environment.h"
 
+#include "app/ProcessRunner.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <memory>
@@ -30,16 +31,11 @@ QString Canonical(const QString& path)
 // without the tool, or when it answers with the home folder (no desktop set up).
 QString DesktopFolder()
 {
-    QProcess process;
-    process.start(QStringLiteral("xdg-user-dir"), {QStringLiteral("DESKTOP")});
-    if (!process.waitForFinished(3000)) {
-        process.kill();
-        process.waitForFinished(1000);
+    const std::optional<QByteArray> output =
+        QueryToolOutput(QStringLiteral("xdg-user-dir"), {QStringLiteral("DESKTOP")});
+    if (!output)
         return QString();
-    }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return QString();
-    const QString folder = QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+    const QString folder = QString::fromLocal8Bit(*output).trimmed();
     if (folder.isEmpty() || Canonical(folder) == Canonical(QDir::homePath()) || !QFileInfo(folder).isDir())
         return QString();
     return folder;

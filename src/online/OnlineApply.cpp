@@ -36,18 +36,10 @@ Result<QString> WriteResolved(TextureWriter& writer, const QString& gameFolder, 
 {
     const QString relative = QDir(QFileInfo(gameFolder).canonicalFilePath()).relativeFilePath(resolved);
     const QFileInfo file(relative);
-    TextureRequest request;
-    request.root = gameFolder;
+    // The file as found on disk, the recorded name the catalogue's.
+    TextureRequest request = TextureRequestFor(gameFolder, target, picture);
     request.folder = file.path();
-    request.saveFile = target.fileName;
     request.fileName = file.completeBaseName();
-    request.picture = &picture;
-    request.width = StoredTextureSize(target.width);
-    request.height = StoredTextureSize(target.height);
-    request.texture = true;
-    request.texWidth = target.width;
-    request.texHeight = target.height;
-    request.texPath = target.gamePath + QLatin1Char('/');
     return writer.Write(request);
 }
 

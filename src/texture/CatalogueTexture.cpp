@@ -12,21 +12,18 @@ qint32 StoredTextureSize(qint32 declared)
     return stored;
 }
 
-QString TextureFilePath(const TextureTarget& target)
+Result<> CheckGameFolder(const QString& gameFolder)
 {
-    return QStringLiteral("data/") + target.gamePath + QLatin1Char('/') + target.fileName +
-           QStringLiteral(".texture");
+    if (!gameFolder.isEmpty() && QFileInfo(gameFolder).isDir())
+        return {};
+    return Fail(kWriteErrorMessage, MessageIcon::Exclamation,
+                gameFolder.isEmpty() ? QStringLiteral("No game folder is set.")
+                                     : QStringLiteral("The game folder %1 does not exist.").arg(gameFolder));
 }
 
-Result<QString> WriteTextureTarget(TextureWriter& writer, const QString& gameFolder,
-                                   const TextureTarget& target, const PixelBuffer& picture,
-                                   const PixelBuffer* alpha)
+TextureRequest TextureRequestFor(const QString& gameFolder, const TextureTarget& target,
+                                 const PixelBuffer& picture)
 {
-    if (gameFolder.isEmpty() || !QFileInfo(gameFolder).isDir())
-        return Fail(kWriteErrorMessage, MessageIcon::Exclamation,
-                    gameFolder.isEmpty()
-                        ? QStringLiteral("No game folder is set.")
-                        : QStringLiteral("The game folder %1 does not exist.").arg(gameFolder));
     TextureRequest request;
     request.root = gameFolder;
     request.folder = QStringLiteral("data/") + target.gamePath;
@@ -39,7 +36,22 @@ Result<QString> WriteTextureTarget(TextureWriter& writer, const QString& gameFol
     request.texWidth = target.width;
     request.texHeight = target.height;
     request.texPath = target.gamePath + QLatin1Char('/');
+    return request;
+}
+
+QString TextureFilePath(const TextureTarget& target)
+{
+    return QStringLiteral("data/") + target.gamePath + QLatin1Char('/') + target.fileName +
+           QStringLiteral(".texture");
+}
+
+Result<QString> WriteTextureTarget(TextureWriter& writer, const QString& gameFolder,
+                                   const TextureTarget& target, const PixelBuffer& picture,
+                                   const PixelBuffer* alpha)
+{
+    if (Result<> usable = CheckGameFolder(gameFolder); !usable)
+        return Fail(usable.error());
+    TextureRequest request = TextureRequestFor(gameFolder, target, picture);
     request.alpha = alpha;
-    request.isLoginScreen = false;
     return writer.Write(request);
 }
