@@ -114,9 +114,7 @@ void MainWindow::Startup()
     m_started = true;
 
     setWindowTitle(QStringLiteral("Lumivale ") + GetVersionText());
-    creditsTab->crdVersion->setText(GetVersionText());
-    // The credits lines are joined with CR LF; a label wants bare line feeds.
-    creditsTab->crdText->setText(CreditsText().replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    creditsTab->ShowCredits();
 
     const FrameSettings frames = FrameSettings::Load(m_store);
     settingsTab->ShowGame(GameSettings::Load(m_store, m_prefix));

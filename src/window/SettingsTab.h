@@ -45,19 +45,6 @@ public:
     const QString& GameKeyName() const { return m_gameKeyName; }
     void SetOpenFileFunction(OpenFileFunction openFile) { m_openFile = std::move(openFile); }
 
-    QLabel* setCohRegKey;
-    QLineEdit* setCohPath;
-    QPushButton* setBrowse;
-    QLineEdit* setWidth;
-    QLineEdit* setHeight;
-    QCheckBox* setAuto;
-    ThemedFrame* frameGroup;
-    QLineEdit* FrameHL;
-    QLineEdit* FrameHC;
-    QPushButton* BrowseHL;
-    QPushButton* BrowseHC;
-    QCheckBox* setCompression;
-
 signals:
     // The game folder was chosen with the Browse button.
     void gameFolderChosen();
@@ -77,4 +64,18 @@ private:
     QString m_dataFolder;
     OpenFileFunction m_openFile;
     QString m_gameKeyName = QStringLiteral("Coh");
+
+    // The controls; each carries its control name as its object name.
+    QLabel* setCohRegKey;
+    QLineEdit* setCohPath;
+    QPushButton* setBrowse;
+    QLineEdit* setWidth;
+    QLineEdit* setHeight;
+    QCheckBox* setAuto;
+    ThemedFrame* frameGroup;
+    QLineEdit* FrameHL;
+    QLineEdit* FrameHC;
+    QPushButton* BrowseHL;
+    QPushButton* BrowseHC;
+    QCheckBox* setCompression;
 };

@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "TestTools.h"
 #include "WindowFixture.h"
 #include "app/Credits.h"
@@ -44,7 +45,7 @@ TEST_F(MainWindowTest, TabsAndControlsCarryTheirNames)
     EXPECT_FALSE(Find<ThemedProgressBar>("XPProgressBar1")->isVisibleTo(m_window.get()));
     EXPECT_EQ(Find<QPushButton>("Quit")->text(), "Close");
     EXPECT_EQ(m_window->windowTitle(), "Lumivale " + GetVersionText());
-    EXPECT_EQ(Find<CreditsTab>()->crdVersion->text(), GetVersionText());
+    EXPECT_EQ(Control<QLabel>(Find<CreditsTab>(), "crdVersion")->text(), GetVersionText());
 }
 
 TEST_F(MainWindowTest, SettingsRoundTripThroughTheWindow)
@@ -70,29 +71,29 @@ TEST_F(MainWindowTest, SettingsRoundTripThroughTheWindow)
     Start();
 
     SettingsTab* s = Find<SettingsTab>();
-    EXPECT_EQ(s->setCohPath->text(), game);
+    EXPECT_EQ(Control<QLineEdit>(s, "setCohPath")->text(), game);
     EXPECT_EQ(s->GameKeyName(), "CohBeta");
-    EXPECT_EQ(s->setWidth->text(), "1920");
-    EXPECT_EQ(s->setHeight->text(), "1080");
-    EXPECT_TRUE(Find<ScreensTab>()->scrFrames->isChecked());
-    EXPECT_TRUE(Find<ScreensTab>()->scrFramesPreview->isChecked());
-    EXPECT_TRUE(Find<ScreensTab>()->scrFramesPreview->isEnabled());
-    EXPECT_TRUE(s->setCompression->isChecked());
-    EXPECT_FALSE(s->setAuto->isChecked());
-    EXPECT_EQ(s->FrameHL->text(), "/frames/login.png");
-    EXPECT_EQ(s->FrameHC->text(), "/frames/chars.png");
-    EXPECT_TRUE(Find<RandomizerTab>()->rndFolder->isChecked());
-    EXPECT_TRUE(Find<MusicTab>()->sndFolder->isChecked());
-    EXPECT_EQ(Find<OnlineTab>()->webFile[3]->text(), "Sky 3");
-    EXPECT_EQ(Find<OnlineTab>()->webURL[4]->text(), "http://example.org/4.jpg");
+    EXPECT_EQ(Control<QLineEdit>(s, "setWidth")->text(), "1920");
+    EXPECT_EQ(Control<QLineEdit>(s, "setHeight")->text(), "1080");
+    EXPECT_TRUE(Control<QCheckBox>(Find<ScreensTab>(), "scrFrames")->isChecked());
+    EXPECT_TRUE(Control<QCheckBox>(Find<ScreensTab>(), "scrFramesPreview")->isChecked());
+    EXPECT_TRUE(Control<QCheckBox>(Find<ScreensTab>(), "scrFramesPreview")->isEnabled());
+    EXPECT_TRUE(Control<QCheckBox>(s, "setCompression")->isChecked());
+    EXPECT_FALSE(Control<QCheckBox>(s, "setAuto")->isChecked());
+    EXPECT_EQ(Control<QLineEdit>(s, "FrameHL")->text(), "/frames/login.png");
+    EXPECT_EQ(Control<QLineEdit>(s, "FrameHC")->text(), "/frames/chars.png");
+    EXPECT_TRUE(Control<QCheckBox>(Find<RandomizerTab>(), "rndFolder")->isChecked());
+    EXPECT_TRUE(Control<QCheckBox>(Find<MusicTab>(), "sndFolder")->isChecked());
+    EXPECT_EQ(Control<QLineEdit>(Find<OnlineTab>(), "webFile", 3)->text(), "Sky 3");
+    EXPECT_EQ(Control<QLineEdit>(Find<OnlineTab>(), "webURL", 4)->text(), "http://example.org/4.jpg");
 
     // Change things and close: blanks delete, check boxes are written as " 0"/" 1".
-    s->setWidth->setText("   ");
-    s->FrameHC->clear();
-    s->setAuto->setChecked(true);
-    Find<ScreensTab>()->scrFrames->setChecked(false);
-    Find<OnlineTab>()->webURL[2]->clear();
-    Find<OnlineTab>()->webFile[1]->setText("changed");
+    Control<QLineEdit>(s, "setWidth")->setText("   ");
+    Control<QLineEdit>(s, "FrameHC")->clear();
+    Control<QCheckBox>(s, "setAuto")->setChecked(true);
+    Control<QCheckBox>(Find<ScreensTab>(), "scrFrames")->setChecked(false);
+    Control<QLineEdit>(Find<OnlineTab>(), "webURL", 2)->clear();
+    Control<QLineEdit>(Find<OnlineTab>(), "webFile", 1)->setText("changed");
     ASSERT_TRUE(m_window->close());
 
     QSettings raw(m_store->FilePath(), QSettings::IniFormat);
@@ -125,18 +126,19 @@ TEST_F(MainWindowTest, FramesPreviewStartsDisabledWhenFramesAreOff)
     m_store->Write("FramesPreview", " 1");
     m_store->Write("CohAuto", "abc");
     Start();
-    EXPECT_FALSE(Find<ScreensTab>()->scrFramesPreview->isEnabled());
-    EXPECT_TRUE(Find<ScreensTab>()->scrFramesPreview->isChecked()); // loaded even when disabled
-    EXPECT_FALSE(Find<SettingsTab>()->setAuto->isChecked());
+    EXPECT_FALSE(Control<QCheckBox>(Find<ScreensTab>(), "scrFramesPreview")->isEnabled());
+    EXPECT_TRUE(
+        Control<QCheckBox>(Find<ScreensTab>(), "scrFramesPreview")->isChecked()); // loaded even when disabled
+    EXPECT_FALSE(Control<QCheckBox>(Find<SettingsTab>(), "setAuto")->isChecked());
 }
 
 TEST_F(MainWindowTest, EmptyStoreStartsWithDefaults)
 {
     Start();
     EXPECT_EQ(Find<SettingsTab>()->GameKeyName(), "Coh");
-    EXPECT_TRUE(Find<SettingsTab>()->setCohPath->text().isEmpty());
-    EXPECT_FALSE(Find<ScreensTab>()->scrSaveHL->isEnabled());
-    EXPECT_FALSE(Find<ScreensTab>()->scrSaveHC->isEnabled());
+    EXPECT_TRUE(Control<QLineEdit>(Find<SettingsTab>(), "setCohPath")->text().isEmpty());
+    EXPECT_FALSE(Control<QPushButton>(Find<ScreensTab>(), "scrSaveHL")->isEnabled());
+    EXPECT_FALSE(Control<QPushButton>(Find<ScreensTab>(), "scrSaveHC")->isEnabled());
 }
 
 TEST_F(MainWindowTest, GameFolderFallsBackToTheFixedKeyWhateverCohRegKeyNames)
@@ -145,14 +147,15 @@ TEST_F(MainWindowTest, GameFolderFallsBackToTheFixedKeyWhateverCohRegKeyNames)
     WriteGameKey("Coh", "C:\\GAMES\\city of heroes", "1600", "900");
     m_store->Write("CohRegKey", "CohTest");
     Start();
-    EXPECT_EQ(Find<SettingsTab>()->setCohPath->text(), Path("wine/drive_c/Games/City of Heroes"));
+    EXPECT_EQ(Control<QLineEdit>(Find<SettingsTab>(), "setCohPath")->text(),
+              Path("wine/drive_c/Games/City of Heroes"));
 }
 
 TEST_F(MainWindowTest, CloseIsRefusedWhileBusyAndSavesNothing)
 {
     Start();
     m_window->show();
-    Find<SettingsTab>()->setWidth->setText("1280");
+    Control<QLineEdit>(Find<SettingsTab>(), "setWidth")->setText("1280");
     auto busy = std::make_optional<BusyScope>(m_window->Host(), true, 10, "Working...");
     EXPECT_FALSE(m_window->close());
     EXPECT_TRUE(m_window->isVisible());
@@ -290,11 +293,11 @@ TEST_F(MainWindowTest, SizeBoxesNormaliseWhenTheFocusLeaves)
     };
     for (const Case& c :
          {Case{"1280 px", "1280"}, Case{"", "0"}, Case{"-800", "800"}, Case{"1024x768", "1024"}}) {
-        QLineEdit* width = Find<SettingsTab>()->setWidth;
+        QLineEdit* width = Control<QLineEdit>(Find<SettingsTab>(), "setWidth");
         width->setFocus();
         QApplication::processEvents();
         width->setText(QString::fromLatin1(c.typed));
-        Find<SettingsTab>()->setHeight->setFocus();
+        Control<QLineEdit>(Find<SettingsTab>(), "setHeight")->setFocus();
         QApplication::processEvents();
         EXPECT_EQ(width->text(), QString::fromLatin1(c.shown)) << c.typed;
     }
@@ -308,15 +311,15 @@ TEST_F(MainWindowTest, AutodetectFillsFolderAndKeepsHeightWithoutScreenY)
     m_store->Write("CohAuto", " 1");
     Start();
     SettingsTab* s = Find<SettingsTab>();
-    EXPECT_EQ(s->setCohPath->text(), Path("wine/drive_c/Games/CoH"));
-    EXPECT_EQ(s->setWidth->text(), "1920");
-    EXPECT_EQ(s->setHeight->text(), "900");
-    EXPECT_FALSE(s->setCohPath->isEnabled());
-    EXPECT_FALSE(s->setBrowse->isEnabled());
+    EXPECT_EQ(Control<QLineEdit>(s, "setCohPath")->text(), Path("wine/drive_c/Games/CoH"));
+    EXPECT_EQ(Control<QLineEdit>(s, "setWidth")->text(), "1920");
+    EXPECT_EQ(Control<QLineEdit>(s, "setHeight")->text(), "900");
+    EXPECT_FALSE(Control<QLineEdit>(s, "setCohPath")->isEnabled());
+    EXPECT_FALSE(Control<QPushButton>(s, "setBrowse")->isEnabled());
     // Unticking keeps what was detected and gives the controls back.
-    s->setAuto->click();
-    EXPECT_TRUE(s->setCohPath->isEnabled());
-    EXPECT_EQ(s->setCohPath->text(), Path("wine/drive_c/Games/CoH"));
+    Control<QCheckBox>(s, "setAuto")->click();
+    EXPECT_TRUE(Control<QLineEdit>(s, "setCohPath")->isEnabled());
+    EXPECT_EQ(Control<QLineEdit>(s, "setCohPath")->text(), Path("wine/drive_c/Games/CoH"));
 }
 
 TEST_F(MainWindowTest, AutodetectWithoutTheKeyForcesManualEntry)
@@ -324,9 +327,9 @@ TEST_F(MainWindowTest, AutodetectWithoutTheKeyForcesManualEntry)
     m_store->Write("CohAuto", " 1");
     Start();
     SettingsTab* s = Find<SettingsTab>();
-    EXPECT_FALSE(s->setAuto->isEnabled());
-    EXPECT_TRUE(s->setCohPath->isEnabled());
-    EXPECT_TRUE(s->setWidth->isEnabled());
+    EXPECT_FALSE(Control<QCheckBox>(s, "setAuto")->isEnabled());
+    EXPECT_TRUE(Control<QLineEdit>(s, "setCohPath")->isEnabled());
+    EXPECT_TRUE(Control<QLineEdit>(s, "setWidth")->isEnabled());
 }
 
 TEST_F(MainWindowTest, BrowseSetsTheFolderOfTheChosenClientOrNothingWhenCancelled)
@@ -334,12 +337,12 @@ TEST_F(MainWindowTest, BrowseSetsTheFolderOfTheChosenClientOrNothingWhenCancelle
     Start();
     SettingsTab* s = Find<SettingsTab>();
     m_nextFile.clear();
-    s->setBrowse->click();
-    EXPECT_TRUE(s->setCohPath->text().isEmpty());
+    Control<QPushButton>(s, "setBrowse")->click();
+    EXPECT_TRUE(Control<QLineEdit>(s, "setCohPath")->text().isEmpty());
     EXPECT_EQ(m_lastRequest.fileName, "cityofheroes.exe");
     m_nextFile = Path("game/cityofvillains.exe");
-    s->setBrowse->click();
-    EXPECT_EQ(s->setCohPath->text(), Path("game"));
+    Control<QPushButton>(s, "setBrowse")->click();
+    EXPECT_EQ(Control<QLineEdit>(s, "setCohPath")->text(), Path("game"));
 }
 
 // A home with a game installed in a Wine prefix (the game's key names its
@@ -414,8 +417,8 @@ TEST_F(MainWindowTest, FifoSettingsFileIsNeverRewritten)
     ASSERT_EQ(::mkfifo(QFile::encodeName(ini).constData(), 0600), 0);
     m_store = std::make_unique<SettingsStore>(ini);
     Start();
-    EXPECT_TRUE(Find<SettingsTab>()->setCohPath->text().isEmpty());
-    Find<SettingsTab>()->setWidth->setText("1280");
+    EXPECT_TRUE(Control<QLineEdit>(Find<SettingsTab>(), "setCohPath")->text().isEmpty());
+    Control<QLineEdit>(Find<SettingsTab>(), "setWidth")->setText("1280");
     EXPECT_TRUE(m_window->close());
     EXPECT_FALSE(QFileInfo(ini).isFile());
 }

@@ -1,6 +1,7 @@
 // Pictures of the window for looking at, not assertions: written only when
 // LUMIVALE_SCREENSHOTS names a folder. Run:
 //   LUMIVALE_SCREENSHOTS=/tmp/shots build/bin/tests_window --gtest_filter='Screenshots*'
+#include "Controls.h"
 #include "ScreenshotFixture.h"
 #include "controls/ThemedFrame.h"
 #include "randomizer/ui/RandomizerTab.h"
@@ -46,19 +47,19 @@ TEST_F(Screenshots, MainWindowTabs)
     Shoot("01-screens-empty");
 
     m_nextFile = MakePicture(Path("sunset.jpg"), {1920, 1080});
-    Find<ScreensTab>()->scrBrowse->click();
+    Control<QPushButton>(Find<ScreensTab>(), "scrBrowse")->click();
     Shoot("02-screens-loaded");
 
-    emit Find<ScreensTab>()->scrPreview->clicked();
-    Find<ScreensTab>()->adjBlack->setValue(40);
-    Find<ScreensTab>()->adjWhite->setValue(180);
+    emit Control<PreviewBox>(Find<ScreensTab>(), "scrPreview")->clicked();
+    Control<QScrollBar>(Find<ScreensTab>(), "adjBlack")->setValue(40);
+    Control<QScrollBar>(Find<ScreensTab>(), "adjWhite")->setValue(180);
     Shoot("03-screens-adjusting");
-    Find<ScreensTab>()->adjCancel->click();
+    Control<QPushButton>(Find<ScreensTab>(), "adjCancel")->click();
 
-    Find<ScreensTab>()->scrFrames->click();
-    Find<ScreensTab>()->scrFramesPreview->click();
+    Control<QCheckBox>(Find<ScreensTab>(), "scrFrames")->click();
+    Control<QCheckBox>(Find<ScreensTab>(), "scrFramesPreview")->click();
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-    QApplication::sendEvent(Find<ScreensTab>()->scrSaveHL, &enter);
+    QApplication::sendEvent(Control<QPushButton>(Find<ScreensTab>(), "scrSaveHL"), &enter);
     Shoot("04-screens-framed-preview");
 
     for (int i = 1; i < Find<QTabWidget>("SSTab1")->count(); ++i) {
@@ -86,21 +87,21 @@ TEST_F(Screenshots, RandomizerTabIdleAndDuringAFolderPass)
         MakePicture(Path(QStringLiteral("holiday/beach %1.jpg").arg(i)), {1920, 1080});
     m_nextFile = Path("holiday/beach 1.jpg");
     Find<QTabWidget>("SSTab1")->setCurrentWidget(Find<RandomizerTab>());
-    Find<RandomizerTab>()->rndBrowse->click();
+    Control<QPushButton>(Find<RandomizerTab>(), "rndBrowse")->click();
     Shoot("30-randomizer-idle");
-    Find<RandomizerTab>()->rndFolder->click();
+    Control<QCheckBox>(Find<RandomizerTab>(), "rndFolder")->click();
     // Half way through the pass.
     bool shot = false;
     QTimer timer;
     timer.setInterval(5);
     QObject::connect(&timer, &QTimer::timeout, [&] {
-        if (!shot && Find<RandomizerTab>()->rndSaveHL->text().startsWith("Image 6")) {
+        if (!shot && Control<QPushButton>(Find<RandomizerTab>(), "rndSaveHL")->text().startsWith("Image 6")) {
             shot = true;
             Shoot("31-randomizer-folder-pass");
         }
     });
     timer.start();
-    Find<RandomizerTab>()->rndSaveHL->click();
+    Control<QPushButton>(Find<RandomizerTab>(), "rndSaveHL")->click();
     Shoot("32-randomizer-after-pass");
 }
 

@@ -58,7 +58,7 @@ MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& envi
     source->setColumnStretch(1, 1);
     sndFrame->setLayout(source);
 
-    XPFrame7 = Named<ThemedFrame>(QStringLiteral("XPFrame7"), tr("BoomBox"));
+    boomBoxFrame = Named<ThemedFrame>(QStringLiteral("XPFrame7"), tr("BoomBox"));
     auto* boombox = new QGridLayout;
     for (int i = 0; i < kBoomBoxCount; ++i) {
         const BoomBoxBox& box = kBoomBoxBoxes[std::size_t(i)];
@@ -67,9 +67,9 @@ MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& envi
         boombox->addWidget(sndBoomBox[std::size_t(i)], box.row - 1, box.column - 1);
     }
     boombox->setRowStretch(9, 1);
-    XPFrame7->setLayout(boombox);
+    boomBoxFrame->setLayout(boombox);
 
-    XPFrame10 = Named<ThemedFrame>(QStringLiteral("XPFrame10"), tr("Login"));
+    loginFrame = Named<ThemedFrame>(QStringLiteral("XPFrame10"), tr("Login"));
     sndHeroLogin = Named<TargetCheckBox>(QStringLiteral("sndHeroLogin"), tr("Heroes login"));
     sndVillainLogin = Named<TargetCheckBox>(QStringLiteral("sndVillainLogin"), tr("Villains login"));
     sndPraetorianLogin = Named<TargetCheckBox>(QStringLiteral("sndPraetorianLogin"), tr("Praetorians login"));
@@ -77,9 +77,9 @@ MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& envi
     login->addWidget(sndHeroLogin);
     login->addWidget(sndVillainLogin);
     login->addWidget(sndPraetorianLogin);
-    XPFrame10->setLayout(login);
+    loginFrame->setLayout(login);
 
-    XPFrame11 = Named<ThemedFrame>(QStringLiteral("XPFrame11"), tr("Pocket D"));
+    pocketDFrame = Named<ThemedFrame>(QStringLiteral("XPFrame11"), tr("Pocket D"));
     sndDanceFloor = Named<TargetCheckBox>(QStringLiteral("sndDanceFloor"), tr("Dance floor"));
     sndBlueSide = Named<TargetCheckBox>(QStringLiteral("sndBlueSide"), tr("Blue side"));
     sndRedSide = Named<TargetCheckBox>(QStringLiteral("sndRedSide"), tr("Red side"));
@@ -87,7 +87,7 @@ MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& envi
     pocketD->addWidget(sndDanceFloor);
     pocketD->addWidget(sndBlueSide);
     pocketD->addWidget(sndRedSide);
-    XPFrame11->setLayout(pocketD);
+    pocketDFrame->setLayout(pocketD);
 
     sndSave = Named<QPushButton>(QStringLiteral("sndSave"), tr("Save selected tracks"));
     sndSave->setEnabled(false);
@@ -97,13 +97,13 @@ MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& envi
     sndRestore->setEnabled(false);
 
     auto* side = new QVBoxLayout;
-    side->addWidget(XPFrame10);
-    side->addWidget(XPFrame11);
+    side->addWidget(loginFrame);
+    side->addWidget(pocketDFrame);
     side->addStretch(1);
     side->addWidget(sndSave);
     side->addWidget(sndRestore);
     auto* targets = new QHBoxLayout;
-    targets->addWidget(XPFrame7, 1);
+    targets->addWidget(boomBoxFrame, 1);
     targets->addLayout(side);
     auto* page = new QVBoxLayout(this);
     page->addWidget(sndFrame);

@@ -52,23 +52,6 @@ public:
     // The full path of the file chosen last through sndBrowse.
     const QString& FileTag() const { return m_fileTag; }
 
-    ThemedFrame* sndFrame;
-    QLineEdit* sndFile;
-    QPushButton* sndBrowse;
-    QCheckBox* sndFolder;
-    ThemedFrame* XPFrame7;
-    std::array<QCheckBox*, kBoomBoxCount> sndBoomBox{};
-    ThemedFrame* XPFrame10;
-    QCheckBox* sndHeroLogin;
-    QCheckBox* sndVillainLogin;
-    QCheckBox* sndPraetorianLogin;
-    ThemedFrame* XPFrame11;
-    QCheckBox* sndDanceFloor;
-    QCheckBox* sndBlueSide;
-    QCheckBox* sndRedSide;
-    QPushButton* sndSave;
-    QPushButton* sndRestore;
-
 signals:
     // The source or a target changed: the save and restore buttons follow.
     void enabledStateChanged();
@@ -86,4 +69,22 @@ private:
     std::unique_ptr<OggVorbisEncoder> m_encoder;
     bool m_ready = false;
     QString m_fileTag;
+
+    // The controls; each carries its control name as its object name.
+    ThemedFrame* sndFrame;
+    QLineEdit* sndFile;
+    QPushButton* sndBrowse;
+    QCheckBox* sndFolder;
+    ThemedFrame* boomBoxFrame;
+    std::array<QCheckBox*, kBoomBoxCount> sndBoomBox{};
+    ThemedFrame* loginFrame;
+    QCheckBox* sndHeroLogin;
+    QCheckBox* sndVillainLogin;
+    QCheckBox* sndPraetorianLogin;
+    ThemedFrame* pocketDFrame;
+    QCheckBox* sndDanceFloor;
+    QCheckBox* sndBlueSide;
+    QCheckBox* sndRedSide;
+    QPushButton* sndSave;
+    QPushButton* sndRestore;
 };

@@ -54,21 +54,6 @@ public:
     // How the downloads run (tests: loopback servers without proxies). Only while none runs.
     void SetDownloadOptions(const DownloadOptions& options);
 
-    ThemedFrame* webFileFrame;
-    std::array<QLabel*, kSlots> webLabel{};
-    std::array<QLineEdit*, kSlots> webURL{};
-    std::array<QLineEdit*, kSlots> webFile{};
-    std::array<QPushButton*, kSlots> webPick{};
-    ThemedFrame* webTexFrame;
-    QComboBox* webCategory;
-    QComboBox* webTexture;
-    QPushButton* webPickTexture;
-    QPushButton* webClear;
-    QPushButton* webCancel;
-    QPushButton* webRegFile;
-    QPushButton* webRegImport;
-    QPushButton* webDownload;
-
 signals:
     // The pictures of a batch were applied (or none was left to apply).
     void downloadsApplied();
@@ -95,4 +80,20 @@ private:
     std::unique_ptr<CatalogueLists> m_catalogue;
     std::unique_ptr<DownloadBatch> m_batch;
     int m_pickSlot = -1; // the slot the open picker is for
+
+    // The controls; each carries its control name as its object name.
+    ThemedFrame* webFileFrame;
+    std::array<QLabel*, kSlots> webLabel{};
+    std::array<QLineEdit*, kSlots> webURL{};
+    std::array<QLineEdit*, kSlots> webFile{};
+    std::array<QPushButton*, kSlots> webPick{};
+    ThemedFrame* webTexFrame;
+    QComboBox* webCategory;
+    QComboBox* webTexture;
+    QPushButton* webPickTexture;
+    QPushButton* webClear;
+    QPushButton* webCancel;
+    QPushButton* webRegFile;
+    QPushButton* webRegImport;
+    QPushButton* webDownload;
 };

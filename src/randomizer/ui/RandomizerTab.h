@@ -35,14 +35,6 @@ public:
     // The add buttons are usable with a game folder and a chosen picture.
     void UpdateEnabled();
 
-    QLineEdit* rndFile;
-    QPushButton* rndBrowse;
-    QCheckBox* rndFolder;
-    QPushButton* rndSaveHL;
-    QPushButton* rndSaveHC;
-    QCheckBox* rndNoRepeat;
-    QPushButton* rndShortcut;
-
 signals:
     // rndBrowse: the shared picture browse.
     void browseRequested();
@@ -58,4 +50,13 @@ private:
     const Environment& m_environment;
     GameSession& m_session;
     QString m_chosenPicture;
+
+    // The controls; each carries its control name as its object name.
+    QLineEdit* rndFile;
+    QPushButton* rndBrowse;
+    QCheckBox* rndFolder;
+    QPushButton* rndSaveHL;
+    QPushButton* rndSaveHC;
+    QCheckBox* rndNoRepeat;
+    QPushButton* rndShortcut;
 };

@@ -52,23 +52,6 @@ public:
 
     ScreenPictures& Pictures() { return m_pictures; }
 
-    QLineEdit* scrImage;
-    QPushButton* scrBrowse;
-    ThemedFrame* previewGroup;
-    PreviewBox* scrPreview;
-    ThemedFrame* adjFrame;
-    QScrollBar* adjBlack;
-    QScrollBar* adjWhite;
-    QLineEdit* adjBlackDisplay;
-    QLineEdit* adjWhiteDisplay;
-    QPushButton* adjApply;
-    QPushButton* adjRevert;
-    QPushButton* adjCancel;
-    QCheckBox* scrFrames;
-    QCheckBox* scrFramesPreview;
-    QPushButton* scrSaveHL;
-    QPushButton* scrSaveHC;
-
 signals:
     // A picture was chosen through the browse and loaded.
     void pictureChosen(const QString& path);
@@ -94,4 +77,22 @@ private:
     OpenFileFunction m_openFile;
     ScreenPictures m_pictures;
     QString m_pictureFile; // the picture chosen last, as scrImage shows it
+
+    // The controls; each carries its control name as its object name.
+    QLineEdit* scrImage;
+    QPushButton* scrBrowse;
+    ThemedFrame* previewGroup;
+    PreviewBox* scrPreview;
+    ThemedFrame* adjFrame;
+    QScrollBar* adjBlack;
+    QScrollBar* adjWhite;
+    QLineEdit* adjBlackDisplay;
+    QLineEdit* adjWhiteDisplay;
+    QPushButton* adjApply;
+    QPushButton* adjRevert;
+    QPushButton* adjCancel;
+    QCheckBox* scrFrames;
+    QCheckBox* scrFramesPreview;
+    QPushButton* scrSaveHL;
+    QPushButton* scrSaveHC;
 };

@@ -44,20 +44,6 @@ public:
     void SetOpenFileFunction(OpenFileFunction openFile) { m_openFile = std::move(openFile); }
     CatalogueLists& Lists() { return *m_lists; }
 
-    QLineEdit* texInput;
-    QPushButton* texBrowse;
-    QLineEdit* texAlpha;
-    QPushButton* texAlphaBrowse;
-    QLabel* texAlphaLabel;
-    QComboBox* texCategory;
-    QComboBox* texTexture;
-    QCheckBox* texWriteAll;
-    QPushButton* texSave;
-    QPushButton* texReset;
-    TexturePreview* texPreview;
-    QLabel* texPreviewSize;
-    QLabel* texGameShows;
-
 signals:
     // Entering the tab loaded the catalogue into its lists.
     void catalogueTaken();
@@ -84,4 +70,19 @@ private:
     std::optional<SourcePicture> m_mask;
     QString m_sourceFile, m_maskFile;
     QString m_sourceFailure, m_maskFailure;
+
+    // The controls; each carries its control name as its object name.
+    QLineEdit* texInput;
+    QPushButton* texBrowse;
+    QLineEdit* texAlpha;
+    QPushButton* texAlphaBrowse;
+    QLabel* texAlphaLabel;
+    QComboBox* texCategory;
+    QComboBox* texTexture;
+    QCheckBox* texWriteAll;
+    QPushButton* texSave;
+    QPushButton* texReset;
+    TexturePreview* texPreview;
+    QLabel* texPreviewSize;
+    QLabel* texGameShows;
 };
