@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs every Debian package Lumivale needs to build, run, test and benchmark.
+# Installs every Debian package Lumivale needs to build, run, test, benchmark and package.
 # Quiet and quick when everything is already present.
 set -euo pipefail
 
@@ -8,12 +8,14 @@ packages=(
   qt6-base-dev qt6-image-formats-plugins libgl-dev
   libvorbis-dev libogg-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
-  libnvtt-bin libstb-dev libexpected-dev nettle-dev libjpeg62-turbo-dev
+  libnvtt-bin libstb-dev libexpected-dev nettle-dev libjpeg62-turbo-dev libyaml-cpp-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdg-utils xdg-user-dirs desktop-file-utils imagemagick vorbis-tools ffmpeg hyperfine
   # https downloads (Qt loads libssl at run time; the system's certificate authorities);
   # openssl makes the tests' certificates, curl is the download benchmark's anchor.
   libssl3 ca-certificates openssl curl
+  # The Debian package: icons, manual pages, building and checking it.
+  librsvg2-bin help2man gzip man-db dpkg-dev file lintian appstream
 )
 
 missing=()

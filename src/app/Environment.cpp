@@ -60,26 +60,29 @@ QString WorkFolder()
            QStringLiteral("/Lumivale");
 }
 
+QString DataFolderBeside(const QString& executableFolder)
+{
+    // The build tree keeps the catalogue beside the executables.
+    if (QFileInfo::exists(executableFolder + QStringLiteral("/lumivale.csv")))
+        return executableFolder;
+    return QDir::cleanPath(executableFolder + QStringLiteral("/" LUMIVALE_DATADIR_FROM_BIN));
+}
+
+QString PluginFolderBeside(const QString& executableFolder)
+{
+    if (QFileInfo::exists(executableFolder + QStringLiteral("/lumivale-sound-decoder.so")))
+        return executableFolder;
+    return QDir::cleanPath(executableFolder + QStringLiteral("/" LUMIVALE_PLUGINDIR_FROM_BIN));
+}
+
 QString DataFolder()
 {
-    const QString executableFolder = ExecutableFolder();
-    if (!executableFolder.isEmpty()) {
-        if (QFileInfo::exists(executableFolder + QStringLiteral("/lumivale.csv")))
-            return executableFolder;
-        if (Canonical(executableFolder) == Canonical(QStringLiteral(LUMIVALE_BUILD_BIN_DIR)))
-            return executableFolder;
-    }
-    return QStringLiteral(LUMIVALE_INSTALL_DATADIR);
+    return DataFolderBeside(ExecutableFolder());
 }
 
 QString PluginFolder()
 {
-    // Beside the executable in the build tree, lib/lumivale once installed.
-    const QString executableFolder = ExecutableFolder();
-    if (!executableFolder.isEmpty() &&
-        QFileInfo::exists(executableFolder + QStringLiteral("/lumivale-sound-decoder.so")))
-        return executableFolder;
-    return QStringLiteral(LUMIVALE_INSTALL_PLUGINDIR);
+    return PluginFolderBeside(ExecutableFolder());
 }
 
 QString FindCompressor(const QString& dataFolder)
@@ -101,6 +104,7 @@ Environment SystemEnvironment()
     environment.windowProgram = ExecutableFolder() + QStringLiteral("/lumivale");
     environment.applicationsFolder = QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
     environment.desktopFolder = [] { return DesktopFolder(); };
+    environment.winePlaces = SystemDiscoveryPlaces();
     auto generator = std::make_shared<std::mt19937_64>(QRandomGenerator::system()->generate64());
     // 53 random bits over 2^53: uniform in [0, 1), never 1.
     environment.random = [generator] { return double((*generator)() >> 11) * 0x1.0p-53; };

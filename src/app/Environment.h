@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/GameDiscovery.h"
+
 #include <QDateTime>
 #include <QString>
 #include <functional>
@@ -28,17 +30,25 @@ struct Environment
     // desktop folder ("" when there is none); the latter asked for when needed.
     QString applicationsFolder;
     std::function<QString()> desktopFolder;
+    // Where the Wine prefixes that may hold the game are looked for.
+    DiscoveryPlaces winePlaces;
 
     double SecondsSinceMidnight() const;
     QDate Today() const;
 };
 
 // The environment of this process: the folders from the XDG variables and the
-// executable's place, the compressor from the data folder or PATH, the system
-// clock and a generator seeded afresh at every start.
+// executable's place, the Wine prefixes' places from $HOME, XDG and $WINEPREFIX, the compressor from the data
+// folder or PATH, the system clock and a generator seeded afresh at every start.
 Environment SystemEnvironment();
 // The parts of SystemEnvironment, for the environment's own tests.
 QString WorkFolder();
 QString DataFolder();
 QString PluginFolder();
+// The data and plug-in folders of an executable in executableFolder: the
+// folder itself in the build tree, else the installed layout relative to it
+// (bin/../share/lumivale, bin/../lib/<multiarch>/lumivale), so that an
+// unpacked copy of the package works wherever it lies.
+QString DataFolderBeside(const QString& executableFolder);
+QString PluginFolderBeside(const QString& executableFolder);
 QString FindCompressor(const QString& dataFolder);

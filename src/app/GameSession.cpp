@@ -25,6 +25,14 @@ void GameSession::SetCompress(bool compress)
     emit compressChanged(compress);
 }
 
+void GameSession::SetWineProgram(const QString& program)
+{
+    if (program == m_wineProgram)
+        return;
+    m_wineProgram = program;
+    emit wineProgramChanged(program);
+}
+
 void GameSession::SetFrames(bool frames)
 {
     if (frames == m_frames)

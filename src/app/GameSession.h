@@ -7,7 +7,7 @@
 class PixelBuffer;
 
 // The values several tabs of the window share while it is open: the game
-// folder, the screen size, the compression switch, the frames (switch and the
+// folder, the screen size, the compression switch, the Wine program, the frames (switch and the
 // two frame pictures) and the picture the Screens tab loaded. The tab that
 // owns a control writes its value here; every other tab reads it here and
 // never touches another tab's widgets. Owned by the main window.
@@ -28,6 +28,9 @@ public:
     // "Compress textures using NVIDIA's tool".
     bool Compress() const { return m_compress; }
     void SetCompress(bool compress);
+    // "Wine program": the Wine that starts the game; "" = the prefix's own.
+    const QString& WineProgram() const { return m_wineProgram; }
+    void SetWineProgram(const QString& program);
     // "Overlay image frames" and the frame pictures of the two loading screens.
     bool Frames() const { return m_frames; }
     void SetFrames(bool frames);
@@ -47,6 +50,7 @@ signals:
     void gameFolderChanged(const QString& folder);
     void screenSizeChanged();
     void compressChanged(bool compress);
+    void wineProgramChanged(const QString& program);
     void framesChanged();
     void sourcePictureChanged();
     void pictureFileChanged(const QString& file);
@@ -56,6 +60,7 @@ private:
     QString m_screenWidth;
     QString m_screenHeight;
     bool m_compress = false;
+    QString m_wineProgram;
     bool m_frames = false;
     QString m_loginFrame;
     QString m_characterFrame;

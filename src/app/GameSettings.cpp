@@ -1,5 +1,7 @@
 #include "app/GameSettings.h"
 
+#include "app/GameDiscovery.h"
+
 GameSettings GameSettings::Load(const SettingsStore& store, const WinePrefix& prefix)
 {
     GameSettings s;
@@ -10,6 +12,8 @@ GameSettings GameSettings::Load(const SettingsStore& store, const WinePrefix& pr
     s.cohWidth = store.Read(setting::kCohWidth);
     s.cohHeight = store.Read(setting::kCohHeight);
     s.cohAuto = ReadCheck(store, setting::kCohAuto);
+    s.wineProgram = store.Read(setting::kWineProgram).trimmed();
+    s.winePrefixes = SplitPrefixList(store.Read(setting::kWinePrefixes));
     return s;
 }
 
@@ -20,6 +24,8 @@ void GameSettings::Save(SettingsStore& store) const
     store.Write(setting::kCohPath, cohPath);
     store.Write(setting::kCohWidth, cohWidth);
     store.Write(setting::kCohHeight, cohHeight);
+    store.Write(setting::kWineProgram, wineProgram);
+    store.Write(setting::kWinePrefixes, JoinPrefixList(winePrefixes));
 }
 
 DetectedGameSettings ReadGameSettings(const WinePrefix& prefix, const QString& keyName)

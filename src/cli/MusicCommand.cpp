@@ -1,6 +1,7 @@
 #include "cli/MusicCommand.h"
 
 #include "cli/ConsoleBusyHost.h"
+#include "cli/GamesCommand.h"
 #include "music/MusicSave.h"
 
 #include <QCommandLineParser>
@@ -103,9 +104,6 @@ int RunMusicCommand(const QStringList& arguments, const CommandContext& context)
                                                   "or restore."));
     if (restore && parser.isSet(random))
         return UsageError(context, QStringLiteral("music restore takes no --random."));
-    if (parser.value(game).isEmpty())
-        return UsageError(context, QStringLiteral("--game DIR is required."));
-
     TargetStates states{};
     states.fill(parser.isSet(all) ? TargetState::Ticked : TargetState::Unticked);
     for (const QString& value : parser.values(boombox)) {
@@ -124,11 +122,15 @@ int RunMusicCommand(const QStringList& arguments, const CommandContext& context)
                           QStringLiteral("music needs at least one target (--boombox N, --hero-login, "
                                          "--villain-login, --praetorian-login, --dance-floor, --blue-side, "
                                          "--red-side, --all)."));
+    const std::optional<QString> gameFolder =
+        GameFolderArgument(parser.value(game), context, QStringLiteral("--game DIR is required."));
+    if (!gameFolder)
+        return kExitUsage;
     if (restore)
-        return RestoreTracks(parser.value(game), states, context);
+        return RestoreTracks(*gameFolder, states, context);
 
     MusicSaveRequest request;
-    request.gameFolder = parser.value(game);
+    request.gameFolder = *gameFolder;
     request.source = positional.first();
     request.randomFolder = parser.isSet(random);
     request.states = states;

@@ -2,6 +2,7 @@
 
 #include "app/SettingsStore.h"
 #include "cli/ConsoleBusyHost.h"
+#include "cli/GamesCommand.h"
 #include "online/DownloadBatch.h"
 #include "online/OnlineApply.h"
 #include "online/OnlineExport.h"
@@ -28,8 +29,12 @@ int RunUpdate(const QStringList& arguments, const CommandContext& context)
     parser.addOptions({game, compress});
     if (!parser.parse(QStringList{QStringLiteral("online")} + arguments))
         return UsageError(context, parser.errorText());
-    if (parser.value(game).isEmpty() || parser.positionalArguments().size() != 1)
+    if (parser.positionalArguments().size() != 1)
         return UsageError(context, QStringLiteral("online update takes --game DIR [--compress]."));
+    const std::optional<QString> gameFolder = GameFolderArgument(
+        parser.value(game), context, QStringLiteral("online update takes --game DIR [--compress]."));
+    if (!gameFolder)
+        return kExitUsage;
 
     const SettingsStore store(SettingsStore::DefaultFilePath());
     ConsoleBusyHost host(context.err);
@@ -65,8 +70,7 @@ int RunUpdate(const QStringList& arguments, const CommandContext& context)
     }
 
     TextureWriter writer(host, TextureWriterOptions::From(context.environment, parser.isSet(compress)));
-    const QList<AppliedSlot> applied =
-        ApplyDownloads(host, writer, parser.value(game), records, batch.TakeStored());
+    const QList<AppliedSlot> applied = ApplyDownloads(host, writer, *gameFolder, records, batch.TakeStored());
     const qint64 applyMs = clock.elapsed();
 
     std::array<const AppliedSlot*, kOnlineSlots> appliedBySlot{};

@@ -2,5 +2,5 @@
 
 #include "cli/Subcommand.h"
 
-// online update --game DIR [--compress] | online export FILE | online import FILE
+// online update [--game DIR] [--compress] | online export FILE | online import FILE
 int RunOnlineCommand(const QStringList& arguments, const CommandContext& context);

@@ -2,8 +2,10 @@
 
 #include "app/FileAccess.h"
 #include "app/FileNames.h"
+#include "app/GameSettings.h"
 #include "app/SettingsStore.h"
 #include "cli/ConsoleBusyHost.h"
+#include "cli/GamesCommand.h"
 #include "image/Frames.h"
 #include "image/ImageLoader.h"
 #include "randomizer/GameLauncher.h"
@@ -40,12 +42,14 @@ int RunPoolCommand(const QStringList& arguments, const CommandContext& context)
     if (positional[1] != QLatin1String("login") && positional[1] != QLatin1String("character"))
         return UsageError(context,
                           QStringLiteral("Unknown screen: %1 (use login or character)").arg(positional[1]));
-    if (parser.value(game).isEmpty())
-        return UsageError(context, QStringLiteral("--game DIR is required."));
+    const std::optional<QString> gameFolder =
+        GameFolderArgument(parser.value(game), context, QStringLiteral("--game DIR is required."));
+    if (!gameFolder)
+        return kExitUsage;
 
     ConsoleBusyHost host(context.err);
     PoolTarget target;
-    target.gameFolder = parser.value(game);
+    target.gameFolder = *gameFolder;
     target.screen = positional[1] == QLatin1String("login") ? LoadingScreen::Login : LoadingScreen::Character;
     target.frame = parser.value(frame);
     target.compress = parser.isSet(compress);
@@ -95,13 +99,16 @@ int RunRandomizeCommand(const QStringList& arguments, const CommandContext& cont
     parser.addOptions({game, noLaunch});
     if (!parser.parse(QStringList{QStringLiteral("randomize")} + arguments))
         return UsageError(context, parser.errorText());
-    if (parser.value(game).isEmpty())
-        return UsageError(context, QStringLiteral("--game DIR is required."));
+    const std::optional<QString> gameFolder =
+        GameFolderArgument(parser.value(game), context, QStringLiteral("--game DIR is required."));
+    if (!gameFolder)
+        return kExitUsage;
 
     SettingsStore store(SettingsStore::DefaultFilePath());
-    WineLauncher launcher;
+    WineLauncher launcher(QProcessEnvironment::systemEnvironment(), store.Read(setting::kWineProgram),
+                          context.environment.winePlaces);
     RandomizerRunRequest request;
-    request.gameFolder = parser.value(game);
+    request.gameFolder = *gameFolder;
     request.arguments = parser.positionalArguments();
     request.noRepeat = RandomizerSettings::Load(store).randomNoRepeat;
     request.launcher = parser.isSet(noLaunch) ? nullptr : &launcher;
@@ -141,9 +148,15 @@ int RunShortcutCommand(const QStringList& arguments, const CommandContext& conte
     parser.addOption(game);
     if (!parser.parse(QStringList{QStringLiteral("shortcut")} + arguments))
         return UsageError(context, parser.errorText());
-    if (parser.value(game).isEmpty() || !parser.positionalArguments().isEmpty())
+    if (!parser.positionalArguments().isEmpty())
         return UsageError(context, QStringLiteral("shortcut takes --game DIR and nothing else."));
-    const Result<QStringList> written = CreateGameShortcut(context.environment, parser.value(game));
+    const std::optional<QString> gameFolder = GameFolderArgument(
+        parser.value(game), context, QStringLiteral("shortcut takes --game DIR and nothing else."));
+    if (!gameFolder)
+        return kExitUsage;
+    const SettingsStore store(SettingsStore::DefaultFilePath());
+    const Result<QStringList> written =
+        CreateGameShortcut(context.environment, *gameFolder, store.Read(setting::kWineProgram));
     if (!written) {
         ConsoleBusyHost(context.err).ShowFailure(written.error());
         return kExitFailed;

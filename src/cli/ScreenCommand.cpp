@@ -1,6 +1,7 @@
 #include "cli/ScreenCommand.h"
 
 #include "cli/ConsoleBusyHost.h"
+#include "cli/GamesCommand.h"
 #include "image/Frames.h"
 #include "image/ImageLoader.h"
 #include "texture/LoadingScreen.h"
@@ -42,8 +43,10 @@ int RunScreenCommand(const QStringList& arguments, const CommandContext& context
     const QString screen = positional.at(0);
     if (screen != QLatin1String("login") && screen != QLatin1String("character"))
         return UsageError(context, QStringLiteral("Unknown screen: %1 (use login or character)").arg(screen));
-    if (parser.value(game).isEmpty())
-        return UsageError(context, QStringLiteral("--game DIR is required."));
+    const std::optional<QString> gameFolder =
+        GameFolderArgument(parser.value(game), context, QStringLiteral("--game DIR is required."));
+    if (!gameFolder)
+        return kExitUsage;
     const auto blackLevel = ParseLevel(parser.value(black));
     const auto whiteLevel = ParseLevel(parser.value(white));
     if (!blackLevel || !whiteLevel)
@@ -58,7 +61,7 @@ int RunScreenCommand(const QStringList& arguments, const CommandContext& context
             return Fail(picture.error());
         LoadingScreenJob job;
         job.screen = screen == QLatin1String("login") ? LoadingScreen::Login : LoadingScreen::Character;
-        job.gameFolder = parser.value(game);
+        job.gameFolder = *gameFolder;
         job.picture = *picture;
         job.black = *blackLevel;
         job.white = *whiteLevel;

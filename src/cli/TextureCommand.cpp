@@ -1,6 +1,7 @@
 #include "cli/TextureCommand.h"
 
 #include "cli/ConsoleBusyHost.h"
+#include "cli/GamesCommand.h"
 #include "texture/TextureReplacement.h"
 
 #include <QCommandLineParser>
@@ -129,8 +130,6 @@ int RunTextureCommand(const QStringList& arguments, const CommandContext& contex
     } else {
         return UsageError(context, QStringLiteral("texture needs list, set or restore."));
     }
-    if (action != QLatin1String("list") && parser.value(game).isEmpty())
-        return UsageError(context, QStringLiteral("--game DIR is required."));
 
     ConsoleBusyHost host(context.err);
     const Result<QList<CatalogueCategory>> catalogue = ReadCatalogueFile(context.environment.dataFolder);
@@ -151,7 +150,11 @@ int RunTextureCommand(const QStringList& arguments, const CommandContext& contex
                                        : QStringLiteral("No texture %1 in the catalogue (texture list shows "
                                                         "the file names).")
                                              .arg(positional.first()));
-    const QString gameFolder = parser.value(game);
+    const std::optional<QString> chosen =
+        GameFolderArgument(parser.value(game), context, QStringLiteral("--game DIR is required."));
+    if (!chosen)
+        return kExitUsage;
+    const QString gameFolder = *chosen;
     if (!QFileInfo(gameFolder).isDir()) {
         host.ShowMessage(QStringLiteral("The game folder %1 does not exist.").arg(gameFolder),
                          MessageIcon::Exclamation);

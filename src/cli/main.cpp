@@ -2,6 +2,7 @@
 #include "app/Environment.h"
 #include "app/FileNames.h"
 #include "app/GameFileWriter.h"
+#include "cli/GamesCommand.h"
 #include "cli/MusicCommand.h"
 #include "cli/OnlineCommand.h"
 #include "cli/RandomizerCommands.h"
@@ -17,32 +18,37 @@ namespace {
 
 // Every subcommand, in the order the help lists them.
 const Subcommand kSubcommands[] = {
+    {"games",
+     "  games\n"
+     "      Lists the game folders found in the Wine prefixes (of Wine, Lutris, Bottles, PlayOnLinux and\n"
+     "      those added on the Settings tab), one line each: folder, prefix and manager, tab-separated.\n",
+     RunGamesCommand},
     {"screen",
-     "  screen login|character PICTURE --game DIR [--compress] [--frame FILE] [--black N] [--white N]\n"
+     "  screen login|character PICTURE [--game DIR] [--compress] [--frame FILE] [--black N] [--white N]\n"
      "      Writes PICTURE (scaled to 1024x768) as the login or character selection background.\n",
      RunScreenCommand},
     {"pool",
-     "  pool add login|character PICTURE|FOLDER --game DIR [--frame FILE] [--compress]\n"
+     "  pool add login|character PICTURE|FOLDER [--game DIR] [--frame FILE] [--compress]\n"
      "      Adds a picture, or every picture of a folder (up to 1000, in name order), to a random pool.\n",
      RunPoolCommand},
     {"randomize",
-     "  randomize --game DIR [--no-launch] [-- LAUNCHER-ARGUMENTS...]\n"
+     "  randomize [--game DIR] [--no-launch] [-- LAUNCHER-ARGUMENTS...]\n"
      "      Installs a random background from each pool and starts paragonchat.exe through Wine.\n",
      RunRandomizeCommand},
     {"shortcut",
-     "  shortcut --game DIR\n"
+     "  shortcut [--game DIR]\n"
      "      Writes a desktop shortcut that starts the game with random backgrounds.\n",
      RunShortcutCommand},
     {"texture",
      "  texture list\n"
-     "  texture set FILE_NAME|--category NAME PICTURE --game DIR [--mask FILE] [--compress]\n"
-     "  texture restore FILE_NAME|--category NAME --game DIR\n"
+     "  texture set FILE_NAME|--category NAME PICTURE [--game DIR] [--mask FILE] [--compress]\n"
+     "  texture restore FILE_NAME|--category NAME [--game DIR]\n"
      "      Lists the texture catalogue, replaces a catalogued texture (or every texture of a category)\n"
      "      with PICTURE, or restores the game's own (without asking).\n",
      RunTextureCommand},
     {"music",
-     "  music SOURCE --game DIR [--random] TARGET...\n"
-     "  music restore TARGET... --game DIR\n"
+     "  music SOURCE [--game DIR] [--random] TARGET...\n"
+     "  music restore TARGET... [--game DIR]\n"
      "      Converts a sound file to Ogg Vorbis and writes it over the game's music tracks, or gives the\n"
      "      tracks back (Lumivale's removed, the ones they replaced put back). TARGET is --boombox N\n"
      "      (track 1-25, repeatable), --hero-login, --villain-login, --praetorian-login, --dance-floor,\n"
@@ -50,7 +56,7 @@ const Subcommand kSubcommands[] = {
      "      own random sound file from it.\n",
      RunMusicCommand},
     {"online",
-     "  online update --game DIR [--compress] | online export FILE | online import FILE\n"
+     "  online update [--game DIR] [--compress] | online export FILE | online import FILE\n"
      "      Downloads and applies the online textures; writes or reads them as a registry file.\n",
      RunOnlineCommand},
 };
@@ -63,6 +69,9 @@ QString UsageText()
                                   "Lumivale without a window.\n\nSubcommands:\n");
     for (const Subcommand& command : kSubcommands)
         text += QString::fromUtf8(command.usage);
+    text +=
+        QStringLiteral("\nWithout --game DIR the game folder set in Lumivale is used, else the one game\n"
+                       "found in the Wine prefixes (several found: they are listed, and nothing is done).\n");
     text +=
         QStringLiteral("\nOptions:\n  -h, --help     Shows this help.\n  -v, --version  Shows the version.\n"
                        "\nExit status: 0 when the job was done, 1 when it failed (the reason on stderr),\n"

@@ -68,7 +68,22 @@ QString WinePrefixOf(const QString& gameFolder)
     return canonical.isEmpty() ? prefix : canonical;
 }
 
-WineLauncher::WineLauncher(QProcessEnvironment environment) : m_environment(std::move(environment)) {}
+QString ChooseWineProgram(const QString& wineSetting, const QString& inheritedWine, const QString& gameFolder,
+                          const DiscoveryPlaces& places)
+{
+    if (!wineSetting.trimmed().isEmpty())
+        return wineSetting.trimmed();
+    if (!inheritedWine.trimmed().isEmpty())
+        return inheritedWine.trimmed();
+    const QString prefix = WinePrefixOf(gameFolder);
+    return prefix.isEmpty() ? QString() : RecordedWineProgram(prefix, places);
+}
+
+WineLauncher::WineLauncher(QProcessEnvironment environment, QString wineSetting, DiscoveryPlaces places)
+    : m_environment(std::move(environment)), m_wineSetting(std::move(wineSetting)),
+      m_places(std::move(places))
+{
+}
 
 Result<> WineLauncher::Start(const QString& gameFolder, const QStringList& forwardedArguments)
 {
@@ -82,9 +97,24 @@ Result<> WineLauncher::Start(const QString& gameFolder, const QStringList& forwa
     if (launcher.isEmpty() || !QFileInfo(launcher).isFile())
         return Fail(QStringLiteral("Unable to locate Paragon Chat in this folder.\n") + gameFolder,
                     MessageIcon::Critical);
-    const QString wine = QStandardPaths::findExecutable(
-        QStringLiteral("wine"),
-        m_environment.value(QStringLiteral("PATH")).split(QLatin1Char(':'), Qt::SkipEmptyParts));
+    const QString chosen =
+        ChooseWineProgram(m_wineSetting, m_environment.value(QStringLiteral("WINE")), gameFolder, m_places);
+    const QStringList path =
+        m_environment.value(QStringLiteral("PATH")).split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    QString wine;
+    if (chosen.isEmpty())
+        wine = QStandardPaths::findExecutable(QStringLiteral("wine"), path);
+    else if (!chosen.contains(QLatin1Char('/')))
+        wine = QStandardPaths::findExecutable(chosen, path);
+    else if (const QFileInfo program(chosen); program.isFile() && program.isExecutable())
+        wine = program.absoluteFilePath();
+    if (wine.isEmpty() && !chosen.isEmpty())
+        return Fail(
+            QStringLiteral("Unable to start Paragon Chat: the Wine program \"%1\" was not found.")
+                .arg(chosen),
+            MessageIcon::Critical,
+            QStringLiteral("Check \"Wine program\" on the Settings tab of Lumivale, or leave it empty to "
+                           "use the Wine the game's prefix was set up with."));
     if (wine.isEmpty())
         return Fail(
             QStringLiteral("Unable to start Paragon Chat: the program \"wine\" was not found."),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Failure.h"
+#include "app/GameDiscovery.h"
 
 #include <QProcessEnvironment>
 #include <QString>
@@ -29,15 +30,25 @@ public:
 // "dosdevices/<letter>:" it was reached through; "" when it is in no prefix.
 QString WinePrefixOf(const QString& gameFolder);
 
-// On Linux the launcher runs through "wine" from PATH, in the game folder,
-// with WINEPREFIX set to the prefix holding the game folder (else the one the
-// program inherited), the forwarded arguments passed on as they are.
+// The Wine program that starts a game folder's launcher: the "Wine program"
+// setting when set, else the inherited $WINE (how a game shortcut passes its
+// choice on), else the Wine the manager of the folder's prefix records; ""
+// stands for "wine" on PATH. A name without '/' is looked up on PATH.
+QString ChooseWineProgram(const QString& wineSetting, const QString& inheritedWine, const QString& gameFolder,
+                          const DiscoveryPlaces& places);
+
+// On Linux the launcher runs through the chosen Wine program, in the game
+// folder, with WINEPREFIX set to the prefix holding the game folder (else the
+// one the program inherited), the forwarded arguments passed on as they are.
 class WineLauncher : public GameLauncher
 {
 public:
-    explicit WineLauncher(QProcessEnvironment environment = QProcessEnvironment::systemEnvironment());
+    explicit WineLauncher(QProcessEnvironment environment = QProcessEnvironment::systemEnvironment(),
+                          QString wineSetting = QString(), DiscoveryPlaces places = DiscoveryPlaces());
     Result<> Start(const QString& gameFolder, const QStringList& forwardedArguments) override;
 
 private:
     QProcessEnvironment m_environment;
+    QString m_wineSetting;
+    DiscoveryPlaces m_places;
 };

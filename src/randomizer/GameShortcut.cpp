@@ -43,11 +43,16 @@ QString DesktopStringValue(const QString& value)
     return out;
 }
 
-QByteArray GameShortcutEntry(const QString& program, const QString& winePrefix, const QString& gameFolder)
+QByteArray GameShortcutEntry(const QString& program, const QString& winePrefix, const QString& gameFolder,
+                             const QString& wineProgram)
 {
     QStringList exec;
+    if (!winePrefix.isEmpty() || !wineProgram.isEmpty())
+        exec << QStringLiteral("env");
     if (!winePrefix.isEmpty())
-        exec << QStringLiteral("env") << DesktopExecArgument(QStringLiteral("WINEPREFIX=") + winePrefix);
+        exec << DesktopExecArgument(QStringLiteral("WINEPREFIX=") + winePrefix);
+    if (!wineProgram.isEmpty())
+        exec << DesktopExecArgument(QStringLiteral("WINE=") + wineProgram);
     exec << DesktopExecArgument(program) << QStringLiteral("-randomizer");
     QString entry =
         QStringLiteral("[Desktop Entry]\n"
@@ -78,11 +83,13 @@ QString ShortcutWinePrefix(const QString& gameFolder, const QString& inheritedPr
     return QDir::cleanPath(prefix);
 }
 
-Result<QStringList> CreateGameShortcut(const Environment& environment, const QString& gameFolder)
+Result<QStringList> CreateGameShortcut(const Environment& environment, const QString& gameFolder,
+                                       const QString& wineSetting)
 {
-    const QByteArray entry =
-        GameShortcutEntry(environment.windowProgram,
-                          ShortcutWinePrefix(gameFolder, qEnvironmentVariable("WINEPREFIX")), gameFolder);
+    const QByteArray entry = GameShortcutEntry(
+        environment.windowProgram, ShortcutWinePrefix(gameFolder, qEnvironmentVariable("WINEPREFIX")),
+        gameFolder,
+        ChooseWineProgram(wineSetting, qEnvironmentVariable("WINE"), gameFolder, environment.winePlaces));
     if (environment.applicationsFolder.isEmpty() || !QDir().mkpath(environment.applicationsFolder))
         return Fail(
             QStringLiteral("The shortcut could not be written."), MessageIcon::Exclamation,

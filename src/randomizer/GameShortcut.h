@@ -16,9 +16,10 @@ QString DesktopExecArgument(const QString& argument);
 QString DesktopStringValue(const QString& value);
 
 // The desktop entry that starts the window program with -randomizer: with
-// WINEPREFIX=prefix in front when prefix is not empty, the game folder as its
-// working folder.
-QByteArray GameShortcutEntry(const QString& program, const QString& winePrefix, const QString& gameFolder);
+// WINEPREFIX=prefix and WINE=wineProgram in front when they are not empty,
+// the game folder as its working folder.
+QByteArray GameShortcutEntry(const QString& program, const QString& winePrefix, const QString& gameFolder,
+                             const QString& wineProgram = QString());
 
 // The prefix a shortcut has to name for this game folder: the one holding it,
 // else the one the program runs with ($WINEPREFIX); "" when that is Wine's
@@ -26,6 +27,8 @@ QByteArray GameShortcutEntry(const QString& program, const QString& winePrefix, 
 QString ShortcutWinePrefix(const QString& gameFolder, const QString& inheritedPrefix);
 
 // Writes the entry into the applications folder and, when the desktop has a
-// desktop folder, a copy there (executable, so file managers start it).
+// desktop folder, a copy there (executable, so file managers start it). The
+// entry names the Wine the launcher would choose now (ChooseWineProgram).
 // Returns the files written.
-Result<QStringList> CreateGameShortcut(const Environment& environment, const QString& gameFolder);
+Result<QStringList> CreateGameShortcut(const Environment& environment, const QString& gameFolder,
+                                       const QString& wineSetting = QString());

@@ -214,8 +214,10 @@ Result<qint64> TextureWriter::Compress(BusyScope& busy, const TextureRequest& re
                                        PrivateWorkFolder& work)
 {
     if (m_options.compressorPath.isEmpty())
-        return Fail(CompressorFailure(
-            QStringLiteral("nvcompress was not found in the program's folder or on PATH.")));
+        return Fail(CompressorFailure(QStringLiteral(
+            "nvcompress was not found in the program's folder or on PATH. Install the "
+            "Debian package \"libnvtt-bin\", or untick \"Compress textures using NVIDIA's tool\" "
+            "(or leave out --compress).")));
     if (!work.IsValid())
         return Fail(WriteFailure(work.Reason()));
     {

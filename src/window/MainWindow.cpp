@@ -16,6 +16,7 @@
 #include "texture/ui/ScreensTab.h"
 #include "texture/ui/TexturesTab.h"
 #include "window/CreditsTab.h"
+#include "window/FoundGamesBox.h"
 #include "window/SettingsTab.h"
 #include "window/WidgetBusyHost.h"
 
@@ -56,7 +57,8 @@ MainWindow::MainWindow(SettingsStore& store, const Environment& environment, Win
     m_host = std::make_unique<WidgetBusyHost>(this, progressBar, tabs, quitButton, [this] { return Now(); });
 
     const OpenFileFunction openFile = &ShowOpenFileDialog;
-    settingsTab = new SettingsTab(*m_host, *m_session, m_prefix, m_environment.dataFolder, openFile);
+    settingsTab = new SettingsTab(*m_host, *m_session, m_prefix, m_environment.dataFolder, openFile,
+                                  m_environment.winePlaces);
     screensTab = new ScreensTab(*m_host, m_store, m_environment, *m_session, openFile);
     randomizerTab = new RandomizerTab(*m_host, m_environment, *m_session);
     musicTab = new MusicTab(*m_host, m_store, m_environment, *m_session, openFile);

@@ -7,6 +7,7 @@
 #include "app/ui/Named.h"
 #include "controls/ThemedFrame.h"
 #include "image/Frames.h"
+#include "window/FoundGamesBox.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -19,7 +20,7 @@
 #include <QVBoxLayout>
 
 SettingsTab::SettingsTab(BusyHost& host, GameSession& session, WinePrefix prefix, QString dataFolder,
-                         OpenFileFunction openFile, QWidget* parent)
+                         OpenFileFunction openFile, DiscoveryPlaces winePlaces, QWidget* parent)
     : QWidget(parent), m_host(host), m_session(session), m_prefix(std::move(prefix)),
       m_dataFolder(std::move(dataFolder)), m_openFile(std::move(openFile))
 {
@@ -57,6 +58,8 @@ SettingsTab::SettingsTab(BusyHost& host, GameSession& session, WinePrefix prefix
     gameGrid->setColumnStretch(1, 1);
     gameGroup->setLayout(gameGrid);
 
+    foundGames = new FoundGamesBox(std::move(winePlaces));
+
     frameGroup = Named<ThemedFrame>("setFramesFrame", tr("Image frames"));
     auto* hlLabel = new QLabel(tr("Login screen:"));
     FrameHL = Named<QLineEdit>("FrameHL");
@@ -88,12 +91,14 @@ SettingsTab::SettingsTab(BusyHost& host, GameSession& session, WinePrefix prefix
 
     auto* page = new QVBoxLayout(this);
     page->addWidget(gameGroup);
+    page->addWidget(foundGames);
     page->addWidget(frameGroup);
     page->addWidget(textureGroup);
     page->addStretch(1);
 
     connect(setAuto, &QCheckBox::clicked, this, &SettingsTab::OnAutoClicked);
     connect(setBrowse, &QPushButton::clicked, this, &SettingsTab::OnBrowseClicked);
+    connect(foundGames, &FoundGamesBox::gameChosen, this, &SettingsTab::UseFoundGame);
     connect(BrowseHL, &QPushButton::clicked, this, [this] { BrowseFrame(FrameHL); });
     connect(BrowseHC, &QPushButton::clicked, this, [this] { BrowseFrame(FrameHC); });
 
@@ -104,6 +109,8 @@ SettingsTab::SettingsTab(BusyHost& host, GameSession& session, WinePrefix prefix
     for (QLineEdit* box : {FrameHL, FrameHC})
         connect(box, &QLineEdit::textChanged, this, &SettingsTab::PublishFramePictures);
     connect(setCompression, &QCheckBox::toggled, &m_session, &GameSession::SetCompress);
+    connect(foundGames->setWineProgram, &QLineEdit::textChanged, this,
+            [this] { m_session.SetWineProgram(foundGames->WineProgram()); });
 }
 
 void SettingsTab::PublishFramePictures()
@@ -118,6 +125,7 @@ void SettingsTab::ShowGame(const GameSettings& game)
     setWidth->setText(game.cohWidth);
     setHeight->setText(game.cohHeight);
     setAuto->setChecked(game.cohAuto);
+    foundGames->ShowWine(game.wineProgram, game.winePrefixes);
     if (game.cohAuto)
         OnAutoClicked();
 }
@@ -130,6 +138,8 @@ GameSettings SettingsTab::Game() const
     game.cohWidth = setWidth->text();
     game.cohHeight = setHeight->text();
     game.cohAuto = setAuto->isChecked();
+    game.wineProgram = foundGames->WineProgram();
+    game.winePrefixes = foundGames->WinePrefixes();
     return game;
 }
 
@@ -198,6 +208,15 @@ void SettingsTab::OnBrowseClicked()
     const QString folder = ReturnPath(chosen);
     if (folder.isEmpty())
         return;
+    setCohPath->setText(folder);
+    emit gameFolderChosen();
+}
+
+void SettingsTab::UseFoundGame(const QString& folder)
+{
+    // A picked folder is typed in, as Browse does; the registry no longer decides.
+    setAuto->setChecked(false);
+    SetManualControlsEnabled(true);
     setCohPath->setText(folder);
     emit gameFolderChosen();
 }

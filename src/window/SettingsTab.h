@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/GameDiscovery.h"
 #include "app/GameSettings.h"
 #include "app/WinePrefix.h"
 #include "app/ui/FileDialogs.h"
@@ -9,6 +10,7 @@
 #include <QWidget>
 
 class BusyHost;
+class FoundGamesBox;
 class GameSession;
 class QCheckBox;
 class QLabel;
@@ -16,8 +18,9 @@ class QLineEdit;
 class QPushButton;
 class ThemedFrame;
 
-// The Settings tab: game location and screen size, the frame pictures and the
-// texture compression switch. The tab moves values between its controls, the
+// The Settings tab: game location and screen size, the games found in the Wine
+// prefixes and the Wine that starts them, the frame pictures and the texture
+// compression switch. The tab moves values between its controls, the
 // settings structs and the game-location logic, and keeps the session's copy
 // of the values other tabs use up to date.
 class SettingsTab : public QWidget
@@ -25,7 +28,7 @@ class SettingsTab : public QWidget
     Q_OBJECT
 public:
     SettingsTab(BusyHost& host, GameSession& session, WinePrefix prefix, QString dataFolder,
-                OpenFileFunction openFile, QWidget* parent = nullptr);
+                OpenFileFunction openFile, DiscoveryPlaces winePlaces, QWidget* parent = nullptr);
 
     // Fills the game-location controls; with autodetection on, runs its click behaviour.
     void ShowGame(const GameSettings& game);
@@ -55,7 +58,7 @@ protected:
 private:
     void OnBrowseClicked();
     void SetManualControlsEnabled(bool enabled);
-
+    void UseFoundGame(const QString& folder);
     void PublishFramePictures();
 
     BusyHost& m_host;
@@ -72,6 +75,7 @@ private:
     QLineEdit* setWidth;
     QLineEdit* setHeight;
     QCheckBox* setAuto;
+    FoundGamesBox* foundGames;
     ThemedFrame* frameGroup;
     QLineEdit* FrameHL;
     QLineEdit* FrameHC;

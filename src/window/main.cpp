@@ -1,14 +1,17 @@
 #include "app/Environment.h"
 #include "app/GameFileWriter.h"
+#include "app/GameSettings.h"
 #include "app/SettingsStore.h"
 #include "app/Startup.h"
 #include "app/WinePrefix.h"
 #include "randomizer/GameLauncher.h"
+#include "window/CommandLineHelp.h"
 #include "window/MainWindow.h"
 #include "window/RandomizerStart.h"
 #include "window/WidgetBusyHost.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QTimer>
 
 namespace {
@@ -34,10 +37,16 @@ int main(int argc, char* argv[])
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
+    // Before QApplication, which needs a display.
+    if (const std::optional<int> status = AnswerHelpOrVersion(arguments, stdout))
+        return *status;
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumivale"));
     QApplication::setApplicationVersion(QStringLiteral(LUMIVALE_VERSION_TEXT));
+    // The desktop entry and icon that the package installs.
+    QApplication::setDesktopFileName(QStringLiteral("io.github.lumivale.Lumivale"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.lumivale.Lumivale")));
 
     const Environment environment = SystemEnvironment();
     // Temporary folders of runs that were killed.
@@ -47,7 +56,8 @@ int main(int argc, char* argv[])
 
     if (IsRandomizerCommandLine(arguments)) {
         MessageBoxHost host;
-        WineLauncher launcher;
+        WineLauncher launcher(QProcessEnvironment::systemEnvironment(), store.Read(setting::kWineProgram),
+                              environment.winePlaces);
         RandomizerStart run(store, environment, prefix, host, &launcher);
         // The process ends once the daily update is applied or has gone silent.
         run.SetEndCallback(

@@ -2,6 +2,8 @@
 
 #include "app/GameFileWriter.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -27,16 +29,42 @@ TEST(EnvironmentTest, FoldersFollowTheEnvironmentAndTheBuildTree)
     // The tests run from the build's bin folder, which is the data folder.
     EXPECT_EQ(QFileInfo(DataFolder()).canonicalFilePath(),
               QFileInfo(QStringLiteral(LUMIVALE_BIN_DIR)).canonicalFilePath());
-    // So is the plug-in folder, once the sound plug-in module is built there.
-    if (QFileInfo::exists(QStringLiteral(LUMIVALE_BIN_DIR "/lumivale-sound-decoder.so"))) {
-        EXPECT_EQ(QFileInfo(PluginFolder()).canonicalFilePath(),
-                  QFileInfo(QStringLiteral(LUMIVALE_BIN_DIR)).canonicalFilePath());
-    }
 
     // The compressor comes from PATH when the data folder has none.
     const QString compressor = FindCompressor(DataFolder());
     if (!QFileInfo::exists(QStringLiteral(LUMIVALE_BIN_DIR "/nvcompress"))) {
         EXPECT_EQ(compressor, QStandardPaths::findExecutable(QStringLiteral("nvcompress")));
+    }
+}
+
+TEST(EnvironmentTest, DataAndPluginFoldersFollowTheExecutable)
+{
+    // The executable lies in <root>/usr/bin: a build tree has its files beside
+    // it, an installed or unpacked tree under <root>/usr.
+    struct Case
+    {
+        const char* name;
+        QStringList files;
+        QString dataFolder;
+        QString pluginFolder;
+    };
+    const QString data = QStringLiteral("usr/" LUMIVALE_INSTALL_DATADIR);
+    const QString plugins = QStringLiteral("usr/" LUMIVALE_INSTALL_PLUGINDIR);
+    const Case cases[] = {
+        {"build tree", {"usr/bin/lumivale.csv", "usr/bin/lumivale-sound-decoder.so"}, "usr/bin", "usr/bin"},
+        {"installed", {data + "/lumivale.csv", plugins + "/lumivale-sound-decoder.so"}, data, plugins},
+        {"installed, files missing", {}, data, plugins},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir root;
+        for (const QString& file : c.files) {
+            ASSERT_TRUE(QDir().mkpath(QFileInfo(root.filePath(file)).path()));
+            QFile(root.filePath(file)).open(QIODevice::WriteOnly);
+        }
+        const QString bin = root.filePath(QStringLiteral("usr/bin"));
+        EXPECT_EQ(DataFolderBeside(bin), root.filePath(c.dataFolder));
+        EXPECT_EQ(PluginFolderBeside(bin), root.filePath(c.pluginFolder));
     }
 }
 

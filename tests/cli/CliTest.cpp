@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <cstdio>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <utility>
@@ -34,6 +35,9 @@ protected:
         environment.insert(QStringLiteral("XDG_CACHE_HOME"), Path(QStringLiteral("cache")));
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), Path(QStringLiteral("config")));
         environment.insert(QStringLiteral("XDG_DATA_HOME"), Path(QStringLiteral("share")));
+        // Without --game the tool looks for games below the home folder.
+        environment.insert(QStringLiteral("HOME"), Path(QStringLiteral("home")));
+        environment.remove(QStringLiteral("WINEPREFIX"));
         if (!standIns.isEmpty())
             environment.insert(QStringLiteral("PATH"),
                                standIns + QLatin1Char(':') + environment.value("PATH"));
@@ -105,7 +109,7 @@ TEST_F(CliTest, RefusesBadCommandLinesWithUsage)
 
     const ProcessResult help = Cli({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.contains("screen login|character PICTURE --game DIR"));
+    EXPECT_TRUE(help.out.contains("screen login|character PICTURE [--game DIR]"));
 }
 
 TEST_F(CliTest, FailuresExitNonZeroWithTheMessage)
@@ -379,6 +383,62 @@ TEST_F(CliTest, RandomizeAndShortcutUseThePrefixOfTheGameFolder)
     EXPECT_TRUE(ReadAll(QString::fromUtf8(r.out.split('\n').first()))
                     .contains("Exec=env WINEPREFIX=" + prefix.toUtf8() + ' '))
         << r.out.constData();
+}
+
+// games lists what is found; without --game a subcommand takes the configured
+// folder, else the one game found, and stops when there are several or none.
+TEST_F(CliTest, GamesAndTheGameFolderWithoutGame)
+{
+    const QString home = QFileInfo(m_dir.path()).canonicalFilePath() + QStringLiteral("/home");
+    const QString first = home + QStringLiteral("/.wine/drive_c/Games/City of Heroes");
+    const QString second = home + QStringLiteral("/.wine/drive_c/Games/Paragon");
+    const QString configured = Path(QStringLiteral("game"));
+    const QString ini = Path(QStringLiteral("config/Lumivale/Lumivale.ini"));
+    const QStringList screen{QStringLiteral("screen"), QStringLiteral("login"),
+                             Path(QStringLiteral("grey.png"))};
+    const struct
+    {
+        const char* step;
+        std::function<void()> setUp;
+        QStringList arguments;
+        int exitCode;
+        QByteArray out, err; // err: a part of it
+        QString written;     // the game folder the screen went into
+    } steps[] = {
+        {"none found", [] {}, screen, 2, "", "--game DIR is required.", QString()},
+        {"one found",
+         [&] {
+             ASSERT_TRUE(QDir().mkpath(first) && QDir().mkpath(second));
+             ASSERT_TRUE(WriteBytes(first + QStringLiteral("/cityofheroes.exe"), "MZ"));
+         },
+         {QStringLiteral("games")},
+         0,
+         (first + '\t' + home + "/.wine\tWine\n").toUtf8(),
+         "",
+         QString()},
+        {"the one found is used", [] {}, screen, 0, "", "", first},
+        {"several found", [&] { ASSERT_TRUE(WriteBytes(second + QStringLiteral("/ParagonChat.exe"), "MZ")); },
+         screen, 2, "",
+         (first + '\t' + home + "/.wine\tWine\n" + second + '\t' + home + "/.wine\tWine\n").toUtf8(),
+         QString()},
+        {"the configured folder comes first",
+         [&] {
+             ASSERT_TRUE(QDir().mkpath(QFileInfo(ini).path()) &&
+                         WriteBytes(ini, "[Software]\nCohLumivale\\CohPath=" + configured.toUtf8() + "\n"));
+         },
+         screen, 0, "", "", configured},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.step);
+        s.setUp();
+        const ProcessResult r = Cli(s.arguments);
+        EXPECT_EQ(r.exitCode, s.exitCode) << r.err.constData();
+        if (s.written.isEmpty())
+            EXPECT_EQ(r.out, s.out);
+        else
+            EXPECT_TRUE(QFileInfo::exists(LoginFile(QDir(m_dir.path()).relativeFilePath(s.written))));
+        EXPECT_TRUE(r.err.contains(s.err)) << r.err.constData();
+    }
 }
 
 // A picture whose name is not UTF-8 is named on the command line, found in a

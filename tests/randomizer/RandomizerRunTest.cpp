@@ -237,6 +237,62 @@ TEST_F(LauncherTest, MissingLauncherOrWineIsToldWithTheStopIcon)
     EXPECT_EQ(outcome.launchFailure->Headline().icon, MessageIcon::Critical);
 }
 
+// The Wine that starts the launcher: the setting, else the inherited $WINE,
+// else the runner Lutris records for the prefix, else wine on PATH.
+TEST_F(LauncherTest, StartsThroughTheChosenWine)
+{
+    ASSERT_TRUE(WriteBytes(m_game + QStringLiteral("/paragonchat.exe"), "MZ"));
+    const QString runner = Path("home/.local/share/lutris/runners/wine/lutris-8.0/bin/wine");
+    const QString other = Path("other/wine");
+    for (const QString& script : {runner, other, Path("bin/wine")}) {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(script).path()));
+        ASSERT_TRUE(WriteScript(script, "{ echo \"$0\"; echo \"$WINEPREFIX\"; } > \"" + Path("ran").toUtf8() +
+                                            ".tmp\"; mv \"" + Path("ran").toUtf8() + ".tmp\" \"" +
+                                            Path("ran").toUtf8() + "\"\n"));
+    }
+    ASSERT_TRUE(QDir().mkpath(Path("home/.config/lutris/games")));
+    ASSERT_TRUE(WriteBytes(Path("home/.config/lutris/games/coh.yml"),
+                           "game:\n  prefix: " + Path("wine").toUtf8() + "\nwine:\n  version: lutris-8.0\n"));
+    DiscoveryPlaces places;
+    places.home = Path("home");
+    places.configHome = Path("home/.config");
+    places.dataHome = Path("home/.local/share");
+
+    const struct
+    {
+        QString setting, inherited, ran; // ran "" = refused
+        DiscoveryPlaces places;
+    } cases[] = {
+        {QString(), QString(), runner, places},
+        {QString(), other, other, places},
+        {QStringLiteral("wine"), other, Path("bin/wine"), places}, // a name is looked up on PATH
+        {QString(), QString(), Path("bin/wine"), DiscoveryPlaces()},
+        {Path("nowhere/wine"), QString(), QString(), places},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(qPrintable(c.setting + QLatin1Char('|') + c.inherited));
+        QFile::remove(Path("ran"));
+        QProcessEnvironment environment = m_path;
+        if (!c.inherited.isEmpty())
+            environment.insert(QStringLiteral("WINE"), c.inherited);
+        WineLauncher launcher(environment, c.setting, c.places);
+        const Result<> started = launcher.Start(m_game, {});
+        if (c.ran.isEmpty()) {
+            ASSERT_FALSE(started);
+            EXPECT_TRUE(started.error().Headline().text.contains(c.setting))
+                << qPrintable(started.error().Text());
+            EXPECT_TRUE(started.error().Reason().contains(QStringLiteral("\"Wine program\"")));
+            continue;
+        }
+        ASSERT_TRUE(started) << qPrintable(started.error().Text());
+        const QList<QByteArray> seen = WaitFor(Path("ran")).split('\n');
+        ASSERT_GE(seen.size(), 2);
+        EXPECT_EQ(QFileInfo(QString::fromUtf8(seen[0])).canonicalFilePath(),
+                  QFileInfo(c.ran).canonicalFilePath());
+        EXPECT_EQ(seen[1], QFileInfo(Path("wine")).canonicalFilePath().toUtf8());
+    }
+}
+
 // The prefix of the folder as it is on disk, however it was reached; the
 // shortcut names the same one the launcher uses.
 TEST(WinePrefixTest, ThePrefixIsFoundAfterSymlinksAndThroughDosdevices)
@@ -320,6 +376,10 @@ TEST(GameShortcutTest, EntryQuotesByTheDesktopRulesAndValidates)
     EXPECT_EQ(ShortcutWinePrefix(QStringLiteral("/opt/coh"), QString()), QString());
     EXPECT_FALSE(GameShortcutEntry(QStringLiteral("/usr/bin/lumivale"), QString(), QStringLiteral("/opt/coh"))
                      .contains("WINEPREFIX"));
+    // The Wine the launcher would choose goes with it.
+    EXPECT_TRUE(GameShortcutEntry(QStringLiteral("/usr/bin/lumivale"), QString(), QStringLiteral("/opt/coh"),
+                                  QStringLiteral("/opt/wine 8/bin/wine"))
+                    .contains("Exec=env \"WINE=/opt/wine 8/bin/wine\" /usr/bin/lumivale -randomizer\n"));
 }
 
 } // namespace

@@ -45,6 +45,10 @@ protected:
     Environment TestEnvironment()
     {
         Environment environment = SystemEnvironment();
+        // Games are looked for below the test's own home, never the real one.
+        environment.winePlaces =
+            DiscoveryPlaces{Path(QStringLiteral("home")), Path(QStringLiteral("home/.config")),
+                            Path(QStringLiteral("home/.local/share")), QString()};
         environment.now = [this] {
             return QDateTime(QDate(2026, 12, 8), QTime::fromMSecsSinceStartOfDay(int(m_now * 1000)));
         };

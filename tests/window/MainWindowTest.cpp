@@ -8,6 +8,7 @@
 #include "randomizer/ui/RandomizerTab.h"
 #include "texture/ui/ScreensTab.h"
 #include "window/CreditsTab.h"
+#include "window/FoundGamesBox.h"
 #include "window/SettingsTab.h"
 
 #include <QApplication>
@@ -63,6 +64,8 @@ TEST_F(MainWindowTest, SettingsRoundTripThroughTheWindow)
     m_store->Write("FrameHC", "/frames/chars.png");
     m_store->Write("RandomFolder", " 1");
     m_store->Write("SoundFolder", " 1");
+    m_store->Write("WineProgram", "/opt/wine/bin/wine");
+    m_store->Write("WinePrefixes", "/p/one:/p/two");
     for (int i = 0; i < 5; ++i) {
         m_store->Write(QStringLiteral("webName%1").arg(i), QStringLiteral("Sky %1").arg(i));
         m_store->Write(QStringLiteral("webLink%1").arg(i),
@@ -84,6 +87,8 @@ TEST_F(MainWindowTest, SettingsRoundTripThroughTheWindow)
     EXPECT_EQ(Control<QLineEdit>(s, "FrameHC")->text(), "/frames/chars.png");
     EXPECT_TRUE(Control<QCheckBox>(Find<RandomizerTab>(), "rndFolder")->isChecked());
     EXPECT_TRUE(Control<QCheckBox>(Find<MusicTab>(), "sndFolder")->isChecked());
+    EXPECT_EQ(Control<QLineEdit>(s, "setWineProgram")->text(), "/opt/wine/bin/wine");
+    EXPECT_EQ(Control<QLineEdit>(s, "setWinePrefixes")->text(), "/p/one:/p/two");
     EXPECT_EQ(Control<QLineEdit>(Find<OnlineTab>(), "webFile", 3)->text(), "Sky 3");
     EXPECT_EQ(Control<QLineEdit>(Find<OnlineTab>(), "webURL", 4)->text(), "http://example.org/4.jpg");
 
@@ -94,6 +99,7 @@ TEST_F(MainWindowTest, SettingsRoundTripThroughTheWindow)
     Control<QCheckBox>(Find<ScreensTab>(), "scrFrames")->setChecked(false);
     Control<QLineEdit>(Find<OnlineTab>(), "webURL", 2)->clear();
     Control<QLineEdit>(Find<OnlineTab>(), "webFile", 1)->setText("changed");
+    Control<QLineEdit>(s, "setWinePrefixes")->setText(" /p/one : : /p/three ");
     ASSERT_TRUE(m_window->close());
 
     QSettings raw(m_store->FilePath(), QSettings::IniFormat);
@@ -111,6 +117,8 @@ TEST_F(MainWindowTest, SettingsRoundTripThroughTheWindow)
     EXPECT_TRUE(stored("FrameHC").isEmpty());
     EXPECT_EQ(stored("RandomFolder"), " 1");
     EXPECT_EQ(stored("SoundFolder"), " 1");
+    EXPECT_EQ(stored("WineProgram"), "/opt/wine/bin/wine");
+    EXPECT_EQ(stored("WinePrefixes"), "/p/one:/p/three");
     EXPECT_TRUE(stored("webLink2").isEmpty());
     EXPECT_EQ(stored("webLink0"), "http://example.org/0.jpg");
     // The slot's texture name is not the window's to save.

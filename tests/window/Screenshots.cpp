@@ -7,6 +7,7 @@
 #include "randomizer/ui/RandomizerTab.h"
 #include "texture/ui/PreviewBox.h"
 #include "texture/ui/ScreensTab.h"
+#include "window/FoundGamesBox.h"
 #include "window/SettingsTab.h"
 
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QTreeWidget>
 
 namespace {
 
@@ -74,6 +76,35 @@ TEST_F(Screenshots, MainWindowTabs)
         busy.Step(430);
         Shoot("20-busy");
     }
+}
+
+// Made-up prefixes of plain Wine, Lutris and Bottles holding the game.
+TEST_F(Screenshots, SettingsTabWithFoundGames)
+{
+    auto file = [this](const QString& relative, const QByteArray& bytes) {
+        QDir().mkpath(QFileInfo(Path(relative)).path());
+        QFile out(Path(relative));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+    };
+    file("home/.wine/drive_c/Games/City of Heroes/cityofheroes.exe", "MZ");
+    file("home/Games/homecoming/drive_c/Games/Homecoming/cityofheroes.exe", "MZ");
+    file("home/.config/lutris/games/homecoming-1.yml",
+         "game:\n  prefix: " + Path("home/Games/homecoming").toUtf8() + "\nwine:\n  version: wine-ge-8-26\n");
+    file("home/.local/share/bottles/bottles/Paragon/bottle.yml", "Path: Paragon\nRunner: soda-7.0-9\n");
+    file("home/.local/share/bottles/bottles/Paragon/drive_c/Program Files/Paragon Chat/ParagonChat.exe",
+         "MZ");
+    file("home/.local/share/bottles/bottles/Paragon/drive_c/Games/Rebirth/cityofheroes.exe", "MZ");
+    m_store->Write("WineProgram", "/opt/wine-staging/bin/wine");
+    Start();
+    m_window->resize(m_window->sizeHint());
+    m_window->show();
+    Find<QTabWidget>("SSTab1")->setCurrentWidget(Find<SettingsTab>());
+    Shoot("40-settings-found-games");
+    QTreeWidget* list = Control<QTreeWidget>(Find<SettingsTab>(), "setFoundGames");
+    list->setCurrentItem(list->topLevelItem(1));
+    Control<QPushButton>(Find<SettingsTab>(), "setUseGame")->click();
+    Shoot("41-settings-found-game-used");
 }
 
 TEST_F(Screenshots, RandomizerTabIdleAndDuringAFolderPass)

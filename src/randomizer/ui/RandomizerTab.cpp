@@ -162,7 +162,8 @@ void RandomizerTab::AddFolder(LoadingScreen screen, QPushButton* button)
 
 void RandomizerTab::CreateShortcut()
 {
-    const Result<QStringList> written = CreateGameShortcut(m_environment, m_session.GameFolder());
+    const Result<QStringList> written =
+        CreateGameShortcut(m_environment, m_session.GameFolder(), m_session.WineProgram());
     if (!written) {
         m_host.ShowFailure(written.error());
         return;
