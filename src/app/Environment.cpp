@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QStandardPaths>
@@ -42,12 +43,6 @@ QString DesktopFolder()
 }
 
 } // namespace
-
-double Environment::SecondsSinceMidnight() const
-{
-    const QTime time = now().time();
-    return time.isValid() ? time.msecsSinceStartOfDay() / 1000.0 : 0.0;
-}
 
 QDate Environment::Today() const
 {
@@ -101,6 +96,14 @@ Environment SystemEnvironment()
     environment.compressorPath = FindCompressor(environment.dataFolder);
     environment.pluginFolder = PluginFolder();
     environment.now = [] { return QDateTime::currentDateTime(); };
+    environment.elapsedMs = [] {
+        static const QElapsedTimer started = [] {
+            QElapsedTimer timer;
+            timer.start();
+            return timer;
+        }();
+        return started.elapsed();
+    };
     environment.windowProgram = ExecutableFolder() + QStringLiteral("/lumivale");
     environment.applicationsFolder = QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
     environment.desktopFolder = [] { return DesktopFolder(); };

@@ -57,7 +57,7 @@ private:
     FrameSettings Frames() const;
     void SaveSettings();
     void OnQuitClicked();
-    double Now() const { return m_environment.SecondsSinceMidnight(); }
+    qint64 Now() const { return m_environment.elapsedMs(); }
 
     SettingsStore& m_store;
     Environment m_environment;

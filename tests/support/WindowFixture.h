@@ -52,6 +52,7 @@ protected:
         environment.now = [this] {
             return QDateTime(QDate(2026, 12, 8), QTime::fromMSecsSinceStartOfDay(int(m_now * 1000)));
         };
+        environment.elapsedMs = [this] { return qint64(m_now * 1000); };
         return environment;
     }
 

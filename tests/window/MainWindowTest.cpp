@@ -209,22 +209,6 @@ TEST_F(MainWindowTest, QuitClickWithinATenthOfASecondOfTheBusyEndIsIgnored)
     busy.reset();
 }
 
-TEST_F(MainWindowTest, QuitClickAfterMidnightCloses)
-{
-    Start();
-    m_window->show();
-    m_now = 86399.99;
-    {
-        BusyScope busy(m_window->Host(), false, 0, QString());
-    }
-    m_now = 0.05; // just past midnight: the idle time lies "in the future" and counts as 0
-    Find<QPushButton>("Quit")->click();
-    EXPECT_TRUE(m_window->isVisible());
-    m_now = 0.5;
-    Find<QPushButton>("Quit")->click();
-    EXPECT_FALSE(m_window->isVisible());
-}
-
 TEST_F(MainWindowTest, BusyProtocolDrivesTheControls)
 {
     Start();
