@@ -94,9 +94,11 @@ MainWindow::MainWindow(SettingsStore& store, const Environment& environment, Win
     connect(screensTab, &ScreensTab::pictureChosen, this, &MainWindow::UpdateEnabledControls);
 }
 
-// The tabs go first: they hold the session and the busy host.
+// The tabs go first, while the session and the busy host they hold still
+// exist, and without telling this window about pages that go away.
 MainWindow::~MainWindow()
 {
+    tabs->disconnect(this);
     delete tabs;
 }
 
