@@ -3,11 +3,14 @@
 # program ends right after its first paint when LUMIVALE_EXIT_WHEN_SHOWN is set),
 # and the randomizer run with empty settings (the game folder from the game's
 # registry key, a stand-in launcher), under Xvfb.
-# Usage: bench/window_startup.sh [BIN_DIR] [RUNS]   (BIN_DIR defaults to build/bin)
+# Usage: bench/window_startup.sh [BIN_DIR] [RUNS] [BASELINE_BIN_DIR]
+#   BIN_DIR defaults to build/bin; BASELINE_BIN_DIR, when given, times that
+#   build's window start and randomizer run in the same hyperfine run.
 set -eu
 
 BIN=$(cd "${1:-build/bin}" && pwd)
 RUNS=${2:-20}
+BASELINE=${3:-}
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"; [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null' EXIT
 export XDG_CONFIG_HOME="$WORK/config" XDG_CACHE_HOME="$WORK/cache" WINEPREFIX="$WORK/wine"
@@ -31,6 +34,11 @@ printf 'WINE REGISTRY Version 2\n\n[Software\\\\Cryptic\\\\Coh] 1\n"Installation
 printf '#!/bin/sh\nexit 0\n' > "$WORK/bin/wine"
 chmod +x "$WORK/bin/wine"
 
-hyperfine -N -w 3 -r "$RUNS" \
-    -n "window shown (xcb)" "env LUMIVALE_EXIT_WHEN_SHOWN=1 $BIN/lumivale" \
+set -- -n "window shown (xcb)" "env LUMIVALE_EXIT_WHEN_SHOWN=1 $BIN/lumivale" \
     -n "randomizer run, empty settings" "env PATH=$WORK/bin:/usr/bin:/bin $BIN/lumivale -randomizer"
+if [ -n "$BASELINE" ]; then
+    BASE=$(cd "$BASELINE" && pwd)
+    set -- "$@" -n "window shown, baseline" "env LUMIVALE_EXIT_WHEN_SHOWN=1 $BASE/lumivale" \
+        -n "randomizer run, baseline" "env PATH=$WORK/bin:/usr/bin:/bin $BASE/lumivale -randomizer"
+fi
+hyperfine -N -w 3 -r "$RUNS" "$@"

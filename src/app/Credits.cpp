@@ -24,8 +24,7 @@ QString CreditsText()
         QStringLiteral("NVIDIA Texture Tools 2.0, 2007 NVIDIA Corporation "
                        "<https://github.com/castano/nvidia-texture-tools>"),
         QStringLiteral("stb_image, 2014-2022 Sean Barrett <https://github.com/nothings/stb>"),
-        QStringLiteral(
-            "ThemedFrame and ThemedProgressBar controls, 2026 Lumivale developers <https://lumivale.org>"),
+        QStringLiteral("XPFrame and XPProgressBar controls, 2026 Lumivale developers <https://lumivale.org>"),
     };
     return lines.join(QStringLiteral("\r\n"));
 }

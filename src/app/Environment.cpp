@@ -1,9 +1,11 @@
 #include "app/Environment.h"
 
+#include "app/ProcessRunner.h"
+
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <memory>
@@ -30,28 +32,17 @@ QString Canonical(const QString& path)
 // without the tool, or when it answers with the home folder (no desktop set up).
 QString DesktopFolder()
 {
-    QProcess process;
-    process.start(QStringLiteral("xdg-user-dir"), {QStringLiteral("DESKTOP")});
-    if (!process.waitForFinished(3000)) {
-        process.kill();
-        process.waitForFinished(1000);
+    const std::optional<QByteArray> output =
+        QueryToolOutput(QStringLiteral("xdg-user-dir"), {QStringLiteral("DESKTOP")});
+    if (!output)
         return QString();
-    }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return QString();
-    const QString folder = QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+    const QString folder = QString::fromLocal8Bit(*output).trimmed();
     if (folder.isEmpty() || Canonical(folder) == Canonical(QDir::homePath()) || !QFileInfo(folder).isDir())
         return QString();
     return folder;
 }
 
 } // namespace
-
-double Environment::SecondsSinceMidnight() const
-{
-    const QTime time = now().time();
-    return time.isValid() ? time.msecsSinceStartOfDay() / 1000.0 : 0.0;
-}
 
 QDate Environment::Today() const
 {
@@ -105,6 +96,14 @@ Environment SystemEnvironment()
     environment.compressorPath = FindCompressor(environment.dataFolder);
     environment.pluginFolder = PluginFolder();
     environment.now = [] { return QDateTime::currentDateTime(); };
+    environment.elapsedMs = [] {
+        static const QElapsedTimer started = [] {
+            QElapsedTimer timer;
+            timer.start();
+            return timer;
+        }();
+        return started.elapsed();
+    };
     environment.windowProgram = ExecutableFolder() + QStringLiteral("/lumivale");
     environment.applicationsFolder = QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
     environment.desktopFolder = [] { return DesktopFolder(); };

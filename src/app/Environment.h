@@ -22,6 +22,9 @@ struct Environment
     QString compressorPath;
     // The local date and time now.
     std::function<QDateTime()> now;
+    // Milliseconds on a monotonic clock (since the process started): what the
+    // program's own timers measure, unaffected by midnight or clock changes.
+    std::function<qint64()> elapsedMs;
     // A fresh uniform random number with 0 <= r < 1.
     std::function<double()> random;
     // The window program ("lumivale" beside this executable), which shortcuts start.
@@ -33,7 +36,6 @@ struct Environment
     // Where the Wine prefixes that may hold the game are looked for.
     DiscoveryPlaces winePlaces;
 
-    double SecondsSinceMidnight() const;
     QDate Today() const;
 };
 

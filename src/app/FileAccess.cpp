@@ -83,19 +83,6 @@ QString MatchPathCase(const QString& path)
     return result;
 }
 
-QString EnsureFolder(const QString& path)
-{
-    QString folder = path;
-    if (folder.size() > 1 && IsSeparator(folder.back()))
-        folder.chop(1);
-    if (folder.isEmpty())
-        return folder;
-    folder = MatchPathCase(folder);
-    if (!QFileInfo(folder).isDir())
-        QDir().mkpath(folder);
-    return folder;
-}
-
 QString GameFilePath(const QString& gameFolder, const QString& relative)
 {
     QString slashed = relative;
@@ -195,11 +182,4 @@ Result<> WriteFully(QIODevice& out, const char* data, qint64 size)
 QString SystemErrorText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-QString SlashToBackslash(const QString& path)
-{
-    QString result = path;
-    result.replace(QLatin1Char('/'), QLatin1Char('\\'));
-    return result;
 }

@@ -20,11 +20,6 @@ QString MatchPathCase(const QString& path);
 // The on-disk spelling of name inside folder (an exact match preferred, else
 // one that differs only in case), or "" when nothing matches.
 QString SpelledEntry(const QString& folder, const QString& name);
-// Makes sure a folder exists: one trailing separator dropped, existing levels
-// matched as MatchPathCase does, only the missing levels created with the given
-// spelling. Silent on failure (a later file write reports it). Returns the
-// folder as it is spelled on disk.
-QString EnsureFolder(const QString& path);
 // gameFolder + relative ('/' or '\' separated), existing components below the
 // game folder matched in case. "." and ".." are dropped so the result never
 // leaves the game folder. An empty game folder gives "".
@@ -48,6 +43,3 @@ Result<QByteArray> ReadRegularFile(const QString& path, qint64 maxBytes);
 Result<> WriteFully(QIODevice& out, const char* data, qint64 size);
 // The system's text for an errno value ("No space left on device").
 QString SystemErrorText(int error);
-
-// Every '/' turned into '\'.
-QString SlashToBackslash(const QString& path);

@@ -1,5 +1,7 @@
 #include "app/IniFormat.h"
 
+#include "app/HexDigit.h"
+
 #include <QIODevice>
 #include <QStringList>
 
@@ -142,13 +144,7 @@ void ChopTrailingSpaces(QString& text, qsizetype limit)
 
 int HexValue(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    return HexDigitValue(char16_t(static_cast<unsigned char>(c)));
 }
 
 // QSettings' value unescaping: quotes group, backslash escapes (letters,
@@ -271,7 +267,7 @@ void EscapeString(const QString& text, QByteArray& out)
         const uint c = qc.unicode();
         if (c == ';' || c == ',' || c == '=')
             needsQuotes = true;
-        if (escapeNextIfHex && ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) {
+        if (escapeNextIfHex && HexDigitValue(char16_t(c)) >= 0) {
             out += "\\x" + QByteArray::number(c, 16);
             continue;
         }

@@ -1,6 +1,7 @@
 #include "app/LinkOpener.h"
 
 #include "app/BusyHost.h"
+#include "app/ProcessRunner.h"
 #include "app/ShellWords.h"
 
 #include <QFile>
@@ -59,21 +60,12 @@ QString QueryDefaultHandler(const QString& protocol)
     static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*$"));
     if (!scheme.match(protocol).hasMatch())
         return QString();
-    QProcess process;
-    process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
-                                               QStringLiteral("x-scheme-handler/") + protocol});
-    if (!process.waitForStarted(3000))
+    const std::optional<QByteArray> output =
+        QueryToolOutput(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
+                                                     QStringLiteral("x-scheme-handler/") + protocol});
+    if (!output)
         return QString();
-    if (!process.waitForFinished(3000)) {
-        process.kill();
-        process.waitForFinished(1000);
-        return QString();
-    }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return QString();
-    const QString output = QString::fromUtf8(process.readAllStandardOutput());
-    return output.section(QLatin1Char('\n'), 0, 0).trimmed();
+    return QString::fromUtf8(*output).section(QLatin1Char('\n'), 0, 0).trimmed();
 }
 
 std::optional<LinkCommand> BuildLinkCommand(const QString& desktopFileContents, const QString& link)

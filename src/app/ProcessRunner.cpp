@@ -77,3 +77,17 @@ ProcessOutcome RunAndWait(BusyHost& host, const ProcessRequest& request)
         outcome.reason = QStringLiteral("The program ended with exit code %1.").arg(outcome.exitCode);
     return outcome;
 }
+
+std::optional<QByteArray> QueryToolOutput(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(3000)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return std::nullopt;
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return std::nullopt;
+    return process.readAllStandardOutput();
+}

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+#include <optional>
 
 class BusyHost;
 
@@ -38,3 +40,7 @@ struct ProcessOutcome
 // a time-out or a cancel the whole group is killed, so nothing the program
 // started keeps running.
 ProcessOutcome RunAndWait(BusyHost& host, const ProcessRequest& request);
+
+// The standard output of a short desktop query (xdg-mime, xdg-user-dir): none
+// when the tool cannot start, fails, or has not ended after 3 s (it is killed).
+std::optional<QByteArray> QueryToolOutput(const QString& program, const QStringList& arguments);

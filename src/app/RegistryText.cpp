@@ -1,5 +1,7 @@
 #include "app/RegistryText.h"
 
+#include "app/HexDigit.h"
+
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QStringList>
@@ -17,14 +19,7 @@ enum class Dialect
 
 int HexDigit(QChar c)
 {
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
+    return HexDigitValue(c.unicode());
 }
 
 QString NormalizedKeyPath(QString path)

@@ -119,17 +119,6 @@ QString SettingsStore::FilePath() const
     return m_filePath;
 }
 
-int SettingsStore::CreateRegistryKey(const QString& path)
-{
-    if (KeyComponents(path).isEmpty() || !FileWritable(m_filePath))
-        return 0;
-    QSettings settings(m_filePath, ini::Format());
-    if (settings.status() != QSettings::NoError)
-        return 0;
-    const bool existed = EnterKey(settings, path);
-    return existed && !settings.allKeys().isEmpty() ? 2 : 1;
-}
-
 QString SettingsStore::ReadRegistryString(const QString& path, const QString& name) const
 {
     if (!UsableValueName(name) || !QFileInfo::exists(m_filePath) || !FileUsable(m_filePath))

@@ -21,10 +21,6 @@ public:
     static QString DefaultFilePath();
     QString FilePath() const;
 
-    // 1 = the key was created, 2 = it existed, 0 = the file cannot be written.
-    // An INI group only exists while it holds a value, so "created" means the
-    // key is now ready to take its first value.
-    int CreateRegistryKey(const QString& path);
     // Missing file, key or value read as empty text.
     QString ReadRegistryString(const QString& path, const QString& name) const;
     // Stores value; an empty or all-blank value deletes the value name instead.

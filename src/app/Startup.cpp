@@ -8,23 +8,14 @@ bool IsRandomizerCommandLine(const QStringList& argumentsAfterProgram)
         .contains(QLatin1String("-randomizer"), Qt::CaseSensitive);
 }
 
-double SecondsSinceMidnight(const QTime& time)
+bool QuitClickCloses(qint64 nowMs, qint64 lastIdleMs)
 {
-    return time.isValid() ? time.msecsSinceStartOfDay() / 1000.0 : 0.0;
+    return nowMs - lastIdleMs > 100;
 }
 
-bool QuitClickCloses(double now, double lastIdleTime)
+bool RandomizerSilenceExpired(qint64 nowMs, qint64 lastActivityMs)
 {
-    if (lastIdleTime > now)
-        lastIdleTime = 0;
-    return now - lastIdleTime > 0.1;
-}
-
-bool RandomizerSilenceExpired(double now, double& lastActivityTime)
-{
-    if (lastActivityTime > now)
-        lastActivityTime = 0;
-    return now - lastActivityTime > 30.0;
+    return nowMs - lastActivityMs > 30'000;
 }
 
 QString TodayText(const QDate& date)

@@ -30,11 +30,6 @@ RegistryText WinePrefix::ReadUserRegistry() const
     return RegistryText::Parse(file.readAll());
 }
 
-QString WinePrefix::ReadUserValue(const QString& keyPath, const QString& valueName) const
-{
-    return ReadUserRegistry().Value(keyPath, valueName);
-}
-
 QString WinePrefix::ToHostPath(const QString& windowsPath) const
 {
     const QString path = windowsPath.trimmed();

@@ -16,8 +16,6 @@ public:
 
     // The prefix's HKEY_CURRENT_USER as it is on disk now (user.reg read afresh).
     RegistryText ReadUserRegistry() const;
-    // One value of HKEY_CURRENT_USER; a missing file, key or value gives "".
-    QString ReadUserValue(const QString& keyPath, const QString& valueName) const;
     // "C:\Games\City of Heroes" -> host path through dosdevices/c:, existing
     // components matched without regard to case as Wine does; a missing tail
     // keeps its spelling. Relative, UNC and drive-less paths and drives without

@@ -1,9 +1,6 @@
 #include "image/PixelBuffer.h"
 
-#include <QDateTime>
 #include <QPainter>
-#include <QRandomGenerator>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -137,18 +134,6 @@ inline double RoundEvenD(double v)
 inline int RoundEven(double v)
 {
     return int(RoundEvenD(v));
-}
-
-void PutLE16(std::uint8_t* p, std::uint16_t v)
-{
-    p[0] = std::uint8_t(v);
-    p[1] = std::uint8_t(v >> 8);
-}
-
-void PutLE32(std::uint8_t* p, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = std::uint8_t(v >> (8 * i));
 }
 
 } // namespace
@@ -310,60 +295,4 @@ std::shared_ptr<PixelBuffer> PixelBuffer::ResampledPicture(const QImage& picture
     else
         ResampleInto<3, 2, 1, 0>(src, *out);
     return out;
-}
-
-bool PixelBuffer::SavePicture(const QString& fileName) const
-{
-    if (IsEmpty())
-        return false;
-    const std::uint64_t imageSize = ImageSize();
-    if (imageSize + 58 > UINT32_MAX)
-        return false;
-
-    std::uint8_t fileHeader[14] = {'B', 'M'};
-    PutLE32(fileHeader + 2, std::uint32_t(imageSize + 58));
-    PutLE32(fileHeader + 10, 58);
-
-    // 40-byte info header followed by one zero colour entry.
-    std::uint8_t info[44] = {};
-    PutLE32(info, 40);
-    PutLE32(info + 4, std::uint32_t(m_width));
-    PutLE32(info + 8, std::uint32_t(m_height));
-    PutLE16(info + 12, 1);
-    PutLE16(info + 14, 24);
-    PutLE32(info + 20, std::uint32_t(imageSize));
-
-    // The previous file survives any failed write.
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const auto put = [&file](const void* data, qint64 size) {
-        return file.write(static_cast<const char*>(data), size) == size;
-    };
-    if (!put(fileHeader, sizeof fileHeader) || !put(info, sizeof info) ||
-        !put(m_bits.get(), qint64(imageSize))) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
-
-void PixelBuffer::RandomiseBits(bool gray)
-{
-    if (IsEmpty())
-        return;
-    QRandomGenerator rng(quint32(QTime::currentTime().msecsSinceStartOfDay()));
-    const auto next = [&rng] { return std::uint8_t(RoundEven(rng.generateDouble() * 255.0)); };
-    for (std::int32_t r = 0; r < m_height; ++r) {
-        std::uint8_t* p = Row(r);
-        for (std::int32_t x = 0; x < m_width; ++x, p += 3) {
-            if (gray) {
-                p[0] = p[1] = p[2] = next();
-            } else {
-                p[0] = 0;
-                p[1] = next();
-                p[2] = next();
-            }
-        }
-    }
 }

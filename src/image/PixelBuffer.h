@@ -55,11 +55,6 @@ public:
     // decoded picture without the full-size copy in between.
     static std::shared_ptr<PixelBuffer> ResampledPicture(const QImage& picture, QSize size);
 
-    // Writes the buffer as a bitmap file (BM header, 40-byte info header, one
-    // zero colour entry, the rows as held in memory).
-    bool SavePicture(const QString& fileName) const;
-    // Fills the picture with noise: grey, or blue 0 with random green and red.
-    void RandomiseBits(bool gray);
     // Releases the pixel memory; safe on an empty buffer.
     void ClearUp();
 

@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <optional>
 
 qint32 StoredTextureSize(qint32 declared)
 {
@@ -16,26 +15,17 @@ qint32 StoredTextureSize(qint32 declared)
     return stored;
 }
 
-QString TextureFilePath(const TextureTarget& target)
-{
-    return QStringLiteral("data/") + target.gamePath + QLatin1Char('/') + target.fileName +
-           QStringLiteral(".texture");
-}
-
-namespace {
-
-// Why nothing can be written into the game folder; nullopt when it can.
-std::optional<QString> GameFolderProblem(const QString& gameFolder)
+Result<> CheckGameFolder(const QString& gameFolder)
 {
     if (!gameFolder.isEmpty() && QFileInfo(gameFolder).isDir())
-        return std::nullopt;
-    return gameFolder.isEmpty() ? QStringLiteral("No game folder is set.")
-                                : QStringLiteral("The game folder %1 does not exist.").arg(gameFolder);
+        return {};
+    return Fail(kWriteErrorMessage, MessageIcon::Exclamation,
+                gameFolder.isEmpty() ? QStringLiteral("No game folder is set.")
+                                     : QStringLiteral("The game folder %1 does not exist.").arg(gameFolder));
 }
 
-// The opaque write of picture as the target's replacement below data/.
-TextureRequest TargetRequest(const QString& gameFolder, const TextureTarget& target,
-                             const PixelBuffer& picture)
+TextureRequest TextureRequestFor(const QString& gameFolder, const TextureTarget& target,
+                                 const PixelBuffer& picture)
 {
     TextureRequest request;
     request.root = gameFolder;
@@ -49,27 +39,30 @@ TextureRequest TargetRequest(const QString& gameFolder, const TextureTarget& tar
     request.texWidth = target.width;
     request.texHeight = target.height;
     request.texPath = target.gamePath + QLatin1Char('/');
-    request.isLoginScreen = false;
     return request;
 }
 
-} // namespace
+QString TextureFilePath(const TextureTarget& target)
+{
+    return QStringLiteral("data/") + target.gamePath + QLatin1Char('/') + target.fileName +
+           QStringLiteral(".texture");
+}
 
 Result<QString> WriteTextureTarget(TextureWriter& writer, const QString& gameFolder,
                                    const TextureTarget& target, const PixelBuffer& picture,
                                    const PixelBuffer* alpha)
 {
-    if (const std::optional<QString> problem = GameFolderProblem(gameFolder))
-        return Fail(kWriteErrorMessage, MessageIcon::Exclamation, *problem);
-    TextureRequest request = TargetRequest(gameFolder, target, picture);
+    if (Result<> usable = CheckGameFolder(gameFolder); !usable)
+        return Fail(usable.error());
+    TextureRequest request = TextureRequestFor(gameFolder, target, picture);
     request.alpha = alpha;
     return writer.Write(request);
 }
 
 Result<QString> ConfinedTextureFile(const QString& gameFolder, const TextureTarget& target)
 {
-    if (const std::optional<QString> problem = GameFolderProblem(gameFolder))
-        return Fail(Failure::Because(*problem));
+    if (Result<> usable = CheckGameFolder(gameFolder); !usable)
+        return Fail(usable.error());
     // The data folder as it is spelled in the game folder; made when the game has none yet.
     const QString spelled = SpelledEntry(gameFolder, QStringLiteral("data"));
     const QString dataFolder =
@@ -84,8 +77,9 @@ Result<QString> ConfinedTextureFile(const QString& gameFolder, const TextureTarg
 Result<QString> WriteTextureTargetTo(TextureWriter& writer, const QString& gameFolder, const QString& file,
                                      const TextureTarget& target, const PixelBuffer& picture)
 {
+    // The file as found on disk, the recorded name the catalogue's.
     const QFileInfo relative(QDir(QFileInfo(gameFolder).canonicalFilePath()).relativeFilePath(file));
-    TextureRequest request = TargetRequest(gameFolder, target, picture);
+    TextureRequest request = TextureRequestFor(gameFolder, target, picture);
     request.folder = relative.path();
     request.fileName = relative.completeBaseName();
     return writer.Write(request);

@@ -6,6 +6,7 @@
 #include <QString>
 
 class TextureWriter;
+struct TextureRequest;
 
 // One catalogued texture of the game: its folder below the game's data folder
 // ('/' separated, no separator at either end), its base name, and the size
@@ -25,6 +26,16 @@ qint32 StoredTextureSize(qint32 declared);
 // The replacement file of a target below the game folder:
 // "data/" + gamePath + "/" + fileName + ".texture".
 QString TextureFilePath(const TextureTarget& target);
+
+// An empty or mistyped game folder would otherwise put a data tree below the
+// working folder or create the game folder itself: refused with the write
+// error and the reason.
+Result<> CheckGameFolder(const QString& gameFolder);
+
+// The request that writes picture (already at the declared size) as the
+// target's replacement below gameFolder (see WriteTextureTarget); no alpha.
+TextureRequest TextureRequestFor(const QString& gameFolder, const TextureTarget& target,
+                                 const PixelBuffer& picture);
 
 // Writes picture (already at the declared size) as the target's replacement:
 // declared width x height in the header, stored at the next powers of two

@@ -3,6 +3,7 @@
 #include "app/GameFileWriter.h"
 #include "image/Frames.h"
 #include "image/Levels.h"
+#include "texture/CatalogueTexture.h"
 #include "texture/TextureWriter.h"
 
 #include <QFileInfo>
@@ -25,26 +26,14 @@ LoadingScreenTarget TargetFor(LoadingScreen screen)
 Result<QString> WriteLoadingScreen(TextureWriter& writer, const QString& gameFolder, LoadingScreen screen,
                                    const PixelBuffer& output)
 {
-    // An empty or mistyped game folder would otherwise put a data tree below
-    // the working folder or create the game folder itself.
-    if (gameFolder.isEmpty() || !QFileInfo(gameFolder).isDir())
-        return Fail(kWriteErrorMessage, MessageIcon::Exclamation,
-                    gameFolder.isEmpty()
-                        ? QStringLiteral("No game folder is set.")
-                        : QStringLiteral("The game folder %1 does not exist.").arg(gameFolder));
-    const LoadingScreenTarget target = TargetFor(screen);
-    TextureRequest request;
-    request.root = gameFolder;
-    request.folder = target.folder;
-    request.saveFile = target.name;
-    request.fileName = target.name;
-    request.picture = &output;
-    request.width = kLoadingScreenStoredWidth;
-    request.height = kLoadingScreenStoredHeight;
-    request.texture = true;
-    request.texWidth = kLoadingScreenDeclaredWidth;
-    request.texHeight = kLoadingScreenDeclaredHeight;
-    request.texPath = target.texPath;
+    if (Result<> usable = CheckGameFolder(gameFolder); !usable)
+        return Fail(usable.error());
+    const LoadingScreenTarget screenTarget = TargetFor(screen);
+    // A loading screen is a game texture like a catalogued one (1024 x 768
+    // stored at 1024 x 1024) with the compressor options of full-screen backgrounds.
+    const TextureTarget target{screenTarget.texPath.chopped(1), screenTarget.name,
+                               kLoadingScreenDeclaredWidth, kLoadingScreenDeclaredHeight};
+    TextureRequest request = TextureRequestFor(gameFolder, target, output);
     request.isLoginScreen = true;
     return writer.Write(request);
 }

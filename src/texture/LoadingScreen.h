@@ -23,9 +23,7 @@ struct LoadingScreenTarget
 
 LoadingScreenTarget TargetFor(LoadingScreen screen);
 
-// Stored size and declared size of both loading screens.
-inline constexpr qint32 kLoadingScreenStoredWidth = 1024;
-inline constexpr qint32 kLoadingScreenStoredHeight = 1024;
+// Declared size of both loading screens (stored at the next powers of two).
 inline constexpr qint32 kLoadingScreenDeclaredWidth = 1024;
 inline constexpr qint32 kLoadingScreenDeclaredHeight = 768;
 

@@ -346,39 +346,6 @@ Result<QString> TextureWriter::Write(const TextureRequest& request)
     return written;
 }
 
-bool TextureWriter::WriteTexture(const QString& savePath, const QString& saveFile, const QString& fileName,
-                                 const PixelBuffer& picture, qint32 width, qint32 height, bool texture,
-                                 qint32 texWidth, qint32 texHeight, const QString& texPath, bool useAlpha,
-                                 const PixelBuffer* alpha, bool isLoginScreen)
-{
-    TextureRequest request;
-    // An absolute folder: the write is confined to nothing narrower than the file system.
-    request.root = QStringLiteral("/");
-    request.folder = savePath;
-    request.saveFile = saveFile;
-    request.fileName = fileName;
-    request.picture = &picture;
-    request.width = width;
-    request.height = height;
-    request.texture = texture;
-    request.texWidth = texWidth;
-    request.texHeight = texHeight;
-    request.texPath = texPath;
-    if (useAlpha) {
-        // Alpha asked for without a mask is a request that cannot be met.
-        if (!alpha)
-            return false;
-        request.alpha = alpha;
-    }
-    request.isLoginScreen = isLoginScreen;
-    const Result<QString> written = Write(request);
-    if (!written) {
-        for (const Message& note : written.error().Notes())
-            m_host.ShowMessage(note);
-    }
-    return written.has_value();
-}
-
 Result<QString> WrapDdsAsTexture(const QString& sourceFile, const QString& textureName, const QString& root,
                                  const QString& folder, const QString& texturePath)
 {
@@ -400,11 +367,4 @@ Result<QString> WrapDdsAsTexture(const QString& sourceFile, const QString& textu
                 return WriteFully(out, reinterpret_cast<const char*>(mapped), size);
             return CopyBlocks(source, out, size, kWrapCopyBlock, {});
         });
-}
-
-bool WrapDdsAsTexture(const QString& sourceFile, const QString& textureName, const QString& targetFolder,
-                      const QString& texturePath)
-{
-    return WrapDdsAsTexture(sourceFile, textureName, QStringLiteral("/"), targetFolder, texturePath)
-        .has_value();
 }

@@ -91,14 +91,6 @@ public:
     // file permissions." with the reason.
     Result<QString> Write(const TextureRequest& request);
 
-    // The writer as its callers have always called it: savePath is a folder
-    // (created when missing), the compressor's messages are shown through the
-    // host, and false asks the caller for its "Error writing image" message.
-    bool WriteTexture(const QString& savePath, const QString& saveFile, const QString& fileName,
-                      const PixelBuffer& picture, qint32 width, qint32 height, bool texture, qint32 texWidth,
-                      qint32 texHeight, const QString& texPath, bool useAlpha, const PixelBuffer* alpha,
-                      bool isLoginScreen);
-
     const TextureWriterOptions& Options() const { return m_options; }
 
 private:
@@ -115,6 +107,3 @@ private:
 // not a readable regular file.
 Result<QString> WrapDdsAsTexture(const QString& sourceFile, const QString& textureName, const QString& root,
                                  const QString& folder, const QString& texturePath);
-// The same into an absolute target folder.
-bool WrapDdsAsTexture(const QString& sourceFile, const QString& textureName, const QString& targetFolder,
-                      const QString& texturePath);

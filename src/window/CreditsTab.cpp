@@ -53,6 +53,13 @@ CreditsTab::CreditsTab(BusyHost& host, QWidget* parent) : QWidget(parent), m_hos
     page->addStretch(1);
 }
 
+void CreditsTab::ShowCredits()
+{
+    crdVersion->setText(GetVersionText());
+    // The credits lines are joined with CR LF; a label wants bare line feeds.
+    crdText->setText(CreditsText().replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+}
+
 QString CreditsTab::MailLink()
 {
     // Blanks in the subject are percent-encoded so that every mail program reads the link whole.

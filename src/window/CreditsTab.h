@@ -12,16 +12,19 @@ class CreditsTab : public QWidget
 public:
     explicit CreditsTab(BusyHost& host, QWidget* parent = nullptr);
 
+    // Fills the version and the components this build uses.
+    void ShowCredits();
     // The link the mail label opens.
     static QString MailLink();
-
-    QLabel* crdVersion;
-    QLabel* crdText;
-    QLabel* crdMail;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     BusyHost& m_host;
+
+    // The controls; each carries its control name as its object name.
+    QLabel* crdVersion;
+    QLabel* crdText;
+    QLabel* crdMail;
 };

@@ -1,6 +1,7 @@
 #include "window/MainWindow.h"
 
 #include "app/Credits.h"
+#include "app/GameSession.h"
 #include "app/GameSettings.h"
 #include "app/Startup.h"
 #include "controls/ThemedProgressBar.h"
@@ -38,89 +39,68 @@ const QString kTemporaryMusic = QStringLiteral("converted.ogg");
 
 MainWindow::MainWindow(SettingsStore& store, const Environment& environment, WinePrefix prefix,
                        QWidget* parent)
-    : QWidget(parent), m_store(store), m_environment(environment), m_prefix(std::move(prefix))
+    : QWidget(parent), m_store(store), m_environment(environment), m_prefix(std::move(prefix)),
+      m_session(new GameSession(this))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Lumivale"));
 
-    SSTab1 = new QTabWidget;
-    SSTab1->setObjectName(QStringLiteral("SSTab1"));
-    XPProgressBar1 = new ThemedProgressBar;
-    XPProgressBar1->setObjectName(QStringLiteral("XPProgressBar1"));
-    XPProgressBar1->ApplyStatusLook();
-    XPProgressBar1->setVisible(false);
-    Quit = new QPushButton(tr("Close"));
-    Quit->setObjectName(QStringLiteral("Quit"));
+    tabs = new QTabWidget;
+    tabs->setObjectName(QStringLiteral("SSTab1"));
+    progressBar = new ThemedProgressBar;
+    progressBar->setObjectName(QStringLiteral("XPProgressBar1"));
+    progressBar->ApplyStatusLook();
+    progressBar->setVisible(false);
+    quitButton = new QPushButton(tr("Close"));
+    quitButton->setObjectName(QStringLiteral("Quit"));
 
-    m_host = std::make_unique<WidgetBusyHost>(this, XPProgressBar1, SSTab1, Quit, [this] { return Now(); });
+    m_host = std::make_unique<WidgetBusyHost>(this, progressBar, tabs, quitButton, [this] { return Now(); });
 
     const OpenFileFunction openFile = &ShowOpenFileDialog;
-    settingsTab =
-        new SettingsTab(*m_host, m_prefix, m_environment.dataFolder, openFile, m_environment.winePlaces);
-    ScreensContext context;
-    context.gameFolder = [this] { return settingsTab->setCohPath->text(); };
-    context.screenWidth = [this] { return settingsTab->setWidth->text(); };
-    context.screenHeight = [this] { return settingsTab->setHeight->text(); };
-    context.frameHL = [this] { return settingsTab->FrameHL->text(); };
-    context.frameHC = [this] { return settingsTab->FrameHC->text(); };
-    context.compress = [this] { return settingsTab->setCompression->isChecked(); };
-    screensTab = new ScreensTab(*m_host, m_store, m_environment, context, openFile);
-    RandomizerContext randomizer;
-    randomizer.gameFolder = [this] { return settingsTab->setCohPath->text(); };
-    randomizer.frames = [this] { return screensTab->scrFrames->isChecked(); };
-    randomizer.frame = [this](LoadingScreen screen) {
-        return screen == LoadingScreen::Login ? settingsTab->FrameHL->text() : settingsTab->FrameHC->text();
-    };
-    randomizer.compress = [this] { return settingsTab->setCompression->isChecked(); };
-    randomizer.sourceImage = [this] { return screensTab->Pictures().SourceImage; };
-    randomizer.usePicture = [this](const QString& file) { screensTab->UsePicture(file); };
-    randomizer.wineProgram = [this] { return settingsTab->foundGames->WineProgram(); };
-    randomizerTab = new RandomizerTab(*m_host, m_environment, randomizer);
-    MusicContext music;
-    music.gameFolder = [this] { return settingsTab->setCohPath->text(); };
-    musicTab = new MusicTab(*m_host, m_store, m_environment, music, openFile);
-    TexturesContext textures;
-    textures.gameFolder = [this] { return settingsTab->setCohPath->text(); };
-    textures.compress = [this] { return settingsTab->setCompression->isChecked(); };
-    texturesTab = new TexturesTab(*m_host, m_store, m_environment, textures, openFile);
-    OnlineContext online;
-    online.gameFolder = [this] { return settingsTab->setCohPath->text(); };
-    online.compress = [this] { return settingsTab->setCompression->isChecked(); };
-    onlineTab = new OnlineTab(*m_host, m_store, m_environment, online);
+    settingsTab = new SettingsTab(*m_host, *m_session, m_prefix, m_environment.dataFolder, openFile,
+                                  m_environment.winePlaces);
+    screensTab = new ScreensTab(*m_host, m_store, m_environment, *m_session, openFile);
+    randomizerTab = new RandomizerTab(*m_host, m_environment, *m_session);
+    musicTab = new MusicTab(*m_host, m_store, m_environment, *m_session, openFile);
+    texturesTab = new TexturesTab(*m_host, m_store, m_environment, *m_session, openFile);
+    onlineTab = new OnlineTab(*m_host, m_store, m_environment, *m_session);
     creditsTab = new CreditsTab(*m_host);
 
-    SSTab1->addTab(screensTab, tr("Screens"));
-    SSTab1->addTab(randomizerTab, tr("Randomizer"));
-    SSTab1->addTab(musicTab, tr("Music"));
-    SSTab1->addTab(texturesTab, tr("Textures"));
-    SSTab1->addTab(onlineTab, tr("Online"));
-    SSTab1->addTab(settingsTab, tr("Settings"));
-    SSTab1->addTab(creditsTab, tr("Credits"));
+    tabs->addTab(screensTab, tr("Screens"));
+    tabs->addTab(randomizerTab, tr("Randomizer"));
+    tabs->addTab(musicTab, tr("Music"));
+    tabs->addTab(texturesTab, tr("Textures"));
+    tabs->addTab(onlineTab, tr("Online"));
+    tabs->addTab(settingsTab, tr("Settings"));
+    tabs->addTab(creditsTab, tr("Credits"));
 
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(XPProgressBar1, 1);
+    bottom->addWidget(progressBar, 1);
     bottom->addStretch(0);
-    bottom->addWidget(Quit, 0, Qt::AlignRight);
+    bottom->addWidget(quitButton, 0, Qt::AlignRight);
     auto* page = new QVBoxLayout(this);
-    page->addWidget(SSTab1, 1);
+    page->addWidget(tabs, 1);
     page->addLayout(bottom);
 
-    connect(Quit, &QPushButton::clicked, this, &MainWindow::OnQuitClicked);
-    connect(SSTab1, &QTabWidget::currentChanged, this,
-            [this](int index) { texturesTab->TabChanged(SSTab1->widget(index) == texturesTab); });
+    connect(quitButton, &QPushButton::clicked, this, &MainWindow::OnQuitClicked);
+    connect(tabs, &QTabWidget::currentChanged, this,
+            [this](int index) { texturesTab->TabChanged(tabs->widget(index) == texturesTab); });
     connect(texturesTab, &TexturesTab::catalogueTaken, this, &MainWindow::textureCatalogueTaken);
     // Entering the Textures tab cancels a pick left open in the Online tab.
     connect(this, &MainWindow::textureCatalogueTaken, onlineTab, &OnlineTab::CloseTexturePicker);
     connect(settingsTab, &SettingsTab::gameFolderChosen, this, &MainWindow::UpdateEnabledControls);
-    connect(randomizerTab->rndBrowse, &QPushButton::clicked, screensTab, &ScreensTab::Browse);
-    connect(screensTab, &ScreensTab::pictureChosen, this, [this](const QString& path) {
-        randomizerTab->SetChosenPicture(path);
-        UpdateEnabledControls();
-    });
-    connect(musicTab, &MusicTab::enabledStateChanged, this, &MainWindow::UpdateEnabledControls);
+    connect(randomizerTab, &RandomizerTab::browseRequested, screensTab, &ScreensTab::Browse);
+    connect(randomizerTab, &RandomizerTab::lastPictureOfPass, screensTab, &ScreensTab::UsePicture);
+    connect(screensTab, &ScreensTab::pictureChosen, this, &MainWindow::UpdateEnabledControls);
 }
 
-MainWindow::~MainWindow() = default;
+// The tabs go first, while the session and the busy host they hold still
+// exist, and without telling this window about pages that go away.
+MainWindow::~MainWindow()
+{
+    tabs->disconnect(this);
+    delete tabs;
+}
 
 void MainWindow::SetOpenFileFunction(const OpenFileFunction& openFile)
 {
@@ -138,9 +118,7 @@ void MainWindow::Startup()
     m_started = true;
 
     setWindowTitle(QStringLiteral("Lumivale ") + GetVersionText());
-    creditsTab->crdVersion->setText(GetVersionText());
-    // The credits lines are joined with CR LF; a label wants bare line feeds.
-    creditsTab->crdText->setText(CreditsText().replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    creditsTab->ShowCredits();
 
     const FrameSettings frames = FrameSettings::Load(m_store);
     settingsTab->ShowGame(GameSettings::Load(m_store, m_prefix));
@@ -155,8 +133,8 @@ void MainWindow::Startup()
 FrameSettings MainWindow::Frames() const
 {
     FrameSettings frames = screensTab->FrameSwitches();
-    frames.frameHL = settingsTab->FrameHL->text();
-    frames.frameHC = settingsTab->FrameHC->text();
+    frames.frameHL = m_session->LoginFrame();
+    frames.frameHC = m_session->CharacterFrame();
     return frames;
 }
 
@@ -197,11 +175,6 @@ void MainWindow::OnQuitClicked()
 
 void MainWindow::UpdateEnabledControls()
 {
-    const bool haveGame = !settingsTab->setCohPath->text().isEmpty();
-    screensTab->scrSaveHL->setEnabled(haveGame && screensTab->HasPicture());
-    screensTab->scrSaveHC->setEnabled(haveGame && screensTab->HasPicture());
-    const bool haveChoice = !randomizerTab->ChosenPicture().isEmpty();
-    randomizerTab->rndSaveHL->setEnabled(haveGame && haveChoice);
-    randomizerTab->rndSaveHC->setEnabled(haveGame && haveChoice);
-    musicTab->sndSave->setEnabled(musicTab->CanSave());
+    screensTab->UpdateEnabled();
+    randomizerTab->UpdateEnabled();
 }

@@ -10,6 +10,7 @@
 #include <memory>
 
 class CreditsTab;
+class GameSession;
 class MusicTab;
 class OnlineTab;
 class QPushButton;
@@ -22,8 +23,8 @@ class WidgetBusyHost;
 class ThemedProgressBar;
 
 // The main window: seven tabs, the progress bar and the Close/Cancel button.
-// It owns every tab and the busy protocol, puts the settings into the tabs at
-// start and takes them back when it closes. The unattended randomizer run
+// It owns every tab, the busy protocol and the session the tabs share, puts
+// the settings into the tabs at start and takes them back when it closes. The unattended randomizer run
 // never makes one (main starts it instead).
 class MainWindow : public QWidget
 {
@@ -42,17 +43,6 @@ public:
     // Test hook: the open-file dialog.
     void SetOpenFileFunction(const OpenFileFunction& openFile);
 
-    QTabWidget* SSTab1;
-    ThemedProgressBar* XPProgressBar1;
-    QPushButton* Quit;
-    ScreensTab* screensTab;
-    RandomizerTab* randomizerTab;
-    MusicTab* musicTab;
-    TexturesTab* texturesTab;
-    OnlineTab* onlineTab;
-    SettingsTab* settingsTab;
-    CreditsTab* creditsTab;
-
 signals:
     // The Textures tab took the texture catalogue (entering it reloads the
     // catalogue): the Online tab's texture picker closes without storing a
@@ -63,15 +53,26 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // The frame switches of the Screens tab with the frame pictures of the Settings tab.
+    // The frame switches of the Screens tab with the session's frame pictures.
     FrameSettings Frames() const;
     void SaveSettings();
     void OnQuitClicked();
-    double Now() const { return m_environment.SecondsSinceMidnight(); }
+    qint64 Now() const { return m_environment.elapsedMs(); }
 
     SettingsStore& m_store;
     Environment m_environment;
     WinePrefix m_prefix;
+    GameSession* m_session;
     std::unique_ptr<WidgetBusyHost> m_host;
+    QTabWidget* tabs;
+    ThemedProgressBar* progressBar;
+    QPushButton* quitButton;
+    ScreensTab* screensTab;
+    RandomizerTab* randomizerTab;
+    MusicTab* musicTab;
+    TexturesTab* texturesTab;
+    OnlineTab* onlineTab;
+    SettingsTab* settingsTab;
+    CreditsTab* creditsTab;
     bool m_started = false;
 };

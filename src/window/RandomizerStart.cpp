@@ -22,7 +22,7 @@ RandomizerStart::~RandomizerStart() = default;
 
 bool RandomizerStart::Run(const QStringList& argumentsAfterProgram)
 {
-    m_lastActivityTime = m_environment.SecondsSinceMidnight();
+    m_lastActivityTime = m_environment.elapsedMs();
     // Random backgrounds, then the game's launcher, which is never waited for.
     RandomizerRunRequest request;
     request.gameFolder = GameSettings::Load(m_store, m_prefix).cohPath;
@@ -43,7 +43,7 @@ bool RandomizerStart::StartDownloads()
 {
     m_batch = std::make_unique<DownloadBatch>(m_environment.workFolder, m_downloadOptions);
     QObject::connect(m_batch.get(), &DownloadBatch::dataReceived, m_batch.get(),
-                     [this] { m_lastActivityTime = m_environment.SecondsSinceMidnight(); });
+                     [this] { m_lastActivityTime = m_environment.elapsedMs(); });
     QObject::connect(m_batch.get(), &DownloadBatch::finished, m_batch.get(), [this] { ApplyBatch(); });
     for (const OnlineSlot& slot : OnlineSlots(OnlineSettings::Load(m_store)))
         m_batch->StartDownload(slot);
@@ -51,10 +51,11 @@ bool RandomizerStart::StartDownloads()
         m_batch.reset();
         return false;
     }
-    rndTimeout = std::make_unique<QTimer>();
-    rndTimeout->setInterval(1000);
-    QObject::connect(rndTimeout.get(), &QTimer::timeout, rndTimeout.get(), [this] { OnTimeoutTick(); });
-    rndTimeout->start();
+    m_silenceTimer = std::make_unique<QTimer>();
+    m_silenceTimer->setInterval(1000);
+    QObject::connect(m_silenceTimer.get(), &QTimer::timeout, m_silenceTimer.get(),
+                     [this] { OnTimeoutTick(); });
+    m_silenceTimer->start();
     return true;
 }
 
@@ -62,7 +63,7 @@ void RandomizerStart::ApplyBatch()
 {
     if (m_ended)
         return;
-    rndTimeout->stop();
+    m_silenceTimer->stop();
     // What the settings say now; failures are not shown in this mode.
     TextureWriter writer(
         m_host, TextureWriterOptions::From(m_environment, TextureSettings::Load(m_store).textureCompression));
@@ -76,7 +77,7 @@ void RandomizerStart::ApplyBatch()
 
 void RandomizerStart::OnTimeoutTick()
 {
-    if (m_ended || !RandomizerSilenceExpired(m_environment.SecondsSinceMidnight(), m_lastActivityTime))
+    if (m_ended || !RandomizerSilenceExpired(m_environment.elapsedMs(), m_lastActivityTime))
         return;
     // The update is tried again at the next start: the date stays as it was.
     m_batch->Abort();
@@ -86,7 +87,7 @@ void RandomizerStart::OnTimeoutTick()
 void RandomizerStart::End()
 {
     m_ended = true;
-    rndTimeout->stop();
+    m_silenceTimer->stop();
     if (m_onEnded)
         m_onEnded();
 }

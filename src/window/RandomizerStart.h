@@ -53,8 +53,8 @@ private:
     GameLauncher* m_launcher;
     DownloadOptions m_downloadOptions;
     std::unique_ptr<DownloadBatch> m_batch;
-    std::unique_ptr<QTimer> rndTimeout;
-    double m_lastActivityTime = 0; // seconds since midnight
+    std::unique_ptr<QTimer> m_silenceTimer; // "rndTimeout": once a second
+    qint64 m_lastActivityTime = 0;          // milliseconds, monotonic
     std::function<void()> m_onEnded;
     bool m_ended = false;
 };

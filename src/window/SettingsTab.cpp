@@ -2,6 +2,7 @@
 
 #include "app/BusyHost.h"
 #include "app/FileAccess.h"
+#include "app/GameSession.h"
 #include "app/GameSettings.h"
 #include "app/ui/Named.h"
 #include "controls/ThemedFrame.h"
@@ -18,10 +19,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-SettingsTab::SettingsTab(BusyHost& host, WinePrefix prefix, QString dataFolder, OpenFileFunction openFile,
-                         DiscoveryPlaces winePlaces, QWidget* parent)
-    : QWidget(parent), m_host(host), m_prefix(std::move(prefix)), m_dataFolder(std::move(dataFolder)),
-      m_openFile(std::move(openFile))
+SettingsTab::SettingsTab(BusyHost& host, GameSession& session, WinePrefix prefix, QString dataFolder,
+                         OpenFileFunction openFile, DiscoveryPlaces winePlaces, QWidget* parent)
+    : QWidget(parent), m_host(host), m_session(session), m_prefix(std::move(prefix)),
+      m_dataFolder(std::move(dataFolder)), m_openFile(std::move(openFile))
 {
     setObjectName(QStringLiteral("SettingsTab"));
 
@@ -100,6 +101,21 @@ SettingsTab::SettingsTab(BusyHost& host, WinePrefix prefix, QString dataFolder, 
     connect(foundGames, &FoundGamesBox::gameChosen, this, &SettingsTab::UseFoundGame);
     connect(BrowseHL, &QPushButton::clicked, this, [this] { BrowseFrame(FrameHL); });
     connect(BrowseHC, &QPushButton::clicked, this, [this] { BrowseFrame(FrameHC); });
+
+    connect(setCohPath, &QLineEdit::textChanged, &m_session, &GameSession::SetGameFolder);
+    for (QLineEdit* box : {setWidth, setHeight})
+        connect(box, &QLineEdit::textChanged, this,
+                [this] { m_session.SetScreenSize(setWidth->text(), setHeight->text()); });
+    for (QLineEdit* box : {FrameHL, FrameHC})
+        connect(box, &QLineEdit::textChanged, this, &SettingsTab::PublishFramePictures);
+    connect(setCompression, &QCheckBox::toggled, &m_session, &GameSession::SetCompress);
+    connect(foundGames->setWineProgram, &QLineEdit::textChanged, this,
+            [this] { m_session.SetWineProgram(foundGames->WineProgram()); });
+}
+
+void SettingsTab::PublishFramePictures()
+{
+    m_session.SetFramePictures(FrameHL->text(), FrameHC->text());
 }
 
 void SettingsTab::ShowGame(const GameSettings& game)

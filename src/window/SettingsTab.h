@@ -11,6 +11,7 @@
 
 class BusyHost;
 class FoundGamesBox;
+class GameSession;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -20,13 +21,14 @@ class ThemedFrame;
 // The Settings tab: game location and screen size, the games found in the Wine
 // prefixes and the Wine that starts them, the frame pictures and the texture
 // compression switch. The tab moves values between its controls, the
-// settings structs and the game-location logic.
+// settings structs and the game-location logic, and keeps the session's copy
+// of the values other tabs use up to date.
 class SettingsTab : public QWidget
 {
     Q_OBJECT
 public:
-    SettingsTab(BusyHost& host, WinePrefix prefix, QString dataFolder, OpenFileFunction openFile,
-                DiscoveryPlaces winePlaces, QWidget* parent = nullptr);
+    SettingsTab(BusyHost& host, GameSession& session, WinePrefix prefix, QString dataFolder,
+                OpenFileFunction openFile, DiscoveryPlaces winePlaces, QWidget* parent = nullptr);
 
     // Fills the game-location controls; with autodetection on, runs its click behaviour.
     void ShowGame(const GameSettings& game);
@@ -46,6 +48,27 @@ public:
     const QString& GameKeyName() const { return m_gameKeyName; }
     void SetOpenFileFunction(OpenFileFunction openFile) { m_openFile = std::move(openFile); }
 
+signals:
+    // The game folder was chosen with the Browse button.
+    void gameFolderChosen();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void OnBrowseClicked();
+    void SetManualControlsEnabled(bool enabled);
+    void UseFoundGame(const QString& folder);
+    void PublishFramePictures();
+
+    BusyHost& m_host;
+    GameSession& m_session;
+    WinePrefix m_prefix;
+    QString m_dataFolder;
+    OpenFileFunction m_openFile;
+    QString m_gameKeyName = QStringLiteral("Coh");
+
+    // The controls; each carries its control name as its object name.
     QLabel* setCohRegKey;
     QLineEdit* setCohPath;
     QPushButton* setBrowse;
@@ -59,22 +82,4 @@ public:
     QPushButton* BrowseHL;
     QPushButton* BrowseHC;
     QCheckBox* setCompression;
-
-signals:
-    // The game folder was chosen with the Browse button.
-    void gameFolderChosen();
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    void OnBrowseClicked();
-    void SetManualControlsEnabled(bool enabled);
-    void UseFoundGame(const QString& folder);
-
-    BusyHost& m_host;
-    WinePrefix m_prefix;
-    QString m_dataFolder;
-    OpenFileFunction m_openFile;
-    QString m_gameKeyName = QStringLiteral("Coh");
 };

@@ -17,7 +17,7 @@ class ThemedProgressBar;
 class WidgetBusyHost : public BusyHost
 {
 public:
-    using Clock = std::function<double()>;
+    using Clock = std::function<qint64()>; // milliseconds, monotonic
     using MessageSink = std::function<void(const Message& message)>;
     using ConfirmSink = std::function<bool(const QString& text)>;
 
@@ -28,7 +28,7 @@ public:
     bool Confirm(const QString& text) override;
 
     // When the busy state was last left or Cancel was last clicked (seconds since midnight).
-    double LastIdleTime() const { return m_lastIdleTime; }
+    qint64 LastIdleTime() const { return m_lastIdleTime; }
     void SetMessageSink(MessageSink sink) { m_messageSink = std::move(sink); }
     void SetConfirmSink(ConfirmSink sink) { m_confirmSink = std::move(sink); }
 
@@ -45,7 +45,7 @@ private:
     Clock m_clock;
     MessageSink m_messageSink;
     ConfirmSink m_confirmSink;
-    double m_lastIdleTime = 0;
+    qint64 m_lastIdleTime = 0;
 };
 
 // The busy host of the unattended randomizer run: it touches no control (there

@@ -40,33 +40,6 @@ protected:
     QString game;
 };
 
-TEST_F(FolderTest, EnsureFolderCreatesNestedLevels)
-{
-    const QString target = game + QStringLiteral("/A/B/");
-    EXPECT_EQ(EnsureFolder(target), game + QStringLiteral("/A/B"));
-    EXPECT_TRUE(QFileInfo(game + QStringLiteral("/A/B")).isDir());
-    EXPECT_EQ(EnsureFolder(target), game + QStringLiteral("/A/B")) << "a second call changes nothing";
-    EXPECT_EQ(QDir(game).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 2);
-}
-
-TEST_F(FolderTest, EnsureFolderReusesAFolderSpelledInAnotherCase)
-{
-    const QString used = EnsureFolder(game + QStringLiteral("/data/texture_library/GUI"));
-    EXPECT_EQ(used, game + QStringLiteral("/data/Texture_Library/GUI"));
-    EXPECT_TRUE(QFileInfo(used).isDir());
-    EXPECT_EQ(QDir(game + QStringLiteral("/data")).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
-              QStringList{QStringLiteral("Texture_Library")});
-}
-
-TEST_F(FolderTest, EnsureFolderIsSilentWhenItCannotCreate)
-{
-    QFile blocker(game + QStringLiteral("/file"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    EXPECT_EQ(EnsureFolder(game + QStringLiteral("/file/sub")), game + QStringLiteral("/file/sub"));
-    EXPECT_FALSE(QFileInfo::exists(game + QStringLiteral("/file/sub")));
-}
-
 TEST_F(FolderTest, MatchPathCasePrefersExactSpelling)
 {
     ASSERT_TRUE(QDir().mkpath(game + QStringLiteral("/Sound/Ogg")));
@@ -86,12 +59,6 @@ TEST_F(FolderTest, GameFilePathStaysBelowTheGameFolder)
     EXPECT_EQ(GameFilePath(game, QStringLiteral("..\\..\\etc\\passwd")),
               game + QStringLiteral("/etc/passwd"));
     EXPECT_EQ(GameFilePath(QString(), QStringLiteral("data/x.texture")), QString());
-}
-
-TEST(SlashToBackslashTest, EverySlashTurns)
-{
-    EXPECT_EQ(SlashToBackslash(QStringLiteral("/data/texture_library/")),
-              QStringLiteral("\\data\\texture_library\\"));
 }
 
 } // namespace

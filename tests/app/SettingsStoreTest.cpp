@@ -100,16 +100,6 @@ TEST_F(SettingsStoreTest, ValueNamesWithSpacesAndKeyCaseAreRegistryLike)
     EXPECT_FALSE(store.Write(QString(), QStringLiteral("1")));
 }
 
-TEST_F(SettingsStoreTest, CreateRegistryKeyReportsCreatedOrExisting)
-{
-    SettingsStore store(IniPath());
-    EXPECT_EQ(store.CreateRegistryKey(kProgramKey), 1);
-    ASSERT_TRUE(store.Write(QStringLiteral("Frames"), QStringLiteral(" 1")));
-    EXPECT_EQ(store.CreateRegistryKey(kProgramKey), 2);
-    EXPECT_EQ(store.CreateRegistryKey(QStringLiteral("Software")), 2);
-    EXPECT_EQ(store.CreateRegistryKey(QStringLiteral("Software\\Other")), 1);
-}
-
 TEST_F(SettingsStoreTest, UnwritableFileReportsFailure)
 {
     if (::geteuid() == 0)
@@ -122,7 +112,6 @@ TEST_F(SettingsStoreTest, UnwritableFileReportsFailure)
     ASSERT_TRUE(QFile::setPermissions(store.FilePath(), QFile::ReadOwner));
     EXPECT_FALSE(store.Write(QStringLiteral("CohPath"), QStringLiteral("/other")));
     EXPECT_FALSE(store.Write(QStringLiteral("CohPath"), QString()));
-    EXPECT_EQ(store.CreateRegistryKey(QStringLiteral("Software\\New")), 0);
     EXPECT_EQ(store.Read(QStringLiteral("CohPath")), QStringLiteral("/g"));
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
@@ -134,7 +123,6 @@ TEST_F(SettingsStoreTest, MissingFolderThatCannotBeMadeReportsFailure)
     blocker.close();
     SettingsStore store(dir.filePath(QStringLiteral("file/sub/Lumivale.ini")));
     EXPECT_FALSE(store.Write(QStringLiteral("CohPath"), QStringLiteral("/g")));
-    EXPECT_EQ(store.CreateRegistryKey(kProgramKey), 0);
 }
 
 TEST_F(SettingsStoreTest, FileThatIsAFolderReportsFailure)

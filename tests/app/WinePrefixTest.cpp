@@ -64,15 +64,11 @@ TEST_F(FakePrefix, MapsWindowsPathsThroughTheDriveLink)
 TEST_F(FakePrefix, ReadsTheGamesKeyAfreshEachTime)
 {
     const WinePrefix prefix(root);
-    EXPECT_EQ(prefix.ReadUserValue(QStringLiteral("Software\\Cryptic\\Coh"), QStringLiteral("screenX")),
-              QString())
-        << "no user.reg yet";
+    EXPECT_EQ(ReadGameSettings(prefix, QStringLiteral("Coh")).screenX, QString()) << "no user.reg yet";
     WriteUserReg("[Software\\\\Cryptic\\\\Coh] 1796715068\n#time=1d9\n\"screenX\"=\"1280\"\n");
-    EXPECT_EQ(prefix.ReadUserValue(QStringLiteral("Software\\Cryptic\\coh"), QStringLiteral("SCREENX")),
-              QStringLiteral("1280"));
+    EXPECT_EQ(ReadGameSettings(prefix, QStringLiteral("coh")).screenX, QStringLiteral("1280"));
     WriteUserReg("[Software\\\\Cryptic\\\\Coh] 1796715068\n\"screenX\"=\"1920\"\n");
-    EXPECT_EQ(prefix.ReadUserValue(QStringLiteral("Software\\Cryptic\\Coh"), QStringLiteral("screenX")),
-              QStringLiteral("1920"));
+    EXPECT_EQ(ReadGameSettings(prefix, QStringLiteral("Coh")).screenX, QStringLiteral("1920"));
 }
 
 TEST_F(FakePrefix, ReadGameSettingsGivesHostFolderAndSizeTexts)

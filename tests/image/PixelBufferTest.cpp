@@ -214,60 +214,6 @@ TEST(PixelBuffer, ResampleRefusesEmptyOrBadTarget)
     EXPECT_FALSE(Noise(4, 4, 6)->Resampled(QSize(10, 0)));
 }
 
-TEST(PixelBuffer, SavedBitmapReadsBackAndHasTheFixedHeader)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const PixelBufferPtr src = Noise(5, 3, 7);
-    const QString path = dir.filePath(QStringLiteral("out.bmp"));
-    ASSERT_TRUE(src->SavePicture(path));
-
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray bytes = f.readAll();
-    ASSERT_EQ(bytes.size(), 58 + 48);
-    const auto le32 = [&bytes](int at) {
-        return quint32(quint8(bytes[at])) | quint32(quint8(bytes[at + 1])) << 8 |
-               quint32(quint8(bytes[at + 2])) << 16 | quint32(quint8(bytes[at + 3])) << 24;
-    };
-    EXPECT_EQ(bytes.left(2), QByteArray("BM"));
-    EXPECT_EQ(le32(2), 106u);
-    EXPECT_EQ(le32(6), 0u);
-    EXPECT_EQ(le32(10), 58u);
-    EXPECT_EQ(le32(14), 40u);
-    EXPECT_EQ(le32(18), 5u);
-    EXPECT_EQ(le32(22), 3u);
-    EXPECT_EQ(le32(34), 48u);
-    EXPECT_EQ(le32(54), 0u);
-    EXPECT_EQ(std::memcmp(bytes.constData() + 58, src->Bits(), 48), 0);
-
-    const QImage back(path);
-    ASSERT_FALSE(back.isNull());
-    EXPECT_EQ(back.convertToFormat(QImage::Format_RGB888), src->ToImage());
-
-    EXPECT_FALSE(src->SavePicture(dir.filePath(QStringLiteral("missing/out.bmp"))));
-    EXPECT_FALSE(PixelBuffer().SavePicture(dir.filePath(QStringLiteral("empty.bmp"))));
-}
-
-TEST(PixelBuffer, RandomiseBitsFillsGreyOrGreenRed)
-{
-    PixelBuffer dib;
-    ASSERT_TRUE(dib.Create(64, 64));
-    dib.RandomiseBits(true);
-    bool varied = false;
-    for (int r = 0; r < 64; ++r)
-        for (int x = 0; x < 64; ++x) {
-            const std::uint8_t* p = dib.Row(r) + 3 * x;
-            ASSERT_TRUE(p[0] == p[1] && p[1] == p[2]);
-            varied |= p[0] != dib.Row(0)[0];
-        }
-    EXPECT_TRUE(varied);
-    dib.RandomiseBits(false);
-    for (int r = 0; r < 64; ++r)
-        for (int x = 0; x < 64; ++x)
-            ASSERT_EQ(dib.Row(r)[3 * x], 0);
-}
-
 TEST(PixelBuffer, PictureRoundTripKeepsOrientation)
 {
     QImage img(3, 2, QImage::Format_RGB888);

@@ -31,6 +31,15 @@ protected:
 
     QString Path(const QString& relative) const { return QDir(m_dir.path()).filePath(relative); }
 
+    // A control of the window by its object name, or a tab by its class.
+    template <typename T>
+    T* Find(const char* name = nullptr) const
+    {
+        T* found = m_window->findChild<T*>(name ? QString::fromLatin1(name) : QString());
+        EXPECT_NE(found, nullptr) << (name ? name : "a tab");
+        return found;
+    }
+
     // The machine as the window sees it: the test's folders and its clock (m_now,
     // seconds since midnight of a fixed day).
     Environment TestEnvironment()
@@ -43,6 +52,7 @@ protected:
         environment.now = [this] {
             return QDateTime(QDate(2026, 12, 8), QTime::fromMSecsSinceStartOfDay(int(m_now * 1000)));
         };
+        environment.elapsedMs = [this] { return qint64(m_now * 1000); };
         return environment;
     }
 

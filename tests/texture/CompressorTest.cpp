@@ -110,9 +110,18 @@ TEST_F(CompressorTest, AlphaTextureBecomesBc3WithMips)
     const PixelBufferPtr picture = PatternPicture(64, 64);
     const PixelBufferPtr mask = PatternPicture(64, 64);
     TextureWriter writer(m_host, {true, Work(), RealCompressor()});
-    ASSERT_TRUE(writer.WriteTexture(Path(QStringLiteral("out/")), QStringLiteral("icon"),
-                                    QStringLiteral("icon"), *picture, 64, 64, true, 64, 64,
-                                    QStringLiteral("t/"), true, mask.get(), false));
+    const QString name = QStringLiteral("icon");
+    ASSERT_TRUE(writer.Write({.root = m_dir.path(),
+                              .folder = QStringLiteral("out"),
+                              .saveFile = name,
+                              .fileName = name,
+                              .picture = picture.get(),
+                              .width = 64,
+                              .height = 64,
+                              .texWidth = 64,
+                              .texHeight = 64,
+                              .texPath = QStringLiteral("t/"),
+                              .alpha = mask.get()}));
     const QByteArray bytes = ReadAll(Path(QStringLiteral("out/icon.texture")));
     const qsizetype headerSize = U32At(bytes, 0);
     ASSERT_EQ(headerSize, 32 + 11);
@@ -138,10 +147,20 @@ TEST_F(CompressorTest, RunsDirectlyInAPrivateFolderAndNeverTakesAStaleOutput)
 
     TextureWriter writer(m_host, {true, Work(), fake});
     const PixelBufferPtr picture = PatternPicture(1024, 768);
-    EXPECT_FALSE(writer.WriteTexture(QFileInfo(LoginFile()).path() + QLatin1Char('/'),
-                                     QStringLiteral("COH_LogInScreen_Background"),
-                                     QStringLiteral("COH_LogInScreen_Background"), *picture, 1024, 1024, true,
-                                     1024, 768, QStringLiteral("t/"), true, picture.get(), true));
+    const QString name = QStringLiteral("COH_LogInScreen_Background");
+    EXPECT_FALSE(WriteShown(writer, m_host,
+                            {.root = QFileInfo(LoginFile()).path(),
+                             .folder = QString(),
+                             .saveFile = name,
+                             .fileName = name,
+                             .picture = picture.get(),
+                             .width = 1024,
+                             .height = 1024,
+                             .texWidth = 1024,
+                             .texHeight = 768,
+                             .texPath = QStringLiteral("t/"),
+                             .alpha = picture.get(),
+                             .isLoginScreen = true}));
     EXPECT_EQ(Icons(), QList<MessageIcon>{MessageIcon::Critical});
     EXPECT_EQ(m_host.Messages().value(0).text, kCompressorCallError);
     EXPECT_EQ(ReadAll(LoginFile()), QByteArray("old"));

@@ -3,6 +3,7 @@
 #include "RecordingBusyHost.h"
 #include "TestTools.h"
 #include "image/PixelBuffer.h"
+#include "texture/TextureWriter.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -26,6 +27,18 @@ inline PixelBufferPtr PatternPicture(int width, int height)
         }
     }
     return dib;
+}
+
+// Writes the request; the writer's own messages (the compressor's) are shown
+// through the host as a caller shows them.
+inline bool WriteShown(TextureWriter& writer, BusyHost& host, const TextureRequest& request)
+{
+    const Result<QString> written = writer.Write(request);
+    if (!written) {
+        for (const Message& note : written.error().Notes())
+            host.ShowMessage(note);
+    }
+    return written.has_value();
 }
 
 inline PixelBufferPtr FilledPicture(int width, int height, std::uint8_t b, std::uint8_t g, std::uint8_t r)

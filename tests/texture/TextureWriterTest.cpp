@@ -20,11 +20,23 @@ protected:
     QString Path(const QString& relative) const { return m_dir.filePath(relative); }
     TextureWriter Writer() { return TextureWriter(m_host, {false, Path(QStringLiteral("work")), QString()}); }
 
-    // Plain 64 x 32 .texture written with the catalogue layout (no padding rows).
+    // Plain 64 x 32 .texture written with the catalogue layout (no padding rows), below the test's folder.
     bool WriteSmall(TextureWriter& writer, const QString& folder, const PixelBuffer& picture)
     {
-        return writer.WriteTexture(folder, QStringLiteral("small"), QStringLiteral("small"), picture, 64, 32,
-                                   true, 64, 32, QStringLiteral("tex/"), false, nullptr, false);
+        return WriteShown(writer, m_host, Small(folder, QStringLiteral("small"), picture));
+    }
+    TextureRequest Small(const QString& folder, const QString& name, const PixelBuffer& picture) const
+    {
+        return {.root = m_dir.path(),
+                .folder = folder,
+                .saveFile = name,
+                .fileName = name,
+                .picture = &picture,
+                .width = 64,
+                .height = 32,
+                .texWidth = 64,
+                .texHeight = 32,
+                .texPath = QStringLiteral("tex/")};
     }
 
     QStringList FilesBelow(const QString& relative) const
@@ -96,9 +108,9 @@ TEST_F(TextureWriterTest, AlphaMaskAndFlag)
     const PixelBufferPtr picture = FilledPicture(64, 32, 10, 20, 30);
     const PixelBufferPtr mask = PatternPicture(64, 32); // blue = x
     TextureWriter writer = Writer();
-    ASSERT_TRUE(writer.WriteTexture(Path(QStringLiteral("out/")), QStringLiteral("masked"),
-                                    QStringLiteral("masked"), *picture, 64, 32, true, 64, 32,
-                                    QStringLiteral("tex/"), true, mask.get(), false));
+    TextureRequest request = Small(QStringLiteral("out"), QStringLiteral("masked"), *picture);
+    request.alpha = mask.get();
+    ASSERT_TRUE(writer.Write(request));
     const QByteArray bytes = ReadAll(Path(QStringLiteral("out/masked.texture")));
     ASSERT_EQ(U32At(bytes, 0), 32u + 15u);
     EXPECT_EQ(bytes[28], 1);
@@ -113,9 +125,17 @@ TEST_F(TextureWriterTest, AlphaMaskAndFlag)
 TEST_F(TextureWriterTest, BareDdsHasNothingBeforeIt)
 {
     TextureWriter writer = Writer();
-    ASSERT_TRUE(writer.WriteTexture(Path(QStringLiteral("pool/")), QStringLiteral("coh"),
-                                    QStringLiteral("entry"), *PatternPicture(1024, 768), 1024, 1024, false, 0,
-                                    0, QString(), false, nullptr, true));
+    const PixelBufferPtr picture = PatternPicture(1024, 768);
+    ASSERT_TRUE(writer.Write({.root = m_dir.path(),
+                              .folder = QStringLiteral("pool"),
+                              .saveFile = QStringLiteral("coh"),
+                              .fileName = QStringLiteral("entry"),
+                              .picture = picture.get(),
+                              .width = 1024,
+                              .height = 1024,
+                              .texture = false,
+                              .texPath = QString(),
+                              .isLoginScreen = true}));
     const QByteArray bytes = ReadAll(Path(QStringLiteral("pool/entry.dds")));
     EXPECT_EQ(bytes.size(), 4194432);
     EXPECT_TRUE(bytes.startsWith("DDS "));
@@ -126,20 +146,17 @@ TEST_F(TextureWriterTest, RefusedArgumentsCreateNothing)
     TextureWriter writer = Writer();
     const PixelBufferPtr picture = PatternPicture(64, 32);
     const PixelBufferPtr smallMask = PatternPicture(32, 32);
-    const QString out = Path(QStringLiteral("refused/"));
-    const QString tex = QStringLiteral("tex/");
-    const QString name = QStringLiteral("n");
-    EXPECT_FALSE(
-        writer.WriteTexture(out, name, name, *picture, 63, 32, true, 64, 32, tex, false, nullptr, false));
-    EXPECT_FALSE(
-        writer.WriteTexture(out, name, name, *picture, 64, 0, true, 64, 32, tex, false, nullptr, false));
-    EXPECT_FALSE(
-        writer.WriteTexture(out, name, name, *picture, 64, 32, true, -1, 32, tex, false, nullptr, false));
-    EXPECT_FALSE(writer.WriteTexture(out, name, name, *picture, 64, 32, true, 64, 32, tex, true,
-                                     smallMask.get(), false));
-    EXPECT_FALSE(writer.WriteTexture(out, QString::fromUtf8("\u0416"), name, *picture, 64, 32, true, 64, 32,
-                                     tex, false, nullptr, false));
-    EXPECT_FALSE(QFileInfo::exists(out));
+    const QString out = QStringLiteral("refused");
+    const TextureRequest good = Small(out, QStringLiteral("n"), *picture);
+    TextureRequest narrow = good, flat = good, negative = good, smallAlpha = good, unnamed = good;
+    narrow.width = 63;
+    flat.height = 0;
+    negative.texWidth = -1;
+    smallAlpha.alpha = smallMask.get();
+    unnamed.saveFile = QString::fromUtf8("\u0416");
+    for (const TextureRequest& request : {narrow, flat, negative, smallAlpha, unnamed})
+        EXPECT_FALSE(writer.Write(request));
+    EXPECT_FALSE(QFileInfo::exists(Path(out)));
     EXPECT_FALSE(m_host.Busy());
 
     // An empty or missing game folder never turns into a relative data tree.
@@ -155,7 +172,7 @@ TEST_F(TextureWriterTest, UnwritableTargetsFailAndKeepTheOldFile)
     const PixelBufferPtr picture = PatternPicture(64, 32);
     // A folder that cannot exist because its parent is a file.
     ASSERT_TRUE(WriteBytes(Path(QStringLiteral("plain")), "x"));
-    EXPECT_FALSE(WriteSmall(writer, Path(QStringLiteral("plain/sub/")), *picture));
+    EXPECT_FALSE(WriteSmall(writer, QStringLiteral("plain/sub"), *picture));
     EXPECT_FALSE(m_host.Busy());
 
     // An immutable folder refuses even root.
@@ -164,7 +181,7 @@ TEST_F(TextureWriterTest, UnwritableTargetsFailAndKeepTheOldFile)
     ASSERT_TRUE(WriteBytes(locked + QStringLiteral("/small.texture"), "old"));
     if (RunTool(QStringLiteral("chattr"), {QStringLiteral("+i"), locked}).exitCode != 0)
         GTEST_SKIP() << "chattr +i is not available here";
-    const bool written = WriteSmall(writer, locked + QLatin1Char('/'), *picture);
+    const bool written = WriteSmall(writer, QStringLiteral("locked"), *picture);
     RunTool(QStringLiteral("chattr"), {QStringLiteral("-i"), locked});
     EXPECT_FALSE(written);
     EXPECT_EQ(ReadAll(locked + QStringLiteral("/small.texture")), QByteArray("old"));
@@ -181,10 +198,21 @@ TEST_F(TextureWriterTest, FullFileSystemFailsAndKeepsTheOldFile)
     const QString target = mount + QStringLiteral("/COH_LogInScreen_Background.texture");
     const bool prepared = WriteBytes(target, "old");
     TextureWriter writer = Writer();
-    const bool written =
-        writer.WriteTexture(mount + QLatin1Char('/'), QStringLiteral("COH_LogInScreen_Background"),
-                            QStringLiteral("COH_LogInScreen_Background"), *PatternPicture(1024, 768), 1024,
-                            1024, true, 1024, 768, QStringLiteral("t/"), false, nullptr, true);
+    const PixelBufferPtr picture = PatternPicture(1024, 768);
+    const QString name = QStringLiteral("COH_LogInScreen_Background");
+    const bool written = writer
+                             .Write({.root = mount,
+                                     .folder = QString(),
+                                     .saveFile = name,
+                                     .fileName = name,
+                                     .picture = picture.get(),
+                                     .width = 1024,
+                                     .height = 1024,
+                                     .texWidth = 1024,
+                                     .texHeight = 768,
+                                     .texPath = QStringLiteral("t/"),
+                                     .isLoginScreen = true})
+                             .has_value();
     const QByteArray after = ReadAll(target);
     const QStringList left = QDir(mount).entryList(QDir::Files | QDir::Hidden);
     RunTool(QStringLiteral("umount"), {mount});
@@ -218,13 +246,12 @@ TEST_F(TextureWriterTest, InterruptedWriteKeepsTheOldFile)
 
     InterruptingHost host;
     TextureWriter writer(host, {false, Path(QStringLiteral("work")), QString()});
-    EXPECT_FALSE(WriteSmall(writer, folder + QLatin1Char('/'), *picture));
+    EXPECT_FALSE(WriteSmall(writer, QStringLiteral("keep"), *picture));
     EXPECT_EQ(ReadAll(folder + QStringLiteral("/small.texture")), QByteArray("old"));
 
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     host.kill = true;
-    EXPECT_EXIT(WriteSmall(writer, folder + QLatin1Char('/'), *picture), ::testing::KilledBySignal(SIGKILL),
-                "");
+    EXPECT_EXIT(WriteSmall(writer, QStringLiteral("keep"), *picture), ::testing::KilledBySignal(SIGKILL), "");
     EXPECT_EQ(ReadAll(folder + QStringLiteral("/small.texture")), QByteArray("old"));
 }
 
@@ -233,14 +260,14 @@ TEST_F(TextureWriterTest, WrapDdsAsTexture)
     QByteArray dds("DDS ");
     dds.append(QByteArray(40000, 'x')); // more than two copy blocks
     ASSERT_TRUE(WriteBytes(Path(QStringLiteral("pick.dds")), dds));
-    ASSERT_TRUE(WrapDdsAsTexture(Path(QStringLiteral("pick.dds")), QStringLiteral("background"),
-                                 Path(QStringLiteral("target/")), QStringLiteral("texture_library/x/")));
+    ASSERT_TRUE(WrapDdsAsTexture(Path(QStringLiteral("pick.dds")), QStringLiteral("background"), m_dir.path(),
+                                 QStringLiteral("target"), QStringLiteral("texture_library/x/")));
     const auto name = EncodeTextureName(QStringLiteral("texture_library/x/"), QStringLiteral("background"));
     EXPECT_EQ(ReadAll(Path(QStringLiteral("target/background.texture"))),
               TextureHeader(quint32(dds.size()), 1024, 768, *name, false) + dds);
 
-    EXPECT_FALSE(WrapDdsAsTexture(Path(QStringLiteral("missing.dds")), QStringLiteral("other"),
-                                  Path(QStringLiteral("target/")), QStringLiteral("t/")));
+    EXPECT_FALSE(WrapDdsAsTexture(Path(QStringLiteral("missing.dds")), QStringLiteral("other"), m_dir.path(),
+                                  QStringLiteral("target"), QStringLiteral("t/")));
     EXPECT_FALSE(QFileInfo::exists(Path(QStringLiteral("target/other.texture"))));
 }
 

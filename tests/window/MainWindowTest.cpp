@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "TestTools.h"
 #include "WindowFixture.h"
 #include "app/Credits.h"
@@ -30,7 +31,7 @@ using MainWindowTest = WindowFixture;
 TEST_F(MainWindowTest, TabsAndControlsCarryTheirNames)
 {
     Start();
-    QTabWidget* tabs = m_window->SSTab1;
+    QTabWidget* tabs = Find<QTabWidget>("SSTab1");
     QStringList titles;
     for (int i = 0; i < tabs->count(); ++i)
         titles << tabs->tabText(i);
@@ -42,10 +43,10 @@ TEST_F(MainWindowTest, TabsAndControlsCarryTheirNames)
           "setBrowse", "setWidth",       "setHeight", "setAuto",    "crdVersion",       "crdText",
           "crdMail",   "webURL(0)",      "webURL(4)", "webFile(0)", "webFile(4)",       "webLabel(2)"})
         EXPECT_NE(m_window->findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
-    EXPECT_FALSE(m_window->XPProgressBar1->isVisibleTo(m_window.get()));
-    EXPECT_EQ(m_window->Quit->text(), "Close");
+    EXPECT_FALSE(Find<ThemedProgressBar>("XPProgressBar1")->isVisibleTo(m_window.get()));
+    EXPECT_EQ(Find<QPushButton>("Quit")->text(), "Close");
     EXPECT_EQ(m_window->windowTitle(), "Lumivale " + GetVersionText());
-    EXPECT_EQ(m_window->creditsTab->crdVersion->text(), GetVersionText());
+    EXPECT_EQ(Control<QLabel>(Find<CreditsTab>(), "crdVersion")->text(), GetVersionText());
 }
 
 TEST_F(MainWindowTest, SettingsRoundTripThroughTheWindow)
@@ -72,33 +73,33 @@ TEST_F(MainWindowTest, SettingsRoundTripThroughTheWindow)
     }
     Start();
 
-    SettingsTab* s = m_window->settingsTab;
-    EXPECT_EQ(s->setCohPath->text(), game);
+    SettingsTab* s = Find<SettingsTab>();
+    EXPECT_EQ(Control<QLineEdit>(s, "setCohPath")->text(), game);
     EXPECT_EQ(s->GameKeyName(), "CohBeta");
-    EXPECT_EQ(s->setWidth->text(), "1920");
-    EXPECT_EQ(s->setHeight->text(), "1080");
-    EXPECT_TRUE(m_window->screensTab->scrFrames->isChecked());
-    EXPECT_TRUE(m_window->screensTab->scrFramesPreview->isChecked());
-    EXPECT_TRUE(m_window->screensTab->scrFramesPreview->isEnabled());
-    EXPECT_TRUE(s->setCompression->isChecked());
-    EXPECT_FALSE(s->setAuto->isChecked());
-    EXPECT_EQ(s->FrameHL->text(), "/frames/login.png");
-    EXPECT_EQ(s->FrameHC->text(), "/frames/chars.png");
-    EXPECT_TRUE(m_window->randomizerTab->rndFolder->isChecked());
-    EXPECT_TRUE(m_window->musicTab->sndFolder->isChecked());
-    EXPECT_EQ(s->foundGames->setWineProgram->text(), "/opt/wine/bin/wine");
-    EXPECT_EQ(s->foundGames->setWinePrefixes->text(), "/p/one:/p/two");
-    EXPECT_EQ(m_window->onlineTab->webFile[3]->text(), "Sky 3");
-    EXPECT_EQ(m_window->onlineTab->webURL[4]->text(), "http://example.org/4.jpg");
+    EXPECT_EQ(Control<QLineEdit>(s, "setWidth")->text(), "1920");
+    EXPECT_EQ(Control<QLineEdit>(s, "setHeight")->text(), "1080");
+    EXPECT_TRUE(Control<QCheckBox>(Find<ScreensTab>(), "scrFrames")->isChecked());
+    EXPECT_TRUE(Control<QCheckBox>(Find<ScreensTab>(), "scrFramesPreview")->isChecked());
+    EXPECT_TRUE(Control<QCheckBox>(Find<ScreensTab>(), "scrFramesPreview")->isEnabled());
+    EXPECT_TRUE(Control<QCheckBox>(s, "setCompression")->isChecked());
+    EXPECT_FALSE(Control<QCheckBox>(s, "setAuto")->isChecked());
+    EXPECT_EQ(Control<QLineEdit>(s, "FrameHL")->text(), "/frames/login.png");
+    EXPECT_EQ(Control<QLineEdit>(s, "FrameHC")->text(), "/frames/chars.png");
+    EXPECT_TRUE(Control<QCheckBox>(Find<RandomizerTab>(), "rndFolder")->isChecked());
+    EXPECT_TRUE(Control<QCheckBox>(Find<MusicTab>(), "sndFolder")->isChecked());
+    EXPECT_EQ(Control<QLineEdit>(s, "setWineProgram")->text(), "/opt/wine/bin/wine");
+    EXPECT_EQ(Control<QLineEdit>(s, "setWinePrefixes")->text(), "/p/one:/p/two");
+    EXPECT_EQ(Control<QLineEdit>(Find<OnlineTab>(), "webFile", 3)->text(), "Sky 3");
+    EXPECT_EQ(Control<QLineEdit>(Find<OnlineTab>(), "webURL", 4)->text(), "http://example.org/4.jpg");
 
     // Change things and close: blanks delete, check boxes are written as " 0"/" 1".
-    s->setWidth->setText("   ");
-    s->FrameHC->clear();
-    s->setAuto->setChecked(true);
-    m_window->screensTab->scrFrames->setChecked(false);
-    m_window->onlineTab->webURL[2]->clear();
-    m_window->onlineTab->webFile[1]->setText("changed");
-    s->foundGames->setWinePrefixes->setText(" /p/one : : /p/three ");
+    Control<QLineEdit>(s, "setWidth")->setText("   ");
+    Control<QLineEdit>(s, "FrameHC")->clear();
+    Control<QCheckBox>(s, "setAuto")->setChecked(true);
+    Control<QCheckBox>(Find<ScreensTab>(), "scrFrames")->setChecked(false);
+    Control<QLineEdit>(Find<OnlineTab>(), "webURL", 2)->clear();
+    Control<QLineEdit>(Find<OnlineTab>(), "webFile", 1)->setText("changed");
+    Control<QLineEdit>(s, "setWinePrefixes")->setText(" /p/one : : /p/three ");
     ASSERT_TRUE(m_window->close());
 
     QSettings raw(m_store->FilePath(), QSettings::IniFormat);
@@ -133,18 +134,19 @@ TEST_F(MainWindowTest, FramesPreviewStartsDisabledWhenFramesAreOff)
     m_store->Write("FramesPreview", " 1");
     m_store->Write("CohAuto", "abc");
     Start();
-    EXPECT_FALSE(m_window->screensTab->scrFramesPreview->isEnabled());
-    EXPECT_TRUE(m_window->screensTab->scrFramesPreview->isChecked()); // loaded even when disabled
-    EXPECT_FALSE(m_window->settingsTab->setAuto->isChecked());
+    EXPECT_FALSE(Control<QCheckBox>(Find<ScreensTab>(), "scrFramesPreview")->isEnabled());
+    EXPECT_TRUE(
+        Control<QCheckBox>(Find<ScreensTab>(), "scrFramesPreview")->isChecked()); // loaded even when disabled
+    EXPECT_FALSE(Control<QCheckBox>(Find<SettingsTab>(), "setAuto")->isChecked());
 }
 
 TEST_F(MainWindowTest, EmptyStoreStartsWithDefaults)
 {
     Start();
-    EXPECT_EQ(m_window->settingsTab->GameKeyName(), "Coh");
-    EXPECT_TRUE(m_window->settingsTab->setCohPath->text().isEmpty());
-    EXPECT_FALSE(m_window->screensTab->scrSaveHL->isEnabled());
-    EXPECT_FALSE(m_window->screensTab->scrSaveHC->isEnabled());
+    EXPECT_EQ(Find<SettingsTab>()->GameKeyName(), "Coh");
+    EXPECT_TRUE(Control<QLineEdit>(Find<SettingsTab>(), "setCohPath")->text().isEmpty());
+    EXPECT_FALSE(Control<QPushButton>(Find<ScreensTab>(), "scrSaveHL")->isEnabled());
+    EXPECT_FALSE(Control<QPushButton>(Find<ScreensTab>(), "scrSaveHC")->isEnabled());
 }
 
 TEST_F(MainWindowTest, GameFolderFallsBackToTheFixedKeyWhateverCohRegKeyNames)
@@ -153,14 +155,15 @@ TEST_F(MainWindowTest, GameFolderFallsBackToTheFixedKeyWhateverCohRegKeyNames)
     WriteGameKey("Coh", "C:\\GAMES\\city of heroes", "1600", "900");
     m_store->Write("CohRegKey", "CohTest");
     Start();
-    EXPECT_EQ(m_window->settingsTab->setCohPath->text(), Path("wine/drive_c/Games/City of Heroes"));
+    EXPECT_EQ(Control<QLineEdit>(Find<SettingsTab>(), "setCohPath")->text(),
+              Path("wine/drive_c/Games/City of Heroes"));
 }
 
 TEST_F(MainWindowTest, CloseIsRefusedWhileBusyAndSavesNothing)
 {
     Start();
     m_window->show();
-    m_window->settingsTab->setWidth->setText("1280");
+    Control<QLineEdit>(Find<SettingsTab>(), "setWidth")->setText("1280");
     auto busy = std::make_optional<BusyScope>(m_window->Host(), true, 10, "Working...");
     EXPECT_FALSE(m_window->close());
     EXPECT_TRUE(m_window->isVisible());
@@ -188,38 +191,22 @@ TEST_F(MainWindowTest, QuitClickWithinATenthOfASecondOfTheBusyEndIsIgnored)
     m_window->show();
     WidgetBusyHost& host = m_window->Host();
     auto busy = std::make_optional<BusyScope>(host, true, 100, "Converting x...");
-    EXPECT_EQ(m_window->Quit->text(), "Cancel");
-    m_window->Quit->click(); // Cancel
+    EXPECT_EQ(Find<QPushButton>("Quit")->text(), "Cancel");
+    Find<QPushButton>("Quit")->click(); // Cancel
     EXPECT_TRUE(host.CancelRequested());
     EXPECT_TRUE(m_window->isVisible());
     m_now += 0.02;
     busy.reset();
     EXPECT_TRUE(host.CancelRequested()); // stays set until the next operation starts
     m_now += 0.05;
-    m_window->Quit->click(); // too soon: ignored
+    Find<QPushButton>("Quit")->click(); // too soon: ignored
     EXPECT_TRUE(m_window->isVisible());
     m_now += 0.2;
-    m_window->Quit->click();
+    Find<QPushButton>("Quit")->click();
     EXPECT_FALSE(m_window->isVisible());
     busy.emplace(host, true, 0, QString());
     EXPECT_FALSE(host.CancelRequested());
     busy.reset();
-}
-
-TEST_F(MainWindowTest, QuitClickAfterMidnightCloses)
-{
-    Start();
-    m_window->show();
-    m_now = 86399.99;
-    {
-        BusyScope busy(m_window->Host(), false, 0, QString());
-    }
-    m_now = 0.05; // just past midnight: the idle time lies "in the future" and counts as 0
-    m_window->Quit->click();
-    EXPECT_TRUE(m_window->isVisible());
-    m_now = 0.5;
-    m_window->Quit->click();
-    EXPECT_FALSE(m_window->isVisible());
 }
 
 TEST_F(MainWindowTest, BusyProtocolDrivesTheControls)
@@ -229,24 +216,24 @@ TEST_F(MainWindowTest, BusyProtocolDrivesTheControls)
     WidgetBusyHost& host = m_window->Host();
     auto busy = std::make_optional<BusyScope>(host, false, 200, "Writing background...");
     EXPECT_TRUE(host.Busy());
-    EXPECT_TRUE(m_window->XPProgressBar1->isVisible());
-    EXPECT_FALSE(m_window->SSTab1->isEnabled());
-    EXPECT_FALSE(m_window->Quit->isEnabled());
-    EXPECT_EQ(m_window->Quit->text(), "Cancel");
-    EXPECT_EQ(m_window->XPProgressBar1->CustomText(), "Writing background...");
+    EXPECT_TRUE(Find<ThemedProgressBar>("XPProgressBar1")->isVisible());
+    EXPECT_FALSE(Find<QTabWidget>("SSTab1")->isEnabled());
+    EXPECT_FALSE(Find<QPushButton>("Quit")->isEnabled());
+    EXPECT_EQ(Find<QPushButton>("Quit")->text(), "Cancel");
+    EXPECT_EQ(Find<ThemedProgressBar>("XPProgressBar1")->CustomText(), "Writing background...");
     host.ReportProgress(100, {});
-    EXPECT_EQ(m_window->XPProgressBar1->CustomText(), "Writing background...");
-    EXPECT_EQ(m_window->XPProgressBar1->Percent(), 50);
+    EXPECT_EQ(Find<ThemedProgressBar>("XPProgressBar1")->CustomText(), "Writing background...");
+    EXPECT_EQ(Find<ThemedProgressBar>("XPProgressBar1")->Percent(), 50);
     // A maximum of 0 keeps the previous one; an empty text shows a blank.
     busy->Restart(false, 0, {});
-    EXPECT_EQ(m_window->XPProgressBar1->Max(), 200);
-    EXPECT_EQ(m_window->XPProgressBar1->CustomText(), " ");
+    EXPECT_EQ(Find<ThemedProgressBar>("XPProgressBar1")->Max(), 200);
+    EXPECT_EQ(Find<ThemedProgressBar>("XPProgressBar1")->CustomText(), " ");
     busy.reset();
     EXPECT_FALSE(host.Busy());
-    EXPECT_FALSE(m_window->XPProgressBar1->isVisible());
-    EXPECT_TRUE(m_window->SSTab1->isEnabled());
-    EXPECT_TRUE(m_window->Quit->isEnabled());
-    EXPECT_EQ(m_window->Quit->text(), "Close");
+    EXPECT_FALSE(Find<ThemedProgressBar>("XPProgressBar1")->isVisible());
+    EXPECT_TRUE(Find<QTabWidget>("SSTab1")->isEnabled());
+    EXPECT_TRUE(Find<QPushButton>("Quit")->isEnabled());
+    EXPECT_EQ(Find<QPushButton>("Quit")->text(), "Close");
 }
 
 // The busy protocol nests: a load or a write inside a longer operation shows
@@ -258,21 +245,21 @@ TEST_F(MainWindowTest, InnerBusyScopesKeepTheWindowLocked)
     m_window->show();
     WidgetBusyHost& host = m_window->Host();
     auto pass = std::make_optional<BusyScope>(host, true, 3, "Image 1 of 3");
-    EXPECT_TRUE(m_window->Quit->isEnabled());
+    EXPECT_TRUE(Find<QPushButton>("Quit")->isEnabled());
     {
         BusyScope load(host, false, 10, "Loading a.jpg...");
-        EXPECT_EQ(m_window->XPProgressBar1->CustomText(), "Loading a.jpg...");
-        EXPECT_EQ(m_window->XPProgressBar1->Max(), 10);
+        EXPECT_EQ(Find<ThemedProgressBar>("XPProgressBar1")->CustomText(), "Loading a.jpg...");
+        EXPECT_EQ(Find<ThemedProgressBar>("XPProgressBar1")->Max(), 10);
         // Cancel stays offered for the pass around it.
-        EXPECT_TRUE(m_window->Quit->isEnabled());
-        m_window->Quit->click();
+        EXPECT_TRUE(Find<QPushButton>("Quit")->isEnabled());
+        Find<QPushButton>("Quit")->click();
         EXPECT_TRUE(load.Cancelled());
     }
     EXPECT_TRUE(host.Busy());
-    EXPECT_FALSE(m_window->SSTab1->isEnabled());
-    EXPECT_EQ(m_window->Quit->text(), "Cancel");
-    EXPECT_EQ(m_window->XPProgressBar1->CustomText(), "Image 1 of 3");
-    EXPECT_EQ(m_window->XPProgressBar1->Max(), 3);
+    EXPECT_FALSE(Find<QTabWidget>("SSTab1")->isEnabled());
+    EXPECT_EQ(Find<QPushButton>("Quit")->text(), "Cancel");
+    EXPECT_EQ(Find<ThemedProgressBar>("XPProgressBar1")->CustomText(), "Image 1 of 3");
+    EXPECT_EQ(Find<ThemedProgressBar>("XPProgressBar1")->Max(), 3);
     {
         // An inner scope does not clear the cancel of the outer one.
         BusyScope write(host, false, 1024, "Writing a.jpg...");
@@ -280,16 +267,16 @@ TEST_F(MainWindowTest, InnerBusyScopesKeepTheWindowLocked)
     }
     pass.reset();
     EXPECT_FALSE(host.Busy());
-    EXPECT_TRUE(m_window->SSTab1->isEnabled());
-    EXPECT_EQ(m_window->Quit->text(), "Close");
-    EXPECT_FALSE(m_window->XPProgressBar1->isVisible());
+    EXPECT_TRUE(Find<QTabWidget>("SSTab1")->isEnabled());
+    EXPECT_EQ(Find<QPushButton>("Quit")->text(), "Close");
+    EXPECT_FALSE(Find<ThemedProgressBar>("XPProgressBar1")->isVisible());
 }
 
 TEST_F(MainWindowTest, SizeBoxesNormaliseWhenTheFocusLeaves)
 {
     Start();
     m_window->show();
-    m_window->SSTab1->setCurrentWidget(m_window->settingsTab);
+    Find<QTabWidget>("SSTab1")->setCurrentWidget(Find<SettingsTab>());
     QApplication::setActiveWindow(m_window.get());
     struct Case
     {
@@ -298,11 +285,11 @@ TEST_F(MainWindowTest, SizeBoxesNormaliseWhenTheFocusLeaves)
     };
     for (const Case& c :
          {Case{"1280 px", "1280"}, Case{"", "0"}, Case{"-800", "800"}, Case{"1024x768", "1024"}}) {
-        QLineEdit* width = m_window->settingsTab->setWidth;
+        QLineEdit* width = Control<QLineEdit>(Find<SettingsTab>(), "setWidth");
         width->setFocus();
         QApplication::processEvents();
         width->setText(QString::fromLatin1(c.typed));
-        m_window->settingsTab->setHeight->setFocus();
+        Control<QLineEdit>(Find<SettingsTab>(), "setHeight")->setFocus();
         QApplication::processEvents();
         EXPECT_EQ(width->text(), QString::fromLatin1(c.shown)) << c.typed;
     }
@@ -315,39 +302,39 @@ TEST_F(MainWindowTest, AutodetectFillsFolderAndKeepsHeightWithoutScreenY)
     m_store->Write("CohHeight", "900");
     m_store->Write("CohAuto", " 1");
     Start();
-    SettingsTab* s = m_window->settingsTab;
-    EXPECT_EQ(s->setCohPath->text(), Path("wine/drive_c/Games/CoH"));
-    EXPECT_EQ(s->setWidth->text(), "1920");
-    EXPECT_EQ(s->setHeight->text(), "900");
-    EXPECT_FALSE(s->setCohPath->isEnabled());
-    EXPECT_FALSE(s->setBrowse->isEnabled());
+    SettingsTab* s = Find<SettingsTab>();
+    EXPECT_EQ(Control<QLineEdit>(s, "setCohPath")->text(), Path("wine/drive_c/Games/CoH"));
+    EXPECT_EQ(Control<QLineEdit>(s, "setWidth")->text(), "1920");
+    EXPECT_EQ(Control<QLineEdit>(s, "setHeight")->text(), "900");
+    EXPECT_FALSE(Control<QLineEdit>(s, "setCohPath")->isEnabled());
+    EXPECT_FALSE(Control<QPushButton>(s, "setBrowse")->isEnabled());
     // Unticking keeps what was detected and gives the controls back.
-    s->setAuto->click();
-    EXPECT_TRUE(s->setCohPath->isEnabled());
-    EXPECT_EQ(s->setCohPath->text(), Path("wine/drive_c/Games/CoH"));
+    Control<QCheckBox>(s, "setAuto")->click();
+    EXPECT_TRUE(Control<QLineEdit>(s, "setCohPath")->isEnabled());
+    EXPECT_EQ(Control<QLineEdit>(s, "setCohPath")->text(), Path("wine/drive_c/Games/CoH"));
 }
 
 TEST_F(MainWindowTest, AutodetectWithoutTheKeyForcesManualEntry)
 {
     m_store->Write("CohAuto", " 1");
     Start();
-    SettingsTab* s = m_window->settingsTab;
-    EXPECT_FALSE(s->setAuto->isEnabled());
-    EXPECT_TRUE(s->setCohPath->isEnabled());
-    EXPECT_TRUE(s->setWidth->isEnabled());
+    SettingsTab* s = Find<SettingsTab>();
+    EXPECT_FALSE(Control<QCheckBox>(s, "setAuto")->isEnabled());
+    EXPECT_TRUE(Control<QLineEdit>(s, "setCohPath")->isEnabled());
+    EXPECT_TRUE(Control<QLineEdit>(s, "setWidth")->isEnabled());
 }
 
 TEST_F(MainWindowTest, BrowseSetsTheFolderOfTheChosenClientOrNothingWhenCancelled)
 {
     Start();
-    SettingsTab* s = m_window->settingsTab;
+    SettingsTab* s = Find<SettingsTab>();
     m_nextFile.clear();
-    s->setBrowse->click();
-    EXPECT_TRUE(s->setCohPath->text().isEmpty());
+    Control<QPushButton>(s, "setBrowse")->click();
+    EXPECT_TRUE(Control<QLineEdit>(s, "setCohPath")->text().isEmpty());
     EXPECT_EQ(m_lastRequest.fileName, "cityofheroes.exe");
     m_nextFile = Path("game/cityofvillains.exe");
-    s->setBrowse->click();
-    EXPECT_EQ(s->setCohPath->text(), Path("game"));
+    Control<QPushButton>(s, "setBrowse")->click();
+    EXPECT_EQ(Control<QLineEdit>(s, "setCohPath")->text(), Path("game"));
 }
 
 // A home with a game installed in a Wine prefix (the game's key names its
@@ -422,8 +409,8 @@ TEST_F(MainWindowTest, FifoSettingsFileIsNeverRewritten)
     ASSERT_EQ(::mkfifo(QFile::encodeName(ini).constData(), 0600), 0);
     m_store = std::make_unique<SettingsStore>(ini);
     Start();
-    EXPECT_TRUE(m_window->settingsTab->setCohPath->text().isEmpty());
-    m_window->settingsTab->setWidth->setText("1280");
+    EXPECT_TRUE(Control<QLineEdit>(Find<SettingsTab>(), "setCohPath")->text().isEmpty());
+    Control<QLineEdit>(Find<SettingsTab>(), "setWidth")->setText("1280");
     EXPECT_TRUE(m_window->close());
     EXPECT_FALSE(QFileInfo(ini).isFile());
 }

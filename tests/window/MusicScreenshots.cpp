@@ -1,6 +1,7 @@
 // Pictures of the Music tab for looking at, not assertions: written only when
 // LUMIVALE_SCREENSHOTS names a folder. Run:
 //   LUMIVALE_SCREENSHOTS=/tmp/shots build/bin/tests_window --gtest_filter='MusicScreenshots*'
+#include "Controls.h"
 #include "ScreenshotFixture.h"
 #include "SoundTools.h"
 #include "music/ui/MusicTab.h"
@@ -29,19 +30,19 @@ TEST_F(MusicScreenshots, IdleConvertingAndSaved)
     Start();
     m_window->resize(m_window->sizeHint());
     m_window->show();
-    m_window->SSTab1->setCurrentWidget(m_window->musicTab);
-    MusicTab* tab = m_window->musicTab;
+    Find<QTabWidget>("SSTab1")->setCurrentWidget(Find<MusicTab>());
+    MusicTab* tab = Find<MusicTab>();
     Shoot("40-music-empty");
 
     QDir().mkpath(Path("sounds"));
     m_nextFile = Path("sounds/Summer Anthem (Extended Mix).mp3");
     ASSERT_TRUE(MakeSound(m_nextFile, 40.0, 44100, 2, {"-c:a", "libmp3lame", "-f", "mp3"}));
-    tab->sndBrowse->click();
+    Control<QPushButton>(tab, "sndBrowse")->click();
     for (int box : {0, 3, 11, 21})
-        tab->sndBoomBox[std::size_t(box)]->click();
-    tab->sndHeroLogin->click();
-    tab->sndPraetorianLogin->click();
-    tab->sndBlueSide->click();
+        Control<QCheckBox>(tab, "sndBoomBox", std::size_t(box))->click();
+    Control<QCheckBox>(tab, "sndHeroLogin")->click();
+    Control<QCheckBox>(tab, "sndPraetorianLogin")->click();
+    Control<QCheckBox>(tab, "sndBlueSide")->click();
     Shoot("41-music-idle");
 
     bool shot = false;
@@ -54,14 +55,14 @@ TEST_F(MusicScreenshots, IdleConvertingAndSaved)
         }
     });
     timer.start();
-    tab->sndSave->click();
+    Control<QPushButton>(tab, "sndSave")->click();
     timer.stop();
     Shoot("43-music-saved");
 
     // The Praetorian and Blue side tracks given back: their boxes are clear again.
-    tab->sndPraetorianLogin->click();
-    tab->sndBlueSide->click();
-    tab->sndRestore->click();
+    Control<QCheckBox>(tab, "sndPraetorianLogin")->click();
+    Control<QCheckBox>(tab, "sndBlueSide")->click();
+    Control<QPushButton>(tab, "sndRestore")->click();
     Shoot("44-music-restored");
 }
 

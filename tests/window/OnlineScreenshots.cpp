@@ -1,6 +1,7 @@
 // Pictures of the Online tab for looking at, not assertions: written only when
 // LUMIVALE_SCREENSHOTS names a folder. Run:
 //   LUMIVALE_SCREENSHOTS=/tmp/shots build/bin/tests_window --gtest_filter='OnlineScreenshots*'
+#include "Controls.h"
 #include "LoopbackServer.h"
 #include "ScreenshotFixture.h"
 #include "online/OnlineSettings.h"
@@ -30,18 +31,18 @@ TEST_F(OnlineScreenshots, PickerDownloadsAndARedSlot)
     Start();
     m_window->resize(m_window->sizeHint());
     m_window->show();
-    m_window->SSTab1->setCurrentWidget(m_window->onlineTab);
+    Find<QTabWidget>("SSTab1")->setCurrentWidget(Find<OnlineTab>());
     Shoot("40-online-idle");
 
-    m_window->onlineTab->webPick[2]->click();
-    m_window->onlineTab->webCategory->setCurrentIndex(1);
+    Control<QPushButton>(Find<OnlineTab>(), "webPick", 2)->click();
+    Control<QComboBox>(Find<OnlineTab>(), "webCategory")->setCurrentIndex(1);
     Shoot("41-online-picker-open");
-    m_window->onlineTab->webCancel->click();
+    Control<QPushButton>(Find<OnlineTab>(), "webCancel")->click();
 
     // Slot 0 downloads (the server stays silent); slot 1's address is refused.
-    m_window->onlineTab->webDownload->click();
+    Control<QPushButton>(Find<OnlineTab>(), "webDownload")->click();
     Shoot("42-online-downloading-red-slot");
-    m_window->onlineTab->webDownload->click();
+    Control<QPushButton>(Find<OnlineTab>(), "webDownload")->click();
     Shoot("43-online-aborted");
 }
 

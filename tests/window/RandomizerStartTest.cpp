@@ -29,6 +29,7 @@ protected:
         Environment environment = SystemEnvironment();
         environment.workFolder = Path(QStringLiteral("work"));
         environment.now = [this] { return m_now; };
+        environment.elapsedMs = [this] { return m_now.toMSecsSinceEpoch(); };
         return environment;
     }
 

@@ -1,6 +1,7 @@
 // Pictures of the window for looking at, not assertions: written only when
 // LUMIVALE_SCREENSHOTS names a folder. Run:
 //   LUMIVALE_SCREENSHOTS=/tmp/shots build/bin/tests_window --gtest_filter='Screenshots*'
+#include "Controls.h"
 #include "ScreenshotFixture.h"
 #include "controls/ThemedFrame.h"
 #include "randomizer/ui/RandomizerTab.h"
@@ -48,27 +49,28 @@ TEST_F(Screenshots, MainWindowTabs)
     Shoot("01-screens-empty");
 
     m_nextFile = MakePicture(Path("sunset.jpg"), {1920, 1080});
-    m_window->screensTab->scrBrowse->click();
+    Control<QPushButton>(Find<ScreensTab>(), "scrBrowse")->click();
     Shoot("02-screens-loaded");
 
-    emit m_window->screensTab->scrPreview->clicked();
-    m_window->screensTab->adjBlack->setValue(40);
-    m_window->screensTab->adjWhite->setValue(180);
+    emit Control<PreviewBox>(Find<ScreensTab>(), "scrPreview")->clicked();
+    Control<QScrollBar>(Find<ScreensTab>(), "adjBlack")->setValue(40);
+    Control<QScrollBar>(Find<ScreensTab>(), "adjWhite")->setValue(180);
     Shoot("03-screens-adjusting");
-    m_window->screensTab->adjCancel->click();
+    Control<QPushButton>(Find<ScreensTab>(), "adjCancel")->click();
 
-    m_window->screensTab->scrFrames->click();
-    m_window->screensTab->scrFramesPreview->click();
+    Control<QCheckBox>(Find<ScreensTab>(), "scrFrames")->click();
+    Control<QCheckBox>(Find<ScreensTab>(), "scrFramesPreview")->click();
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-    QApplication::sendEvent(m_window->screensTab->scrSaveHL, &enter);
+    QApplication::sendEvent(Control<QPushButton>(Find<ScreensTab>(), "scrSaveHL"), &enter);
     Shoot("04-screens-framed-preview");
 
-    for (int i = 1; i < m_window->SSTab1->count(); ++i) {
-        m_window->SSTab1->setCurrentIndex(i);
-        Shoot(qPrintable(QStringLiteral("1%1-%2").arg(i).arg(m_window->SSTab1->tabText(i).toLower())));
+    for (int i = 1; i < Find<QTabWidget>("SSTab1")->count(); ++i) {
+        Find<QTabWidget>("SSTab1")->setCurrentIndex(i);
+        Shoot(qPrintable(
+            QStringLiteral("1%1-%2").arg(i).arg(Find<QTabWidget>("SSTab1")->tabText(i).toLower())));
     }
 
-    m_window->SSTab1->setCurrentIndex(0);
+    Find<QTabWidget>("SSTab1")->setCurrentIndex(0);
     {
         BusyScope busy(m_window->Host(), true, 1024, "Writing COH_LogInScreen_Background...");
         busy.Step(430);
@@ -97,11 +99,11 @@ TEST_F(Screenshots, SettingsTabWithFoundGames)
     Start();
     m_window->resize(m_window->sizeHint());
     m_window->show();
-    m_window->SSTab1->setCurrentWidget(m_window->settingsTab);
+    Find<QTabWidget>("SSTab1")->setCurrentWidget(Find<SettingsTab>());
     Shoot("40-settings-found-games");
-    QTreeWidget* list = m_window->settingsTab->foundGames->setFoundGames;
+    QTreeWidget* list = Control<QTreeWidget>(Find<SettingsTab>(), "setFoundGames");
     list->setCurrentItem(list->topLevelItem(1));
-    m_window->settingsTab->foundGames->setUseGame->click();
+    Control<QPushButton>(Find<SettingsTab>(), "setUseGame")->click();
     Shoot("41-settings-found-game-used");
 }
 
@@ -115,22 +117,22 @@ TEST_F(Screenshots, RandomizerTabIdleAndDuringAFolderPass)
     for (int i = 1; i <= 12; ++i)
         MakePicture(Path(QStringLiteral("holiday/beach %1.jpg").arg(i)), {1920, 1080});
     m_nextFile = Path("holiday/beach 1.jpg");
-    m_window->SSTab1->setCurrentWidget(m_window->randomizerTab);
-    m_window->randomizerTab->rndBrowse->click();
+    Find<QTabWidget>("SSTab1")->setCurrentWidget(Find<RandomizerTab>());
+    Control<QPushButton>(Find<RandomizerTab>(), "rndBrowse")->click();
     Shoot("30-randomizer-idle");
-    m_window->randomizerTab->rndFolder->click();
+    Control<QCheckBox>(Find<RandomizerTab>(), "rndFolder")->click();
     // Half way through the pass.
     bool shot = false;
     QTimer timer;
     timer.setInterval(5);
     QObject::connect(&timer, &QTimer::timeout, [&] {
-        if (!shot && m_window->randomizerTab->rndSaveHL->text().startsWith("Image 6")) {
+        if (!shot && Control<QPushButton>(Find<RandomizerTab>(), "rndSaveHL")->text().startsWith("Image 6")) {
             shot = true;
             Shoot("31-randomizer-folder-pass");
         }
     });
     timer.start();
-    m_window->randomizerTab->rndSaveHL->click();
+    Control<QPushButton>(Find<RandomizerTab>(), "rndSaveHL")->click();
     Shoot("32-randomizer-after-pass");
 }
 

@@ -1,6 +1,7 @@
 // Pictures of the Textures tab for looking at, not assertions: written only
 // when LUMIVALE_SCREENSHOTS names a folder. Run:
 //   LUMIVALE_SCREENSHOTS=/tmp/shots build/bin/tests_window --gtest_filter='TexturesScreenshots*'
+#include "Controls.h"
 #include "ScreenshotFixture.h"
 #include "texture/ui/CatalogueLists.h"
 #include "texture/ui/TexturesTab.h"
@@ -20,11 +21,12 @@ class TexturesScreenshots : public ScreenshotFixture
 protected:
     void Select(const QString& category, const QString& fileName)
     {
-        TexturesTab* tab = m_window->texturesTab;
-        tab->texCategory->setCurrentIndex(tab->texCategory->findText(category));
+        TexturesTab* tab = Find<TexturesTab>();
+        Control<QComboBox>(tab, "texCategory")
+            ->setCurrentIndex(Control<QComboBox>(tab, "texCategory")->findText(category));
         for (int i = 0; i < tab->Lists().Entries().size(); ++i)
             if (tab->Lists().Entries()[i].fileName == fileName)
-                tab->texTexture->setCurrentIndex(i);
+                Control<QComboBox>(tab, "texTexture")->setCurrentIndex(i);
     }
 };
 
@@ -54,23 +56,23 @@ TEST_F(TexturesScreenshots, IconAndLoadingScreenWithAndWithoutMask)
     Start();
     m_window->resize(m_window->sizeHint());
     m_window->show();
-    TexturesTab* tab = m_window->texturesTab;
-    m_window->SSTab1->setCurrentWidget(tab);
+    TexturesTab* tab = Find<TexturesTab>();
+    Find<QTabWidget>("SSTab1")->setCurrentWidget(tab);
     Shoot("30-textures-empty");
 
     m_nextFile = Path("sunset.jpg");
-    tab->texBrowse->click();
+    Control<QPushButton>(tab, "texBrowse")->click();
     Select("Enhancement icons", "E_ICON_GEN_ACCURACY_01"); // 46 x 46
     Shoot("31-textures-icon");
     m_nextFile = Path("disc-mask.png");
-    tab->texAlphaBrowse->click();
+    Control<QPushButton>(tab, "texAlphaBrowse")->click();
     Shoot("32-textures-icon-masked");
 
     Select("Loading screens: Paragon City", "City_01_01");
     Shoot("33-textures-loading-screen-masked");
-    tab->texAlpha->clear();
-    emit tab->texAlpha->editingFinished();
-    tab->texSave->click();
+    Control<QLineEdit>(tab, "texAlpha")->clear();
+    emit Control<QLineEdit>(tab, "texAlpha")->editingFinished();
+    Control<QPushButton>(tab, "texSave")->click();
     Shoot("34-textures-loading-screen-replaced");
 
     Select("Zone maps: Paragon City", "map_city_01_02"); // 512 x 1024

@@ -1,6 +1,7 @@
 #include "music/ui/MusicTab.h"
 
 #include "app/FileAccess.h"
+#include "app/GameSession.h"
 #include "app/ui/Named.h"
 #include "controls/ThemedFrame.h"
 #include "music/MusicSave.h"
@@ -35,10 +36,10 @@ protected:
 
 } // namespace
 
-MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& environment, MusicContext context,
+MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& environment, GameSession& session,
                    OpenFileFunction openFile, QWidget* parent)
-    : QWidget(parent), m_host(host), m_store(store), m_environment(environment),
-      m_context(std::move(context)), m_openFile(std::move(openFile))
+    : QWidget(parent), m_host(host), m_store(store), m_environment(environment), m_session(session),
+      m_openFile(std::move(openFile))
 {
     setObjectName(QStringLiteral("MusicTab"));
     sndFrame = Named<ThemedFrame>(QStringLiteral("sndFrame"), tr("Source sound file"));
@@ -57,7 +58,7 @@ MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& envi
     source->setColumnStretch(1, 1);
     sndFrame->setLayout(source);
 
-    XPFrame7 = Named<ThemedFrame>(QStringLiteral("XPFrame7"), tr("BoomBox"));
+    boomBoxFrame = Named<ThemedFrame>(QStringLiteral("XPFrame7"), tr("BoomBox"));
     auto* boombox = new QGridLayout;
     for (int i = 0; i < kBoomBoxCount; ++i) {
         const BoomBoxBox& box = kBoomBoxBoxes[std::size_t(i)];
@@ -66,9 +67,9 @@ MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& envi
         boombox->addWidget(sndBoomBox[std::size_t(i)], box.row - 1, box.column - 1);
     }
     boombox->setRowStretch(9, 1);
-    XPFrame7->setLayout(boombox);
+    boomBoxFrame->setLayout(boombox);
 
-    XPFrame10 = Named<ThemedFrame>(QStringLiteral("XPFrame10"), tr("Login"));
+    loginFrame = Named<ThemedFrame>(QStringLiteral("XPFrame10"), tr("Login"));
     sndHeroLogin = Named<TargetCheckBox>(QStringLiteral("sndHeroLogin"), tr("Heroes login"));
     sndVillainLogin = Named<TargetCheckBox>(QStringLiteral("sndVillainLogin"), tr("Villains login"));
     sndPraetorianLogin = Named<TargetCheckBox>(QStringLiteral("sndPraetorianLogin"), tr("Praetorians login"));
@@ -76,9 +77,9 @@ MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& envi
     login->addWidget(sndHeroLogin);
     login->addWidget(sndVillainLogin);
     login->addWidget(sndPraetorianLogin);
-    XPFrame10->setLayout(login);
+    loginFrame->setLayout(login);
 
-    XPFrame11 = Named<ThemedFrame>(QStringLiteral("XPFrame11"), tr("Pocket D"));
+    pocketDFrame = Named<ThemedFrame>(QStringLiteral("XPFrame11"), tr("Pocket D"));
     sndDanceFloor = Named<TargetCheckBox>(QStringLiteral("sndDanceFloor"), tr("Dance floor"));
     sndBlueSide = Named<TargetCheckBox>(QStringLiteral("sndBlueSide"), tr("Blue side"));
     sndRedSide = Named<TargetCheckBox>(QStringLiteral("sndRedSide"), tr("Red side"));
@@ -86,7 +87,7 @@ MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& envi
     pocketD->addWidget(sndDanceFloor);
     pocketD->addWidget(sndBlueSide);
     pocketD->addWidget(sndRedSide);
-    XPFrame11->setLayout(pocketD);
+    pocketDFrame->setLayout(pocketD);
 
     sndSave = Named<QPushButton>(QStringLiteral("sndSave"), tr("Save selected tracks"));
     sndSave->setEnabled(false);
@@ -96,13 +97,13 @@ MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& envi
     sndRestore->setEnabled(false);
 
     auto* side = new QVBoxLayout;
-    side->addWidget(XPFrame10);
-    side->addWidget(XPFrame11);
+    side->addWidget(loginFrame);
+    side->addWidget(pocketDFrame);
     side->addStretch(1);
     side->addWidget(sndSave);
     side->addWidget(sndRestore);
     auto* targets = new QHBoxLayout;
-    targets->addWidget(XPFrame7, 1);
+    targets->addWidget(boomBoxFrame, 1);
     targets->addLayout(side);
     auto* page = new QVBoxLayout(this);
     page->addWidget(sndFrame);
@@ -112,8 +113,11 @@ MusicTab::MusicTab(BusyHost& host, SettingsStore& store, const Environment& envi
     connect(sndFolder, &QCheckBox::clicked, this, &MusicTab::OnFolderClicked);
     connect(sndSave, &QPushButton::clicked, this, &MusicTab::Save);
     connect(sndRestore, &QPushButton::clicked, this, &MusicTab::Restore);
-    // The window enables sndSave; this tab's own button follows the same signal.
-    connect(this, &MusicTab::enabledStateChanged, this, [this] { sndRestore->setEnabled(CanRestore()); });
+    // The save and restore buttons follow the source and the ticked targets.
+    connect(this, &MusicTab::enabledStateChanged, this, [this] {
+        sndSave->setEnabled(CanSave());
+        sndRestore->setEnabled(CanRestore());
+    });
     for (int i = 0; i < kSoundTargetCount; ++i) {
         QCheckBox* box = TargetBox(i);
         connect(box, &QCheckBox::clicked, box, [box] { box->setToolTip(QString()); });
@@ -247,7 +251,7 @@ void MusicTab::Save()
 {
     sndSave->setEnabled(false);
     MusicSaveRequest request;
-    request.gameFolder = m_context.gameFolder ? m_context.gameFolder() : QString();
+    request.gameFolder = m_session.GameFolder();
     request.source = sndFile->text();
     request.randomFolder = sndFolder->isChecked() && QFileInfo(request.source).isDir();
     request.keepConverted = true;
@@ -268,8 +272,7 @@ void MusicTab::Restore()
     TargetStates states{};
     for (int i = 0; i < kSoundTargetCount; ++i)
         states[std::size_t(i)] = State(i);
-    const MusicRestoreOutcome outcome =
-        RestoreSelectedTracks(m_host, m_context.gameFolder ? m_context.gameFolder() : QString(), states);
+    const MusicRestoreOutcome outcome = RestoreSelectedTracks(m_host, m_session.GameFolder(), states);
     for (int i = 0; i < kSoundTargetCount; ++i)
         SetState(i, outcome.states[std::size_t(i)]);
     if (outcome.failure)

@@ -12,18 +12,13 @@
 #include <functional>
 #include <memory>
 
+class GameSession;
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class ThemedFrame;
 class OggVorbisEncoder;
 class SoundDecoder;
-
-// What the Music tab reads from the rest of the window.
-struct MusicContext
-{
-    std::function<QString()> gameFolder;
-};
 
 // The Music tab: the source sound file (or its folder for random picks), the
 // game's music slots as three-state boxes (ticked: to be written; grey: written
@@ -32,7 +27,7 @@ class MusicTab : public QWidget
 {
     Q_OBJECT
 public:
-    MusicTab(BusyHost& host, SettingsStore& store, const Environment& environment, MusicContext context,
+    MusicTab(BusyHost& host, SettingsStore& store, const Environment& environment, GameSession& session,
              OpenFileFunction openFile, QWidget* parent = nullptr);
     ~MusicTab() override;
 
@@ -57,25 +52,8 @@ public:
     // The full path of the file chosen last through sndBrowse.
     const QString& FileTag() const { return m_fileTag; }
 
-    ThemedFrame* sndFrame;
-    QLineEdit* sndFile;
-    QPushButton* sndBrowse;
-    QCheckBox* sndFolder;
-    ThemedFrame* XPFrame7;
-    std::array<QCheckBox*, kBoomBoxCount> sndBoomBox{};
-    ThemedFrame* XPFrame10;
-    QCheckBox* sndHeroLogin;
-    QCheckBox* sndVillainLogin;
-    QCheckBox* sndPraetorianLogin;
-    ThemedFrame* XPFrame11;
-    QCheckBox* sndDanceFloor;
-    QCheckBox* sndBlueSide;
-    QCheckBox* sndRedSide;
-    QPushButton* sndSave;
-    QPushButton* sndRestore;
-
 signals:
-    // The source or a target changed: the window recomputes its enabled states.
+    // The source or a target changed: the save and restore buttons follow.
     void enabledStateChanged();
 
 private:
@@ -85,10 +63,28 @@ private:
     BusyHost& m_host;
     SettingsStore& m_store;
     const Environment& m_environment;
-    MusicContext m_context;
+    GameSession& m_session;
     OpenFileFunction m_openFile;
     std::unique_ptr<SoundDecoder> m_decoder;
     std::unique_ptr<OggVorbisEncoder> m_encoder;
     bool m_ready = false;
     QString m_fileTag;
+
+    // The controls; each carries its control name as its object name.
+    ThemedFrame* sndFrame;
+    QLineEdit* sndFile;
+    QPushButton* sndBrowse;
+    QCheckBox* sndFolder;
+    ThemedFrame* boomBoxFrame;
+    std::array<QCheckBox*, kBoomBoxCount> sndBoomBox{};
+    ThemedFrame* loginFrame;
+    QCheckBox* sndHeroLogin;
+    QCheckBox* sndVillainLogin;
+    QCheckBox* sndPraetorianLogin;
+    ThemedFrame* pocketDFrame;
+    QCheckBox* sndDanceFloor;
+    QCheckBox* sndBlueSide;
+    QCheckBox* sndRedSide;
+    QPushButton* sndSave;
+    QPushButton* sndRestore;
 };

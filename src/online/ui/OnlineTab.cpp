@@ -1,5 +1,6 @@
 #include "online/ui/OnlineTab.h"
 
+#include "app/GameSession.h"
 #include "app/ui/Named.h"
 #include "controls/ThemedFrame.h"
 #include "online/DownloadBatch.h"
@@ -30,9 +31,9 @@ QString Indexed(const char* name, int index)
 } // namespace
 
 OnlineTab::OnlineTab(BusyHost& host, SettingsStore& store, const Environment& environment,
-                     OnlineContext context, QWidget* parent)
-    : QWidget(parent), m_host(host), m_store(store), m_environment(environment),
-      m_context(std::move(context)), m_openFile(&ShowOpenFileDialog), m_saveFile(&ShowSaveFileDialog)
+                     GameSession& session, QWidget* parent)
+    : QWidget(parent), m_host(host), m_store(store), m_environment(environment), m_session(session),
+      m_openFile(&ShowOpenFileDialog), m_saveFile(&ShowSaveFileDialog)
 {
     setObjectName(QStringLiteral("OnlineTab"));
 
@@ -319,9 +320,9 @@ void OnlineTab::ApplyBatch()
     QList<AppliedSlot> applied;
     {
         BusyScope busy(m_host, false, 0, tr("Applying online textures..."));
-        TextureWriter writer(m_host, TextureWriterOptions::From(m_environment, m_context.compress()));
+        TextureWriter writer(m_host, TextureWriterOptions::From(m_environment, m_session.Compress()));
         // The textures the settings name now, whatever the window shows.
-        applied = ApplyDownloads(m_host, writer, m_context.gameFolder(),
+        applied = ApplyDownloads(m_host, writer, m_session.GameFolder(),
                                  OnlineSlots(OnlineSettings::Load(m_store)), std::move(pictures));
     }
     SetDownloadCaption(false);

@@ -14,18 +14,12 @@
 
 class CatalogueLists;
 class DownloadBatch;
+class GameSession;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class ThemedFrame;
-
-// What the Online tab reads from the rest of the window.
-struct OnlineContext
-{
-    std::function<QString()> gameFolder;
-    std::function<bool()> compress; // "Compress textures using NVIDIA's tool"
-};
 
 // The Online tab: five slots, each a picture address and the catalogue
 // texture it feeds; the texture picker; download and apply now (or abort),
@@ -38,7 +32,7 @@ class OnlineTab : public QWidget
 public:
     static constexpr int kSlots = kOnlineSlots;
 
-    OnlineTab(BusyHost& host, SettingsStore& store, const Environment& environment, OnlineContext context,
+    OnlineTab(BusyHost& host, SettingsStore& store, const Environment& environment, GameSession& session,
               QWidget* parent = nullptr);
     ~OnlineTab() override;
 
@@ -60,21 +54,6 @@ public:
     // How the downloads run (tests: loopback servers without proxies). Only while none runs.
     void SetDownloadOptions(const DownloadOptions& options);
 
-    ThemedFrame* webFileFrame;
-    std::array<QLabel*, kSlots> webLabel{};
-    std::array<QLineEdit*, kSlots> webURL{};
-    std::array<QLineEdit*, kSlots> webFile{};
-    std::array<QPushButton*, kSlots> webPick{};
-    ThemedFrame* webTexFrame;
-    QComboBox* webCategory;
-    QComboBox* webTexture;
-    QPushButton* webPickTexture;
-    QPushButton* webClear;
-    QPushButton* webCancel;
-    QPushButton* webRegFile;
-    QPushButton* webRegImport;
-    QPushButton* webDownload;
-
 signals:
     // The pictures of a batch were applied (or none was left to apply).
     void downloadsApplied();
@@ -94,11 +73,27 @@ private:
     BusyHost& m_host;
     SettingsStore& m_store;
     const Environment& m_environment;
-    OnlineContext m_context;
+    GameSession& m_session;
     OnlineSettings m_settings;
     OpenFileFunction m_openFile;
     OpenFileFunction m_saveFile;
     std::unique_ptr<CatalogueLists> m_catalogue;
     std::unique_ptr<DownloadBatch> m_batch;
     int m_pickSlot = -1; // the slot the open picker is for
+
+    // The controls; each carries its control name as its object name.
+    ThemedFrame* webFileFrame;
+    std::array<QLabel*, kSlots> webLabel{};
+    std::array<QLineEdit*, kSlots> webURL{};
+    std::array<QLineEdit*, kSlots> webFile{};
+    std::array<QPushButton*, kSlots> webPick{};
+    ThemedFrame* webTexFrame;
+    QComboBox* webCategory;
+    QComboBox* webTexture;
+    QPushButton* webPickTexture;
+    QPushButton* webClear;
+    QPushButton* webCancel;
+    QPushButton* webRegFile;
+    QPushButton* webRegImport;
+    QPushButton* webDownload;
 };

@@ -1,10 +1,10 @@
 #include "randomizer/ui/RandomizerTab.h"
 
 #include "app/FileAccess.h"
+#include "app/GameSession.h"
 #include "app/ui/Named.h"
 #include "controls/ThemedFrame.h"
 #include "randomizer/GameShortcut.h"
-#include "randomizer/Pools.h"
 
 #include <QCheckBox>
 #include <QFileInfo>
@@ -14,9 +14,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-RandomizerTab::RandomizerTab(BusyHost& host, const Environment& environment, RandomizerContext context,
+RandomizerTab::RandomizerTab(BusyHost& host, const Environment& environment, GameSession& session,
                              QWidget* parent)
-    : QWidget(parent), m_host(host), m_environment(environment), m_context(std::move(context))
+    : QWidget(parent), m_host(host), m_environment(environment), m_session(session)
 {
     setObjectName(QStringLiteral("RandomizerTab"));
     auto* group = Named<ThemedFrame>("rndFrame", tr("Source image"));
@@ -72,6 +72,25 @@ RandomizerTab::RandomizerTab(BusyHost& host, const Environment& environment, Ran
     connect(rndSaveHL, &QPushButton::clicked, this, [this] { AddToPool(LoadingScreen::Login); });
     connect(rndSaveHC, &QPushButton::clicked, this, [this] { AddToPool(LoadingScreen::Character); });
     connect(rndShortcut, &QPushButton::clicked, this, &RandomizerTab::CreateShortcut);
+    connect(rndBrowse, &QPushButton::clicked, this, &RandomizerTab::browseRequested);
+    connect(&m_session, &GameSession::pictureFileChanged, this, &RandomizerTab::SetChosenPicture);
+}
+
+void RandomizerTab::UpdateEnabled()
+{
+    const bool enabled = !m_session.GameFolder().isEmpty() && !m_chosenPicture.isEmpty();
+    rndSaveHL->setEnabled(enabled);
+    rndSaveHC->setEnabled(enabled);
+}
+
+PoolTarget RandomizerTab::Target(LoadingScreen screen) const
+{
+    PoolTarget target;
+    target.gameFolder = m_session.GameFolder();
+    target.screen = screen;
+    target.frame = m_session.FrameFor(screen == LoadingScreen::Login);
+    target.compress = m_session.Compress();
+    return target;
 }
 
 void RandomizerTab::SetChosenPicture(const QString& path)
@@ -110,16 +129,11 @@ void RandomizerTab::AddToPool(LoadingScreen screen)
         return;
     }
     button->setEnabled(false);
-    PoolTarget target;
-    target.gameFolder = m_context.gameFolder();
-    target.screen = screen;
-    if (m_context.frames())
-        target.frame = m_context.frame(screen);
-    target.compress = m_context.compress();
+    const PoolTarget target = Target(screen);
     // The pool file is named after the picture chosen (its source is already in memory).
     const QString name = QFileInfo(m_chosenPicture).fileName();
     if (const Result<QString> added =
-            ::AddToPool(m_host, m_environment, target, name, m_context.sourceImage());
+            ::AddToPool(m_host, m_environment, target, name, m_session.SourcePicture());
         !added)
         m_host.ShowFailure(added.error());
     button->setEnabled(true);
@@ -133,28 +147,23 @@ void RandomizerTab::AddFolder(LoadingScreen screen, QPushButton* button)
         m_host.ShowMessage(kPoolLimitMessage, MessageIcon::None);
     if (pictures.names.isEmpty())
         return;
-    PoolTarget target;
-    target.gameFolder = m_context.gameFolder();
-    target.screen = screen;
-    if (m_context.frames())
-        target.frame = m_context.frame(screen);
-    target.compress = m_context.compress();
+    const PoolTarget target = Target(screen);
     const PassSummary summary =
         AddFolderToPool(m_host, m_environment, target, folder, pictures, [button](int i, int n) {
             button->setText(QStringLiteral("Image %1 of %2").arg(i).arg(n));
         });
     button->setText(PoolButtonCaption(screen));
     // The Screens tab shows the last picture of the pass.
-    if (!summary.lastPicture.isEmpty() && m_context.usePicture)
-        m_context.usePicture(summary.lastPicture);
+    if (!summary.lastPicture.isEmpty())
+        emit lastPictureOfPass(summary.lastPicture);
     if (const Failure skipped = SkippedPicturesMessage(summary); !skipped.Messages().isEmpty())
         m_host.ShowFailure(skipped);
 }
 
 void RandomizerTab::CreateShortcut()
 {
-    const Result<QStringList> written = CreateGameShortcut(
-        m_environment, m_context.gameFolder(), m_context.wineProgram ? m_context.wineProgram() : QString());
+    const Result<QStringList> written =
+        CreateGameShortcut(m_environment, m_session.GameFolder(), m_session.WineProgram());
     if (!written) {
         m_host.ShowFailure(written.error());
         return;

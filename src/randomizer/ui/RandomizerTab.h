@@ -2,38 +2,26 @@
 
 #include "app/BusyHost.h"
 #include "app/Environment.h"
-#include "image/PixelBuffer.h"
+#include "randomizer/Pools.h"
 #include "randomizer/RandomizerSettings.h"
 #include "texture/LoadingScreen.h"
 
 #include <QWidget>
-#include <functional>
 
+class GameSession;
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
 
-// What the Randomizer tab reads from the rest of the window.
-struct RandomizerContext
-{
-    std::function<QString()> gameFolder;
-    std::function<bool()> frames;                // "Overlay image frames"
-    std::function<QString(LoadingScreen)> frame; // the screen's frame picture
-    std::function<bool()> compress;
-    std::function<PixelBufferPtr()> sourceImage; // the picture as it was loaded when chosen
-    // Makes a picture the Screens tab's picture after a folder pass.
-    std::function<void(const QString&)> usePicture;
-    std::function<QString()> wineProgram; // "Wine program"; "" or unset = the prefix's own Wine
-};
-
 // The Randomizer tab: the picture (or its folder) that the pools take, the two
 // add buttons, the no-repeat switch and the game shortcut. The shared picture
-// browse fills rndFile; the tab keeps the picture's full path.
+// browse fills rndFile; the tab keeps the picture's full path. The game
+// folder, frames, compression and the loaded picture come from the session.
 class RandomizerTab : public QWidget
 {
     Q_OBJECT
 public:
-    RandomizerTab(BusyHost& host, const Environment& environment, RandomizerContext context,
+    RandomizerTab(BusyHost& host, const Environment& environment, GameSession& session,
                   QWidget* parent = nullptr);
 
     // Shows the chosen picture: its path, or its folder while rndFolder is ticked.
@@ -44,7 +32,26 @@ public:
     // An add button: the chosen picture, or every picture of its folder, into the screen's pool.
     void AddToPool(LoadingScreen screen);
     void CreateShortcut();
+    // The add buttons are usable with a game folder and a chosen picture.
+    void UpdateEnabled();
 
+signals:
+    // rndBrowse: the shared picture browse.
+    void browseRequested();
+    // A folder pass ended with this picture as its last: it becomes the picture of the Screens tab.
+    void lastPictureOfPass(const QString& file);
+
+private:
+    PoolTarget Target(LoadingScreen screen) const;
+    void OnFolderClicked();
+    void AddFolder(LoadingScreen screen, QPushButton* button);
+
+    BusyHost& m_host;
+    const Environment& m_environment;
+    GameSession& m_session;
+    QString m_chosenPicture;
+
+    // The controls; each carries its control name as its object name.
     QLineEdit* rndFile;
     QPushButton* rndBrowse;
     QCheckBox* rndFolder;
@@ -52,13 +59,4 @@ public:
     QPushButton* rndSaveHC;
     QCheckBox* rndNoRepeat;
     QPushButton* rndShortcut;
-
-private:
-    void OnFolderClicked();
-    void AddFolder(LoadingScreen screen, QPushButton* button);
-
-    BusyHost& m_host;
-    const Environment& m_environment;
-    RandomizerContext m_context;
-    QString m_chosenPicture;
 };

@@ -2,6 +2,7 @@
 
 #include "app/BusyHost.h"
 #include "app/FileAccess.h"
+#include "app/GameSession.h"
 #include "app/GameSettings.h"
 #include "app/SettingsStore.h"
 #include "controls/ThemedFrame.h"
@@ -62,9 +63,9 @@ QPushButton* Button(const char* name, const QString& caption)
 } // namespace
 
 ScreensTab::ScreensTab(BusyHost& host, SettingsStore& store, const Environment& environment,
-                       ScreensContext context, OpenFileFunction openFile, QWidget* parent)
-    : QWidget(parent), m_host(host), m_store(store), m_environment(environment),
-      m_context(std::move(context)), m_openFile(std::move(openFile))
+                       GameSession& session, OpenFileFunction openFile, QWidget* parent)
+    : QWidget(parent), m_host(host), m_store(store), m_environment(environment), m_session(session),
+      m_openFile(std::move(openFile))
 {
     setObjectName(QStringLiteral("ScreensTab"));
 
@@ -177,6 +178,14 @@ ScreensTab::ScreensTab(BusyHost& host, SettingsStore& store, const Environment& 
     connect(scrFramesPreview, &QCheckBox::clicked, this, &ScreensTab::OnFramesPreviewClicked);
     connect(scrSaveHL, &QPushButton::clicked, this, [this] { SaveLoadingScreen(true); });
     connect(scrSaveHC, &QPushButton::clicked, this, [this] { SaveLoadingScreen(false); });
+    connect(scrFrames, &QCheckBox::toggled, &m_session, &GameSession::SetFrames);
+}
+
+void ScreensTab::UpdateEnabled()
+{
+    const bool enabled = !m_session.GameFolder().isEmpty() && HasPicture();
+    scrSaveHL->setEnabled(enabled);
+    scrSaveHC->setEnabled(enabled);
 }
 
 void ScreensTab::ShowFrameSwitches(const FrameSettings& frames)
@@ -232,18 +241,20 @@ bool ScreensTab::UsePicture(const QString& file)
     ShowDisplayedPreview();
     scrImage->setText(file);
     m_pictureFile = file;
+    m_session.SetPictureFile(file);
     emit pictureChosen(file);
     return true;
 }
 
 bool ScreensTab::LoadPicture(const QString& file)
 {
-    const Result<> loaded = m_pictures.Load(m_host, file, SizeNumber(m_context.screenWidth()),
-                                            SizeNumber(m_context.screenHeight()), scrPreview->width(), true);
+    const Result<> loaded = m_pictures.Load(m_host, file, SizeNumber(m_session.ScreenWidth()),
+                                            SizeNumber(m_session.ScreenHeight()), scrPreview->width(), true);
     if (!loaded) {
         m_host.ShowFailure(loaded.error());
         return false;
     }
+    m_session.SetSourcePicture(m_pictures.SourceImage);
     ShowDisplayedPreview();
     return true;
 }
@@ -251,7 +262,7 @@ bool ScreensTab::LoadPicture(const QString& file)
 void ScreensTab::RebuildFramePreviews()
 {
     m_pictures.RebuildFramePreviews(m_host, scrFrames->isChecked(), scrFramesPreview->isChecked(),
-                                    m_context.frameHL(), m_context.frameHC());
+                                    m_session.LoginFrame(), m_session.CharacterFrame());
 }
 
 void ScreensTab::DisplayImageControls()
@@ -296,7 +307,7 @@ void ScreensTab::OnWhiteChanged(int value)
 void ScreensTab::OnApply()
 {
     m_pictures.ApplyLevels(m_host, adjBlack->value(), adjWhite->value(), scrFrames->isChecked(),
-                           scrFramesPreview->isChecked(), m_context.frameHL(), m_context.frameHC());
+                           scrFramesPreview->isChecked(), m_session.LoginFrame(), m_session.CharacterFrame());
     ShowDisplayedPreview();
     CloseAdjustment();
 }
@@ -305,6 +316,8 @@ void ScreensTab::OnReload()
 {
     if (LoadPicture(scrImage->text()))
         RebuildFramePreviews();
+    else
+        m_pictures.ResetDisplayedPreview(); // the picture a save writes, without the live adjustment
     ShowDisplayedPreview();
     CloseAdjustment();
 }
@@ -339,12 +352,11 @@ void ScreensTab::SaveLoadingScreen(bool login)
     button->setEnabled(false);
     LoadingScreenJob job;
     job.screen = login ? LoadingScreen::Login : LoadingScreen::Character;
-    job.gameFolder = m_context.gameFolder();
+    job.gameFolder = m_session.GameFolder();
     // Applied levels are already part of the source picture.
     job.picture = m_pictures.SourceImage;
-    if (scrFrames->isChecked())
-        job.frame = login ? m_context.frameHL() : m_context.frameHC();
-    job.compress = m_context.compress();
+    job.frame = m_session.FrameFor(login);
+    job.compress = m_session.Compress();
     if (const Result<QString> written = ::SaveLoadingScreen(m_host, m_environment, job); !written)
         m_host.ShowFailure(written.error());
     button->setEnabled(true);

@@ -6,9 +6,9 @@
 #include "image/ScreenPictures.h"
 
 #include <QWidget>
-#include <functional>
 
 class BusyHost;
+class GameSession;
 class PreviewBox;
 class QCheckBox;
 class QLineEdit;
@@ -17,25 +17,15 @@ class QScrollBar;
 class SettingsStore;
 class ThemedFrame;
 
-// What the Screens tab reads from the rest of the window (the Settings tab's
-// values), so that it never reaches into another tab's widgets.
-struct ScreensContext
-{
-    std::function<QString()> gameFolder;
-    std::function<QString()> screenWidth;
-    std::function<QString()> screenHeight;
-    std::function<QString()> frameHL;
-    std::function<QString()> frameHC;
-    std::function<bool()> compress;
-};
-
 // The Screens tab: source picture, preview with level adjustment, frame
-// switches and the two loading-screen save buttons.
+// switches and the two loading-screen save buttons. The game folder, screen
+// size, frame pictures and compression come from the session; the tab puts its
+// frame switch and its picture there.
 class ScreensTab : public QWidget
 {
     Q_OBJECT
 public:
-    ScreensTab(BusyHost& host, SettingsStore& store, const Environment& environment, ScreensContext context,
+    ScreensTab(BusyHost& host, SettingsStore& store, const Environment& environment, GameSession& session,
                OpenFileFunction openFile, QWidget* parent = nullptr);
 
     // The two frame switches; "Display frames in preview" is usable only with frames on.
@@ -53,29 +43,14 @@ public:
     // scrImage, the shared Randomizer box); false leaves everything as it was.
     bool UsePicture(const QString& file);
     void SaveLoadingScreen(bool login);
+    // The save buttons are usable with a game folder and a picture.
+    void UpdateEnabled();
     // Opens the adjustment group (a click on the preview).
     void DisplayImageControls();
     void RebuildFramePreviews();
     void SetOpenFileFunction(OpenFileFunction openFile) { m_openFile = std::move(openFile); }
 
     ScreenPictures& Pictures() { return m_pictures; }
-
-    QLineEdit* scrImage;
-    QPushButton* scrBrowse;
-    ThemedFrame* previewGroup;
-    PreviewBox* scrPreview;
-    ThemedFrame* adjFrame;
-    QScrollBar* adjBlack;
-    QScrollBar* adjWhite;
-    QLineEdit* adjBlackDisplay;
-    QLineEdit* adjWhiteDisplay;
-    QPushButton* adjApply;
-    QPushButton* adjRevert;
-    QPushButton* adjCancel;
-    QCheckBox* scrFrames;
-    QCheckBox* scrFramesPreview;
-    QPushButton* scrSaveHL;
-    QPushButton* scrSaveHC;
 
 signals:
     // A picture was chosen through the browse and loaded.
@@ -98,8 +73,26 @@ private:
     BusyHost& m_host;
     SettingsStore& m_store;
     const Environment& m_environment;
-    ScreensContext m_context;
+    GameSession& m_session;
     OpenFileFunction m_openFile;
     ScreenPictures m_pictures;
     QString m_pictureFile; // the picture chosen last, as scrImage shows it
+
+    // The controls; each carries its control name as its object name.
+    QLineEdit* scrImage;
+    QPushButton* scrBrowse;
+    ThemedFrame* previewGroup;
+    PreviewBox* scrPreview;
+    ThemedFrame* adjFrame;
+    QScrollBar* adjBlack;
+    QScrollBar* adjWhite;
+    QLineEdit* adjBlackDisplay;
+    QLineEdit* adjWhiteDisplay;
+    QPushButton* adjApply;
+    QPushButton* adjRevert;
+    QPushButton* adjCancel;
+    QCheckBox* scrFrames;
+    QCheckBox* scrFramesPreview;
+    QPushButton* scrSaveHL;
+    QPushButton* scrSaveHC;
 };

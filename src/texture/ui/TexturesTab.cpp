@@ -2,6 +2,7 @@
 
 #include "app/BusyHost.h"
 #include "app/FileAccess.h"
+#include "app/GameSession.h"
 #include "app/SettingsStore.h"
 #include "app/ui/Named.h"
 #include "controls/ThemedFrame.h"
@@ -68,9 +69,9 @@ QString SizeText(const CatalogueEntry& entry, const QRect& shown)
 } // namespace
 
 TexturesTab::TexturesTab(BusyHost& host, SettingsStore& store, const Environment& environment,
-                         TexturesContext context, OpenFileFunction openFile, QWidget* parent)
-    : QWidget(parent), m_host(host), m_store(store), m_environment(environment),
-      m_context(std::move(context)), m_openFile(std::move(openFile))
+                         GameSession& session, OpenFileFunction openFile, QWidget* parent)
+    : QWidget(parent), m_host(host), m_store(store), m_environment(environment), m_session(session),
+      m_openFile(std::move(openFile))
 {
     setObjectName(QStringLiteral("TexturesTab"));
 
@@ -249,8 +250,8 @@ void TexturesTab::Save()
 void TexturesTab::Write(const QList<CatalogueEntry>& entries)
 {
     // Every entry from the one picture; each failure is told and the rest go on.
-    const ReplacementJob job{m_context.gameFolder(), texInput->text(), texAlpha->text(),
-                             m_context.compress()};
+    const ReplacementJob job{m_session.GameFolder(), texInput->text(), texAlpha->text(),
+                             m_session.Compress()};
     ReplaceTextures(m_host, m_environment, job, entries,
                     [this](const CatalogueEntry&, const Result<QString>& written) {
                         if (!written)
@@ -261,7 +262,7 @@ void TexturesTab::Write(const QList<CatalogueEntry>& entries)
 
 void TexturesTab::Reset()
 {
-    const QString gameFolder = m_context.gameFolder();
+    const QString gameFolder = m_session.GameFolder();
     const QList<CatalogueEntry> entries = Targets();
     if (entries.isEmpty())
         return;
@@ -334,7 +335,7 @@ void TexturesTab::UpdatePreview()
     texPreview->Show(picture, text);
     texPreviewSize->setText(SizeText(*entry, texPreview->PictureRect()));
 
-    const QString gameFolder = m_context.gameFolder();
+    const QString gameFolder = m_session.GameFolder();
     if (gameFolder.isEmpty()) {
         texGameShows->setText(tr("No game folder is set (Settings tab)."));
         return;

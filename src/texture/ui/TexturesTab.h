@@ -5,11 +5,11 @@
 #include "texture/TextureReplacement.h"
 
 #include <QWidget>
-#include <functional>
 #include <optional>
 
 class BusyHost;
 class CatalogueLists;
+class GameSession;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -18,13 +18,6 @@ class QPushButton;
 class SettingsStore;
 class TexturePreview;
 
-// What the Textures tab reads from the rest of the window (the Settings tab's values).
-struct TexturesContext
-{
-    std::function<QString()> gameFolder;
-    std::function<bool()> compress;
-};
-
 // The Textures tab: a source picture and an optional alpha mask, a category
 // and a texture of the catalogue, save and restore, and a preview of what a
 // save writes with what the game shows now.
@@ -32,7 +25,7 @@ class TexturesTab : public QWidget
 {
     Q_OBJECT
 public:
-    TexturesTab(BusyHost& host, SettingsStore& store, const Environment& environment, TexturesContext context,
+    TexturesTab(BusyHost& host, SettingsStore& store, const Environment& environment, GameSession& session,
                 OpenFileFunction openFile, QWidget* parent = nullptr);
     ~TexturesTab() override;
 
@@ -51,20 +44,6 @@ public:
     void SetOpenFileFunction(OpenFileFunction openFile) { m_openFile = std::move(openFile); }
     CatalogueLists& Lists() { return *m_lists; }
 
-    QLineEdit* texInput;
-    QPushButton* texBrowse;
-    QLineEdit* texAlpha;
-    QPushButton* texAlphaBrowse;
-    QLabel* texAlphaLabel;
-    QComboBox* texCategory;
-    QComboBox* texTexture;
-    QCheckBox* texWriteAll;
-    QPushButton* texSave;
-    QPushButton* texReset;
-    TexturePreview* texPreview;
-    QLabel* texPreviewSize;
-    QLabel* texGameShows;
-
 signals:
     // Entering the tab loaded the catalogue into its lists.
     void catalogueTaken();
@@ -82,7 +61,7 @@ private:
     BusyHost& m_host;
     SettingsStore& m_store;
     const Environment& m_environment;
-    TexturesContext m_context;
+    GameSession& m_session;
     OpenFileFunction m_openFile;
     CatalogueLists* m_lists;
     bool m_current = false; // this is the current tab
@@ -91,4 +70,19 @@ private:
     std::optional<SourcePicture> m_mask;
     QString m_sourceFile, m_maskFile;
     QString m_sourceFailure, m_maskFailure;
+
+    // The controls; each carries its control name as its object name.
+    QLineEdit* texInput;
+    QPushButton* texBrowse;
+    QLineEdit* texAlpha;
+    QPushButton* texAlphaBrowse;
+    QLabel* texAlphaLabel;
+    QComboBox* texCategory;
+    QComboBox* texTexture;
+    QCheckBox* texWriteAll;
+    QPushButton* texSave;
+    QPushButton* texReset;
+    TexturePreview* texPreview;
+    QLabel* texPreviewSize;
+    QLabel* texGameShows;
 };

@@ -1,5 +1,6 @@
 #include "music/ui/MusicTab.h"
 
+#include "Controls.h"
 #include "SoundTools.h"
 #include "WindowFixture.h"
 #include "controls/ThemedFrame.h"
@@ -29,8 +30,8 @@ protected:
     {
         Start();
         m_window->show();
-        m_window->SSTab1->setCurrentWidget(m_window->musicTab);
-        tab = m_window->musicTab;
+        Find<QTabWidget>("SSTab1")->setCurrentWidget(Find<MusicTab>());
+        tab = Find<MusicTab>();
     }
     QString Song(const QString& name = QStringLiteral("song.mp3"), double seconds = 1.0)
     {
@@ -41,7 +42,7 @@ protected:
     void Choose(const QString& file)
     {
         m_nextFile = file;
-        tab->sndBrowse->click();
+        Control<QPushButton>(tab, "sndBrowse")->click();
     }
     QString Converted() const { return Path("cache/Lumivale/converted.ogg"); }
 
@@ -51,31 +52,35 @@ protected:
 TEST_F(MusicTabTest, ControlsCarryTheirNamesCaptionsAndPlaces)
 {
     StartTab();
-    EXPECT_EQ(tab->sndFrame->Caption(), "Source sound file");
-    EXPECT_EQ(tab->sndBrowse->text(), "Browse...");
-    EXPECT_EQ(tab->sndFolder->text(), "Pick random sound files from this folder for each track below");
-    EXPECT_EQ(tab->XPFrame7->Caption(), "BoomBox");
-    EXPECT_EQ(tab->XPFrame10->Caption(), "Login");
-    EXPECT_EQ(tab->XPFrame11->Caption(), "Pocket D");
-    EXPECT_EQ(tab->sndSave->text(), "Save selected tracks");
-    EXPECT_FALSE(tab->sndSave->isEnabled());
-    EXPECT_EQ(tab->sndRestore->text(), "Restore the game's music");
-    EXPECT_FALSE(tab->sndRestore->isEnabled());
+    EXPECT_EQ(Control<ThemedFrame>(tab, "sndFrame")->Caption(), "Source sound file");
+    EXPECT_EQ(Control<QPushButton>(tab, "sndBrowse")->text(), "Browse...");
+    EXPECT_EQ(Control<QCheckBox>(tab, "sndFolder")->text(),
+              "Pick random sound files from this folder for each track below");
+    EXPECT_EQ(Control<ThemedFrame>(tab, "XPFrame7")->Caption(), "BoomBox");
+    EXPECT_EQ(Control<ThemedFrame>(tab, "XPFrame10")->Caption(), "Login");
+    EXPECT_EQ(Control<ThemedFrame>(tab, "XPFrame11")->Caption(), "Pocket D");
+    EXPECT_EQ(Control<QPushButton>(tab, "sndSave")->text(), "Save selected tracks");
+    EXPECT_FALSE(Control<QPushButton>(tab, "sndSave")->isEnabled());
+    EXPECT_EQ(Control<QPushButton>(tab, "sndRestore")->text(), "Restore the game's music");
+    EXPECT_FALSE(Control<QPushButton>(tab, "sndRestore")->isEnabled());
     const QStringList captions = {"Heroes login", "Villains login", "Praetorians login",
                                   "Dance floor",  "Blue side",      "Red side"};
     const QStringList names = {"sndHeroLogin",  "sndVillainLogin", "sndPraetorianLogin",
                                "sndDanceFloor", "sndBlueSide",     "sndRedSide"};
     // The Praetorian box stands under the two login boxes.
-    EXPECT_EQ(tab->XPFrame10->layout()->indexOf(tab->sndPraetorianLogin), 2);
+    EXPECT_EQ(Control<ThemedFrame>(tab, "XPFrame10")
+                  ->layout()
+                  ->indexOf(Control<QCheckBox>(tab, "sndPraetorianLogin")),
+              2);
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(tab->TargetBox(kHeroLogin + i)->text(), captions[i]);
         EXPECT_EQ(tab->TargetBox(kHeroLogin + i)->objectName(), names[i]);
     }
     // The BoomBox boxes in their columns and rows.
-    auto* grid = qobject_cast<QGridLayout*>(tab->XPFrame7->layout());
+    auto* grid = qobject_cast<QGridLayout*>(Control<ThemedFrame>(tab, "XPFrame7")->layout());
     ASSERT_NE(grid, nullptr);
     for (int i = 0; i < kBoomBoxCount; ++i) {
-        QCheckBox* box = tab->sndBoomBox[std::size_t(i)];
+        QCheckBox* box = Control<QCheckBox>(tab, "sndBoomBox", std::size_t(i));
         EXPECT_EQ(box->objectName(), QStringLiteral("sndBoomBox(%1)").arg(i));
         EXPECT_EQ(box->text(), kBoomBoxBoxes[std::size_t(i)].caption);
         int row = 0, column = 0, rows = 0, columns = 0;
@@ -83,8 +88,8 @@ TEST_F(MusicTabTest, ControlsCarryTheirNamesCaptionsAndPlaces)
         EXPECT_EQ(row + 1, kBoomBoxBoxes[std::size_t(i)].row) << i;
         EXPECT_EQ(column + 1, kBoomBoxBoxes[std::size_t(i)].column) << i;
     }
-    EXPECT_EQ(tab->sndBoomBox[3]->text(), "Dance");
-    EXPECT_EQ(tab->sndBoomBox[21]->text(), "Venus");
+    EXPECT_EQ(Control<QCheckBox>(tab, "sndBoomBox", 3)->text(), "Dance");
+    EXPECT_EQ(Control<QCheckBox>(tab, "sndBoomBox", 21)->text(), "Venus");
 }
 
 TEST_F(MusicTabTest, BrowseProbesTheFileAndRemembersItsFolder)
@@ -97,19 +102,19 @@ TEST_F(MusicTabTest, BrowseProbesTheFileAndRemembersItsFolder)
     EXPECT_EQ(m_lastRequest.filter, SoundFileFilter());
     EXPECT_TRUE(m_lastRequest.filter.startsWith("Sound files (mp1,mp2,mp3,mp4,m4a,aac,ogg,wav,wma)"));
     EXPECT_EQ(m_store->Read("LastSoundDir"), Path("elsewhere"));
-    EXPECT_TRUE(tab->sndFile->text().isEmpty());
+    EXPECT_TRUE(Control<QLineEdit>(tab, "sndFile")->text().isEmpty());
 
     const QString song = Song();
     Choose(song);
     EXPECT_TRUE(m_messages.empty());
-    EXPECT_EQ(tab->sndFile->text(), song);
+    EXPECT_EQ(Control<QLineEdit>(tab, "sndFile")->text(), song);
     EXPECT_EQ(tab->FileTag(), song);
     EXPECT_EQ(m_store->Read("LastSoundDir"), Path("sounds"));
-    EXPECT_FALSE(tab->sndSave->isEnabled());
-    tab->sndBoomBox[4]->click();
-    EXPECT_TRUE(tab->sndSave->isEnabled());
-    tab->sndBoomBox[4]->click();
-    EXPECT_FALSE(tab->sndSave->isEnabled());
+    EXPECT_FALSE(Control<QPushButton>(tab, "sndSave")->isEnabled());
+    Control<QCheckBox>(tab, "sndBoomBox", 4)->click();
+    EXPECT_TRUE(Control<QPushButton>(tab, "sndSave")->isEnabled());
+    Control<QCheckBox>(tab, "sndBoomBox", 4)->click();
+    EXPECT_FALSE(Control<QPushButton>(tab, "sndSave")->isEnabled());
 
     // A file no decoder takes: the message, the old source kept, the folder remembered.
     QDir().mkpath(Path("other"));
@@ -120,14 +125,14 @@ TEST_F(MusicTabTest, BrowseProbesTheFileAndRemembersItsFolder)
     EXPECT_TRUE(
         m_messages[0].text.startsWith("No suitable decoder for this file.\r\n\r\nThis error is normally"));
     EXPECT_EQ(m_messages[0].icon, MessageIcon::Exclamation);
-    EXPECT_EQ(tab->sndFile->text(), song);
+    EXPECT_EQ(Control<QLineEdit>(tab, "sndFile")->text(), song);
     EXPECT_EQ(m_store->Read("LastSoundDir"), Path("other"));
 
     // The folder switch shows the folder of the chosen file, and back.
-    tab->sndFolder->click();
-    EXPECT_EQ(tab->sndFile->text(), Path("sounds"));
-    tab->sndFolder->click();
-    EXPECT_EQ(tab->sndFile->text(), song);
+    Control<QCheckBox>(tab, "sndFolder")->click();
+    EXPECT_EQ(Control<QLineEdit>(tab, "sndFile")->text(), Path("sounds"));
+    Control<QCheckBox>(tab, "sndFolder")->click();
+    EXPECT_EQ(Control<QLineEdit>(tab, "sndFile")->text(), song);
 }
 
 TEST_F(MusicTabTest, ASaveGreysItsTargetsAndTheCloseDeletesConvertedOgg)
@@ -136,21 +141,21 @@ TEST_F(MusicTabTest, ASaveGreysItsTargetsAndTheCloseDeletesConvertedOgg)
     Choose(Song());
     for (int target : {3, 21, static_cast<int>(kHeroLogin), static_cast<int>(kBlueSide)})
         tab->TargetBox(target)->click();
-    ASSERT_TRUE(tab->sndSave->isEnabled());
-    tab->sndSave->click();
+    ASSERT_TRUE(Control<QPushButton>(tab, "sndSave")->isEnabled());
+    Control<QPushButton>(tab, "sndSave")->click();
     EXPECT_TRUE(m_messages.empty());
     for (int target : {3, 21, static_cast<int>(kHeroLogin), static_cast<int>(kBlueSide)})
         EXPECT_EQ(tab->TargetBox(target)->checkState(), Qt::PartiallyChecked) << target;
-    EXPECT_EQ(tab->sndBoomBox[0]->checkState(), Qt::Unchecked);
-    EXPECT_FALSE(tab->sndSave->isEnabled());
+    EXPECT_EQ(Control<QCheckBox>(tab, "sndBoomBox", 0)->checkState(), Qt::Unchecked);
+    EXPECT_FALSE(Control<QPushButton>(tab, "sndSave")->isEnabled());
     EXPECT_TRUE(OggInfoClean(Path("game/data/sound/Ogg/BoomBox/Track1_loop.ogg")));
     EXPECT_TRUE(OggInfoClean(Path("game/data/sound/Ogg/Rave/NewRave6_loop.ogg")));
     EXPECT_TRUE(QFileInfo::exists(Converted()));
 
     // A grey box ticked anew is written again.
-    tab->sndBoomBox[3]->click();
-    EXPECT_EQ(tab->sndBoomBox[3]->checkState(), Qt::Checked);
-    EXPECT_TRUE(tab->sndSave->isEnabled());
+    Control<QCheckBox>(tab, "sndBoomBox", 3)->click();
+    EXPECT_EQ(Control<QCheckBox>(tab, "sndBoomBox", 3)->checkState(), Qt::Checked);
+    EXPECT_TRUE(Control<QPushButton>(tab, "sndSave")->isEnabled());
 
     m_window->close();
     EXPECT_FALSE(QFileInfo::exists(Converted()));
@@ -163,25 +168,25 @@ TEST_F(MusicTabTest, UnwritableTargetsStayTickedAndCancelWritesNothing)
     // The BoomBox folder is blocked by a file.
     QDir().mkpath(Path("game/data/sound/Ogg"));
     ASSERT_TRUE(WriteBytes(Path("game/data/sound/Ogg/BoomBox"), "blocked"));
-    tab->sndBoomBox[0]->click();
-    tab->sndSave->click();
+    Control<QCheckBox>(tab, "sndBoomBox", 0)->click();
+    Control<QPushButton>(tab, "sndSave")->click();
     EXPECT_TRUE(m_messages.empty());
-    EXPECT_EQ(tab->sndBoomBox[0]->checkState(), Qt::Checked);
-    EXPECT_TRUE(tab->sndSave->isEnabled());
+    EXPECT_EQ(Control<QCheckBox>(tab, "sndBoomBox", 0)->checkState(), Qt::Checked);
+    EXPECT_TRUE(Control<QPushButton>(tab, "sndSave")->isEnabled());
 
     // Cancel while the conversion runs: no message, nothing written.
-    tab->sndRedSide->click();
+    Control<QCheckBox>(tab, "sndRedSide")->click();
     QTimer clicker;
     clicker.setInterval(20);
     QObject::connect(&clicker, &QTimer::timeout, [&] {
-        if (m_window->Host().Busy() && m_window->Quit->text() == "Cancel")
-            m_window->Quit->click();
+        if (m_window->Host().Busy() && Find<QPushButton>("Quit")->text() == "Cancel")
+            Find<QPushButton>("Quit")->click();
     });
     clicker.start();
-    tab->sndSave->click();
+    Control<QPushButton>(tab, "sndSave")->click();
     clicker.stop();
     EXPECT_TRUE(m_messages.empty());
-    EXPECT_EQ(tab->sndRedSide->checkState(), Qt::Checked);
+    EXPECT_EQ(Control<QCheckBox>(tab, "sndRedSide")->checkState(), Qt::Checked);
     EXPECT_FALSE(QFileInfo::exists(Path("game/data/sound/Ogg/Rave/NewRave3_loop.ogg")));
     EXPECT_FALSE(m_window->Host().Busy());
 }
@@ -190,19 +195,19 @@ TEST_F(MusicTabTest, RandomModePicksFromTheFolder)
 {
     m_store->Write("SoundFolder", " 1");
     StartTab();
-    EXPECT_TRUE(tab->sndFolder->isChecked());
+    EXPECT_TRUE(Control<QCheckBox>(tab, "sndFolder")->isChecked());
     Song(QStringLiteral("one.mp3"));
     const QString two = Song(QStringLiteral("two.mp3"));
     Choose(two);
     // A browse shows the file whatever the switch; the switch then shows the folder.
-    EXPECT_EQ(tab->sndFile->text(), two);
-    tab->sndFolder->click();
-    tab->sndFolder->click();
-    EXPECT_EQ(tab->sndFile->text(), Path("sounds"));
-    tab->sndVillainLogin->click();
-    tab->sndSave->click();
+    EXPECT_EQ(Control<QLineEdit>(tab, "sndFile")->text(), two);
+    Control<QCheckBox>(tab, "sndFolder")->click();
+    Control<QCheckBox>(tab, "sndFolder")->click();
+    EXPECT_EQ(Control<QLineEdit>(tab, "sndFile")->text(), Path("sounds"));
+    Control<QCheckBox>(tab, "sndVillainLogin")->click();
+    Control<QPushButton>(tab, "sndSave")->click();
     EXPECT_TRUE(m_messages.empty());
-    EXPECT_EQ(tab->sndVillainLogin->checkState(), Qt::PartiallyChecked);
+    EXPECT_EQ(Control<QCheckBox>(tab, "sndVillainLogin")->checkState(), Qt::PartiallyChecked);
     // Three places, two files: the first two get one each.
     const QByteArray first = ReadAll(Path("game/data/sound/Ogg/FrontEnd/V_MenuMusic_loop.ogg"));
     const QByteArray second = ReadAll(Path("game/data/sound/Ogg/V_FrontEnd/V_Music1_loop.ogg"));
@@ -218,27 +223,27 @@ TEST_F(MusicTabTest, RestoreGivesTheTickedTargetsTheGamesMusicBack)
     const QString song = Path("sounds/tune.ogg");
     ASSERT_TRUE(MakeSound(song, 0.5, 44100, 2, {"-c:a", "libvorbis", "-f", "ogg"}));
     Choose(song);
-    tab->sndPraetorianLogin->click();
-    tab->sndHeroLogin->click();
-    EXPECT_TRUE(tab->sndRestore->isEnabled());
-    tab->sndSave->click();
+    Control<QCheckBox>(tab, "sndPraetorianLogin")->click();
+    Control<QCheckBox>(tab, "sndHeroLogin")->click();
+    EXPECT_TRUE(Control<QPushButton>(tab, "sndRestore")->isEnabled());
+    Control<QPushButton>(tab, "sndSave")->click();
     ASSERT_TRUE(m_messages.empty());
     const QString praetorian = Path("game/data/sound/Ogg/FrontEnd/N_MenuMusic_loop.ogg");
     const QString hero = Path("game/data/sound/Ogg/FrontEnd/H_MenuMusic_loop.ogg");
     EXPECT_EQ(ReadAll(praetorian), ReadAll(song));
-    EXPECT_EQ(tab->sndPraetorianLogin->checkState(), Qt::PartiallyChecked);
-    EXPECT_FALSE(tab->sndRestore->isEnabled());
+    EXPECT_EQ(Control<QCheckBox>(tab, "sndPraetorianLogin")->checkState(), Qt::PartiallyChecked);
+    EXPECT_FALSE(Control<QPushButton>(tab, "sndRestore")->isEnabled());
 
     // Both ticked again, one track changed since: the other target is the
     // game's again and unticked; the changed one is named and stays ticked.
     ASSERT_TRUE(WriteBytes(hero, "changed since"));
-    tab->sndPraetorianLogin->click();
-    tab->sndHeroLogin->click();
-    tab->sndRestore->click();
+    Control<QCheckBox>(tab, "sndPraetorianLogin")->click();
+    Control<QCheckBox>(tab, "sndHeroLogin")->click();
+    Control<QPushButton>(tab, "sndRestore")->click();
     EXPECT_FALSE(QFileInfo::exists(praetorian));
     EXPECT_EQ(ReadAll(hero), "changed since");
-    EXPECT_EQ(tab->sndPraetorianLogin->checkState(), Qt::Unchecked);
-    EXPECT_EQ(tab->sndHeroLogin->checkState(), Qt::Checked);
+    EXPECT_EQ(Control<QCheckBox>(tab, "sndPraetorianLogin")->checkState(), Qt::Unchecked);
+    EXPECT_EQ(Control<QCheckBox>(tab, "sndHeroLogin")->checkState(), Qt::Checked);
     ASSERT_EQ(m_messages.size(), 1u);
     EXPECT_EQ(m_messages[0].text, LeftAloneTracksMessage({hero}).text);
     EXPECT_TRUE(m_messages[0].detail.endsWith("FrontEnd/H_MenuMusic_loop.ogg"));

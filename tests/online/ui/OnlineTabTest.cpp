@@ -1,7 +1,9 @@
 #include "online/ui/OnlineTab.h"
 
+#include "Controls.h"
 #include "LoopbackServer.h"
 #include "RecordingBusyHost.h"
+#include "app/GameSession.h"
 #include "controls/ThemedFrame.h"
 #include "online/DownloadBatch.h"
 #include "online/OnlineExport.h"
@@ -50,10 +52,8 @@ protected:
         m_environment = SystemEnvironment();
         m_environment.dataFolder = Path(QStringLiteral("data"));
         m_environment.workFolder = Path(QStringLiteral("work"));
-        OnlineContext context;
-        context.gameFolder = [this] { return Path(QStringLiteral("game")); };
-        context.compress = [] { return false; };
-        m_tab = std::make_unique<OnlineTab>(m_host, *m_store, m_environment, context);
+        m_session.SetGameFolder(Path(QStringLiteral("game")));
+        m_tab = std::make_unique<OnlineTab>(m_host, *m_store, m_environment, m_session);
         DownloadOptions options;
         options.systemProxy = false;
         options.silenceLimitMs = 60000;
@@ -76,15 +76,17 @@ protected:
     // Assigns a texture and an address to a slot as a user would.
     void Assign(int slot, int textureIndex, const QString& address)
     {
-        m_tab->webPick[slot]->click();
-        m_tab->webTexture->setCurrentIndex(textureIndex);
-        m_tab->webPickTexture->click();
-        m_tab->webURL[slot]->setText(address);
+        Control<QPushButton>(m_tab, "webPick", slot)->click();
+        Control<QComboBox>(m_tab, "webTexture")->setCurrentIndex(textureIndex);
+        Control<QPushButton>(m_tab, "webPickTexture")->click();
+        Control<QLineEdit>(m_tab, "webURL", slot)->setText(address);
     }
     bool Red(int slot) const
     {
-        return m_tab->webURL[slot]->palette().color(QPalette::Text) == QColor(Qt::red) &&
-               m_tab->webLabel[slot]->palette().color(QPalette::WindowText) == QColor(Qt::red);
+        return Control<QLineEdit>(m_tab, "webURL", slot)->palette().color(QPalette::Text) ==
+                   QColor(Qt::red) &&
+               Control<QLabel>(m_tab, "webLabel", slot)->palette().color(QPalette::WindowText) ==
+                   QColor(Qt::red);
     }
     QStringList WorkFiles() const
     {
@@ -97,6 +99,7 @@ protected:
 
     QTemporaryDir m_dir;
     RecordingBusyHost m_host;
+    GameSession m_session;
     std::unique_ptr<SettingsStore> m_store;
     Environment m_environment;
     std::unique_ptr<OnlineTab> m_tab;
@@ -107,31 +110,31 @@ protected:
 
 TEST_F(OnlineTabTest, PickerStoresTheEntryClearKeepsTheAddressCancelStoresNothing)
 {
-    EXPECT_FALSE(m_tab->webTexFrame->isVisibleTo(m_tab.get()));
-    m_tab->webPick[2]->click();
-    EXPECT_TRUE(m_tab->webTexFrame->isVisibleTo(m_tab.get()));
-    EXPECT_FALSE(m_tab->webFileFrame->isEnabled());
-    ASSERT_EQ(m_tab->webCategory->count(), 2);
-    EXPECT_EQ(m_tab->webCategory->currentIndex(), 0);
-    EXPECT_EQ(m_tab->webTexture->currentText(), QStringLiteral("Sky (512x256)"));
-    m_tab->webPickTexture->click();
-    EXPECT_EQ(m_tab->webFile[2]->text(), QStringLiteral("Sky (512x256)"));
+    EXPECT_FALSE(Control<ThemedFrame>(m_tab, "webTexFrame")->isVisibleTo(m_tab.get()));
+    Control<QPushButton>(m_tab, "webPick", 2)->click();
+    EXPECT_TRUE(Control<ThemedFrame>(m_tab, "webTexFrame")->isVisibleTo(m_tab.get()));
+    EXPECT_FALSE(Control<ThemedFrame>(m_tab, "webFileFrame")->isEnabled());
+    ASSERT_EQ(Control<QComboBox>(m_tab, "webCategory")->count(), 2);
+    EXPECT_EQ(Control<QComboBox>(m_tab, "webCategory")->currentIndex(), 0);
+    EXPECT_EQ(Control<QComboBox>(m_tab, "webTexture")->currentText(), QStringLiteral("Sky (512x256)"));
+    Control<QPushButton>(m_tab, "webPickTexture")->click();
+    EXPECT_EQ(Control<QLineEdit>(m_tab, "webFile", 2)->text(), QStringLiteral("Sky (512x256)"));
     EXPECT_EQ(Value("webName", 2), QStringLiteral("Sky (512x256)"));
     EXPECT_EQ(Value("webWidth", 2), QStringLiteral(" 512"));
     EXPECT_EQ(Value("webHeight", 2), QStringLiteral(" 256"));
     EXPECT_EQ(CheckValueFromText(Value("webWidth", 2)), 512);
     EXPECT_EQ(Value("webPath", 2), QStringLiteral("texture_library/World/Sky"));
     EXPECT_EQ(Value("webFile", 2), QStringLiteral("sky_day"));
-    EXPECT_FALSE(m_tab->webTexFrame->isVisibleTo(m_tab.get()));
-    EXPECT_TRUE(m_tab->webFileFrame->isEnabled());
+    EXPECT_FALSE(Control<ThemedFrame>(m_tab, "webTexFrame")->isVisibleTo(m_tab.get()));
+    EXPECT_TRUE(Control<ThemedFrame>(m_tab, "webFileFrame")->isEnabled());
 
     // Clear: the five texture values go, the address stays; the slot is then not in use.
     ASSERT_TRUE(
         m_store->Write(setting::SlotValue(setting::kWebLink, 2), QStringLiteral("http://a.example/s.png")));
-    m_tab->webURL[2]->setText(QStringLiteral("http://a.example/s.png"));
-    m_tab->webPick[2]->click();
-    m_tab->webClear->click();
-    EXPECT_TRUE(m_tab->webFile[2]->text().isEmpty());
+    Control<QLineEdit>(m_tab, "webURL", 2)->setText(QStringLiteral("http://a.example/s.png"));
+    Control<QPushButton>(m_tab, "webPick", 2)->click();
+    Control<QPushButton>(m_tab, "webClear")->click();
+    EXPECT_TRUE(Control<QLineEdit>(m_tab, "webFile", 2)->text().isEmpty());
     for (const char* prefix : {"webName", "webWidth", "webHeight", "webPath", "webFile"})
         EXPECT_TRUE(Value(prefix, 2).isEmpty()) << prefix;
     EXPECT_EQ(Value("webLink", 2), QStringLiteral("http://a.example/s.png"));
@@ -139,15 +142,15 @@ TEST_F(OnlineTabTest, PickerStoresTheEntryClearKeepsTheAddressCancelStoresNothin
     EXPECT_FALSE(m_tab->Downloading());
 
     // Another category, then Keep Current or the Textures tab taking the catalogue: nothing stored.
-    m_tab->webPick[1]->click();
-    m_tab->webCategory->setCurrentIndex(1);
-    EXPECT_EQ(m_tab->webTexture->currentText(), QStringLiteral("Rock (128x128)"));
-    EXPECT_EQ(m_tab->webTexture->count(), 1);
-    m_tab->webCancel->click();
-    m_tab->webPick[1]->click();
+    Control<QPushButton>(m_tab, "webPick", 1)->click();
+    Control<QComboBox>(m_tab, "webCategory")->setCurrentIndex(1);
+    EXPECT_EQ(Control<QComboBox>(m_tab, "webTexture")->currentText(), QStringLiteral("Rock (128x128)"));
+    EXPECT_EQ(Control<QComboBox>(m_tab, "webTexture")->count(), 1);
+    Control<QPushButton>(m_tab, "webCancel")->click();
+    Control<QPushButton>(m_tab, "webPick", 1)->click();
     m_tab->CloseTexturePicker();
-    EXPECT_FALSE(m_tab->webTexFrame->isVisibleTo(m_tab.get()));
-    EXPECT_TRUE(m_tab->webFileFrame->isEnabled());
+    EXPECT_FALSE(Control<ThemedFrame>(m_tab, "webTexFrame")->isVisibleTo(m_tab.get()));
+    EXPECT_TRUE(Control<ThemedFrame>(m_tab, "webFileFrame")->isEnabled());
     EXPECT_TRUE(Value("webName", 1).isEmpty());
     EXPECT_TRUE(m_host.Messages().isEmpty());
 }
@@ -169,16 +172,16 @@ TEST_F(OnlineTabTest, CompleteSlotsDownloadAndAreAppliedWhenTheLastEndsInAnyWay)
     Assign(4, 0, QStringLiteral("ftp://pictures.example/a.png"));
     Assign(2, 1, server.Url(QStringLiteral("/gone.png")));
     Assign(0, 1, server.Url(QStringLiteral("/silent.png")));
-    m_tab->webDownload->click();
-    EXPECT_EQ(m_tab->webDownload->text(), QStringLiteral("Abort Downloads"));
-    EXPECT_FALSE(m_tab->webURL[3]->isEnabled());
-    EXPECT_FALSE(m_tab->webPick[3]->isEnabled());
-    EXPECT_TRUE(m_tab->webURL[4]->isEnabled());
+    Control<QPushButton>(m_tab, "webDownload")->click();
+    EXPECT_EQ(Control<QPushButton>(m_tab, "webDownload")->text(), QStringLiteral("Abort Downloads"));
+    EXPECT_FALSE(Control<QLineEdit>(m_tab, "webURL", 3)->isEnabled());
+    EXPECT_FALSE(Control<QPushButton>(m_tab, "webPick", 3)->isEnabled());
+    EXPECT_TRUE(Control<QLineEdit>(m_tab, "webURL", 4)->isEnabled());
     EXPECT_TRUE(Red(4));
-    EXPECT_TRUE(m_tab->webURL[4]->toolTip().contains(QStringLiteral("ftp")));
+    EXPECT_TRUE(Control<QLineEdit>(m_tab, "webURL", 4)->toolTip().contains(QStringLiteral("ftp")));
     ASSERT_TRUE(WaitUntil([&] { return m_applied == 1; }));
-    EXPECT_EQ(m_tab->webDownload->text(), QStringLiteral("Download and Apply now"));
-    EXPECT_TRUE(m_tab->webURL[3]->isEnabled());
+    EXPECT_EQ(Control<QPushButton>(m_tab, "webDownload")->text(), QStringLiteral("Download and Apply now"));
+    EXPECT_TRUE(Control<QLineEdit>(m_tab, "webURL", 3)->isEnabled());
     EXPECT_TRUE(
         QFileInfo::exists(Path(QStringLiteral("game/data/texture_library/World/Sky/sky_day.texture"))));
     EXPECT_TRUE(
@@ -192,16 +195,17 @@ TEST_F(OnlineTabTest, CompleteSlotsDownloadAndAreAppliedWhenTheLastEndsInAnyWay)
               QSet<QByteArray>({"GET /one.png", "GET /three.png", "GET /gone.png", "GET /silent.png"}));
     // The 404 picture is not applied, the silent server's slot ended: both red with the reason.
     EXPECT_TRUE(Red(2));
-    EXPECT_TRUE(m_tab->webLabel[2]->toolTip().contains(QStringLiteral("404")));
+    EXPECT_TRUE(Control<QLabel>(m_tab, "webLabel", 2)->toolTip().contains(QStringLiteral("404")));
     EXPECT_TRUE(Red(0));
-    EXPECT_TRUE(m_tab->webURL[0]->toolTip().contains(QStringLiteral("No data arrived")));
+    EXPECT_TRUE(
+        Control<QLineEdit>(m_tab, "webURL", 0)->toolTip().contains(QStringLiteral("No data arrived")));
     EXPECT_FALSE(Red(1));
     EXPECT_TRUE(WorkFiles().isEmpty());
     EXPECT_TRUE(m_host.Messages().isEmpty());
     // Editing the address takes the mark away.
-    m_tab->webURL[4]->setText(QStringLiteral("https://pictures.example/a.png"));
+    Control<QLineEdit>(m_tab, "webURL", 4)->setText(QStringLiteral("https://pictures.example/a.png"));
     EXPECT_FALSE(Red(4));
-    EXPECT_TRUE(m_tab->webURL[4]->toolTip().isEmpty());
+    EXPECT_TRUE(Control<QLineEdit>(m_tab, "webURL", 4)->toolTip().isEmpty());
 }
 
 TEST_F(OnlineTabTest, FloodsAndTricklesNeverHoldTheBatchPastTheDeadline)
@@ -232,14 +236,16 @@ TEST_F(OnlineTabTest, FloodsAndTricklesNeverHoldTheBatchPastTheDeadline)
     Assign(2, 1, server.Url(QStringLiteral("/good.png")));
     QElapsedTimer clock;
     clock.start();
-    m_tab->webDownload->click();
+    Control<QPushButton>(m_tab, "webDownload")->click();
     ASSERT_TRUE(WaitUntil([&] { return m_applied == 1; }, 8000));
     EXPECT_LT(clock.elapsed(), 5000);
     // The flood's picture ends with its last chunk; the trickle ends red at the deadline.
-    EXPECT_FALSE(Red(0)) << qPrintable(m_tab->webURL[0]->toolTip());
+    EXPECT_FALSE(Red(0)) << qPrintable(Control<QLineEdit>(m_tab, "webURL", 0)->toolTip());
     EXPECT_TRUE(Red(1));
-    EXPECT_TRUE(m_tab->webURL[1]->toolTip().contains(QStringLiteral("did not finish within 2.5 seconds")))
-        << qPrintable(m_tab->webURL[1]->toolTip());
+    EXPECT_TRUE(Control<QLineEdit>(m_tab, "webURL", 1)
+                    ->toolTip()
+                    .contains(QStringLiteral("did not finish within 2.5 seconds")))
+        << qPrintable(Control<QLineEdit>(m_tab, "webURL", 1)->toolTip());
     for (const char* texture : {"Sky/sky_day", "Sky/clouds"})
         EXPECT_TRUE(QFileInfo::exists(
             Path(QStringLiteral("game/data/texture_library/World/%1.texture").arg(texture))))
@@ -256,13 +262,14 @@ TEST_F(OnlineTabTest, ASecondPressAbortsAndDeletesTheStoredPictures)
                LoopbackReply{{"HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n\r\nabc"}, 0, false});
     Assign(1, 0, server.Url(QStringLiteral("/fast.png")));
     Assign(3, 0, server.Url(QStringLiteral("/slow.png")));
-    m_tab->webDownload->click();
-    ASSERT_TRUE(WaitUntil([&] { return WorkFiles().size() == 2 && m_tab->webURL[1]->isEnabled(); }));
+    Control<QPushButton>(m_tab, "webDownload")->click();
+    ASSERT_TRUE(WaitUntil(
+        [&] { return WorkFiles().size() == 2 && Control<QLineEdit>(m_tab, "webURL", 1)->isEnabled(); }));
     ASSERT_TRUE(m_tab->Downloading());
-    m_tab->webDownload->click();
+    Control<QPushButton>(m_tab, "webDownload")->click();
     EXPECT_FALSE(m_tab->Downloading());
-    EXPECT_EQ(m_tab->webDownload->text(), QStringLiteral("Download and Apply now"));
-    EXPECT_TRUE(m_tab->webURL[3]->isEnabled());
+    EXPECT_EQ(Control<QPushButton>(m_tab, "webDownload")->text(), QStringLiteral("Download and Apply now"));
+    EXPECT_TRUE(Control<QLineEdit>(m_tab, "webURL", 3)->isEnabled());
     EXPECT_TRUE(WorkFiles().isEmpty()) << qPrintable(WorkFiles().join(QLatin1Char(' ')));
     EXPECT_FALSE(WaitUntil([&] { return m_applied > 0; }, 300));
     EXPECT_FALSE(
@@ -273,16 +280,16 @@ TEST_F(OnlineTabTest, ExportWritesTheBoxesAddressesAndImportShowsAtOnce)
 {
     Assign(2, 0, QStringLiteral("http://a.example/typed-not-saved.png"));
     m_answer.clear();
-    m_tab->webRegFile->click();
+    Control<QPushButton>(m_tab, "webRegFile")->click();
     EXPECT_EQ(m_request.fileName, QStringLiteral("Lumivale Textures.reg"));
     EXPECT_TRUE(QDir(Path(QString())).entryList({QStringLiteral("*.reg")}).isEmpty());
     m_answer = Path(QStringLiteral("out.reg"));
-    m_tab->webRegFile->click();
+    Control<QPushButton>(m_tab, "webRegFile")->click();
     const QByteArray exported = ReadAll(m_answer);
     EXPECT_TRUE(exported.contains("\"webLink2\"=\"http://a.example/typed-not-saved.png\"\r\n"));
     EXPECT_TRUE(exported.contains("\"webWidth2\"=\" 512\"\r\n"));
     m_answer = Path(QStringLiteral("no/such/folder/out.reg"));
-    m_tab->webRegFile->click();
+    Control<QPushButton>(m_tab, "webRegFile")->click();
     ASSERT_EQ(m_host.Messages().size(), 1);
     EXPECT_FALSE(m_host.Messages()[0].detail.isEmpty());
     m_host.ClearMessages();
@@ -293,12 +300,13 @@ TEST_F(OnlineTabTest, ExportWritesTheBoxesAddressesAndImportShowsAtOnce)
                    "\"webName3\"=\"Rock (128x128)\"\r\n\"webPath3\"=\"texture_library/World/Rock\"\r\n"
                    "\"webFile3\"=\"rock\"\r\n\"webWidth3\"=\" 128\"\r\n\"webHeight3\"=\" 128\"\r\n"
                    "\"webLink3\"=\"https://b.example/rock.png\"\r\n\"webLink4\"=\"ftp://c.example/x\"\r\n"));
-    m_tab->webURL[0]->setText(QStringLiteral("http://typed.example/keep.png"));
+    Control<QLineEdit>(m_tab, "webURL", 0)->setText(QStringLiteral("http://typed.example/keep.png"));
     m_answer = Path(QStringLiteral("in.reg"));
-    m_tab->webRegImport->click();
-    EXPECT_EQ(m_tab->webFile[3]->text(), QStringLiteral("Rock (128x128)"));
-    EXPECT_EQ(m_tab->webURL[3]->text(), QStringLiteral("https://b.example/rock.png"));
-    EXPECT_EQ(m_tab->webURL[0]->text(), QStringLiteral("http://typed.example/keep.png"));
+    Control<QPushButton>(m_tab, "webRegImport")->click();
+    EXPECT_EQ(Control<QLineEdit>(m_tab, "webFile", 3)->text(), QStringLiteral("Rock (128x128)"));
+    EXPECT_EQ(Control<QLineEdit>(m_tab, "webURL", 3)->text(), QStringLiteral("https://b.example/rock.png"));
+    EXPECT_EQ(Control<QLineEdit>(m_tab, "webURL", 0)->text(),
+              QStringLiteral("http://typed.example/keep.png"));
     EXPECT_EQ(Value("webPath", 3), QStringLiteral("texture_library/World/Rock"));
     ASSERT_EQ(m_host.Messages().size(), 1);
     EXPECT_TRUE(m_host.Messages()[0].detail.contains(QStringLiteral("webLink4")));

@@ -1,5 +1,6 @@
 #include "randomizer/ui/RandomizerTab.h"
 
+#include "Controls.h"
 #include "TestTools.h"
 #include "WindowFixture.h"
 #include "texture/ui/ScreensTab.h"
@@ -24,7 +25,7 @@ protected:
         m_store->Write("CohPath", Path("game"));
         Start();
         m_window->show();
-        tab = m_window->randomizerTab;
+        tab = Find<RandomizerTab>();
         QDir().mkpath(Path("pictures"));
     }
     QString Picture(const QString& name, QColor colour)
@@ -43,7 +44,7 @@ protected:
     void Choose(const QString& picture)
     {
         m_nextFile = picture;
-        tab->rndBrowse->click();
+        Control<QPushButton>(tab, "rndBrowse")->click();
     }
 
     RandomizerTab* tab = nullptr;
@@ -51,15 +52,15 @@ protected:
 
 TEST_F(RandomizerTabTest, ASinglePictureGoesIntoThePoolOfItsButton)
 {
-    EXPECT_FALSE(tab->rndSaveHL->isEnabled());
+    EXPECT_FALSE(Control<QPushButton>(tab, "rndSaveHL")->isEnabled());
     Choose(Picture("sunset.png", QColor(250, 120, 40)));
-    ASSERT_TRUE(tab->rndSaveHL->isEnabled());
-    EXPECT_EQ(tab->rndFile->text(), Path("pictures/sunset.png"));
-    tab->rndSaveHL->click();
+    ASSERT_TRUE(Control<QPushButton>(tab, "rndSaveHL")->isEnabled());
+    EXPECT_EQ(Control<QLineEdit>(tab, "rndFile")->text(), Path("pictures/sunset.png"));
+    Control<QPushButton>(tab, "rndSaveHL")->click();
     EXPECT_TRUE(m_messages.empty());
     EXPECT_EQ(Pool("RandomHL"), QStringList{QStringLiteral("sunset.png.dds")});
     EXPECT_TRUE(Pool("RandomHC").isEmpty());
-    EXPECT_TRUE(tab->rndSaveHL->isEnabled());
+    EXPECT_TRUE(Control<QPushButton>(tab, "rndSaveHL")->isEnabled());
     EXPECT_EQ(QFileInfo(Path("game/Lumivale/RandomHL/sunset.png.dds")).size(), 4194432);
 }
 
@@ -69,17 +70,17 @@ TEST_F(RandomizerTabTest, FolderPassTellsOnceAndLeavesTheScreensTabOnTheLastPict
     Picture("b.png", Qt::green);
     ASSERT_TRUE(WriteBytes(Path("pictures/broken.jpg"), "not a picture"));
     Picture("c.png", Qt::blue);
-    tab->rndFolder->click();
-    EXPECT_EQ(tab->rndFile->text(), Path("pictures"));
-    tab->rndSaveHC->click();
+    Control<QCheckBox>(tab, "rndFolder")->click();
+    EXPECT_EQ(Control<QLineEdit>(tab, "rndFile")->text(), Path("pictures"));
+    Control<QPushButton>(tab, "rndSaveHC")->click();
     EXPECT_EQ(Pool("RandomHC"), (QStringList{"a.png.dds", "b.png.dds", "c.png.dds"}));
     ASSERT_EQ(m_messages.size(), 1u);
     EXPECT_TRUE(m_messages[0].text.startsWith("Image could not be loaded.\nbroken.jpg"))
         << qPrintable(m_messages[0].text);
-    EXPECT_EQ(tab->rndSaveHC->text(), "Add to character selection screen");
-    EXPECT_EQ(m_window->screensTab->scrImage->text(), Path("pictures/c.png"));
+    EXPECT_EQ(Control<QPushButton>(tab, "rndSaveHC")->text(), "Add to character selection screen");
+    EXPECT_EQ(Control<QLineEdit>(Find<ScreensTab>(), "scrImage")->text(), Path("pictures/c.png"));
     EXPECT_EQ(tab->ChosenPicture(), Path("pictures/c.png"));
-    EXPECT_EQ(tab->rndFile->text(), Path("pictures"));
+    EXPECT_EQ(Control<QLineEdit>(tab, "rndFile")->text(), Path("pictures"));
     EXPECT_FALSE(m_window->Host().Busy());
 }
 
@@ -89,25 +90,26 @@ TEST_F(RandomizerTabTest, CancelStopsAPass)
     for (int i = 1; i <= 8; ++i)
         Picture(QStringLiteral("%1.png").arg(i), QColor(i * 20, 0, 0));
     Choose(Path("pictures/1.png"));
-    tab->rndFolder->click();
+    Control<QCheckBox>(tab, "rndFolder")->click();
     bool cancelOffered = false;
     QTimer::singleShot(0, m_window.get(), [&] {
-        cancelOffered = m_window->Quit->text() == "Cancel" && m_window->Quit->isEnabled();
-        m_window->Quit->click();
+        cancelOffered =
+            Find<QPushButton>("Quit")->text() == "Cancel" && Find<QPushButton>("Quit")->isEnabled();
+        Find<QPushButton>("Quit")->click();
     });
-    tab->rndSaveHL->click();
+    Control<QPushButton>(tab, "rndSaveHL")->click();
     EXPECT_TRUE(cancelOffered);
     const QStringList pool = Pool("RandomHL");
     EXPECT_LT(pool.size(), 8);
     for (const QString& file : pool)
         EXPECT_EQ(QFileInfo(Path("game/Lumivale/RandomHL/" + file)).size(), 4194432);
     EXPECT_TRUE(m_messages.empty());
-    EXPECT_EQ(m_window->Quit->text(), "Close");
+    EXPECT_EQ(Find<QPushButton>("Quit")->text(), "Close");
 }
 
 TEST_F(RandomizerTabTest, ShortcutButtonSaysWhereItWrote)
 {
-    tab->rndShortcut->click();
+    Control<QPushButton>(tab, "rndShortcut")->click();
     ASSERT_EQ(m_messages.size(), 1u);
     EXPECT_EQ(m_messages[0].icon, MessageIcon::Information);
     const QString written = m_messages[0].text.section('\n', 1, 1);
@@ -117,7 +119,7 @@ TEST_F(RandomizerTabTest, ShortcutButtonSaysWhereItWrote)
 
 TEST_F(RandomizerTabTest, NoRepeatSwitchIsSaved)
 {
-    tab->rndNoRepeat->click();
+    Control<QCheckBox>(tab, "rndNoRepeat")->click();
     ASSERT_TRUE(m_window->close());
     EXPECT_EQ(m_store->Read("RandomNoRepeat"), " 1");
 }
