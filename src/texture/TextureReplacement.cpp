@@ -18,23 +18,23 @@ Result<SourcePicture> SourcePicture::Load(BusyHost& host, const QString& file, Q
     return source;
 }
 
-PixelBufferPtr SourcePicture::Resampled(qint32 width, qint32 height)
+PixelBufferPtr SourcePicture::Resampled(QSize size)
 {
-    if (!m_resampled || m_resampled->Width() != width || m_resampled->Height() != height)
-        m_resampled = PixelBuffer::ResampledPicture(m_picture, QSize(width, height));
+    if (!m_resampled || m_resampled->Size() != size)
+        m_resampled = PixelBuffer::ResampledPicture(m_picture, size);
     return m_resampled;
 }
 
-Result<PixelBufferPtr> SourcePicture::At(BusyHost& host, qint32 width, qint32 height)
+Result<PixelBufferPtr> SourcePicture::At(BusyHost& host, QSize size)
 {
     std::optional<BusyScope> busy;
-    if (!m_resampled || m_resampled->Width() != width || m_resampled->Height() != height)
+    if (!m_resampled || m_resampled->Size() != size)
         busy.emplace(host, false, 10,
                      QStringLiteral("Resampling ") + BareFileName(m_file) + QStringLiteral("..."));
-    PixelBufferPtr resampled = Resampled(width, height);
+    PixelBufferPtr resampled = Resampled(size);
     if (!resampled)
         return Fail(kImageLoadError, MessageIcon::Exclamation,
-                    QStringLiteral("A %1 x %2 picture cannot be made.").arg(width).arg(height));
+                    QStringLiteral("A %1 x %2 picture cannot be made.").arg(size.width()).arg(size.height()));
     return resampled;
 }
 
@@ -73,14 +73,14 @@ ReplaceTextures(BusyHost& host, const Environment& environment, const Replacemen
                 return Fail(Failure::Cancelled());
             if (!picture)
                 return Fail(picture.error());
-            const Result<PixelBufferPtr> sized = picture->At(host, entry.width, entry.height);
+            const Result<PixelBufferPtr> sized = picture->At(host, QSize(entry.width, entry.height));
             if (!sized)
                 return Fail(sized.error());
             PixelBufferPtr alpha;
             if (mask) {
                 if (!*mask)
                     return Fail(mask->error());
-                const Result<PixelBufferPtr> sizedMask = (*mask)->At(host, entry.width, entry.height);
+                const Result<PixelBufferPtr> sizedMask = (*mask)->At(host, QSize(entry.width, entry.height));
                 if (!sizedMask)
                     return Fail(sizedMask.error());
                 alpha = *sizedMask;

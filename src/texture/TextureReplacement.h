@@ -23,10 +23,10 @@ public:
     // is decoded at a reduced scale that still covers cover (see DecodePicture).
     static Result<SourcePicture> Load(BusyHost& host, const QString& file, QSize cover = QSize());
 
-    // The picture at width x height ("Resampling <name>...").
-    Result<PixelBufferPtr> At(BusyHost& host, qint32 width, qint32 height);
+    // The picture at size ("Resampling <name>...").
+    Result<PixelBufferPtr> At(BusyHost& host, QSize size);
     // The same without a busy scope (for a preview); null when it cannot be made.
-    PixelBufferPtr Resampled(qint32 width, qint32 height);
+    PixelBufferPtr Resampled(QSize size);
     const QString& File() const { return m_file; }
     QSize Size() const { return m_picture.size(); }
 

@@ -324,9 +324,9 @@ void TexturesTab::UpdatePreview()
     } else if (!texAlpha->text().isEmpty() && !m_mask) {
         text = tr("Alpha mask: ") + m_maskFailure;
     } else {
-        const PixelBufferPtr sized = m_source->Resampled(entry->width, entry->height);
+        const PixelBufferPtr sized = m_source->Resampled(QSize(entry->width, entry->height));
         const PixelBufferPtr mask =
-            m_mask ? m_mask->Resampled(entry->width, entry->height) : PixelBufferPtr();
+            m_mask ? m_mask->Resampled(QSize(entry->width, entry->height)) : PixelBufferPtr();
         if (sized)
             picture = PreviewImage(*sized, mask.get());
         else
