@@ -890,3 +890,16 @@ Result<RestoreOutcome> RestoreGameFile(const QString& gameFolder, const QString&
     steps.Done();
     return outcome;
 }
+
+Message LeftAloneMessage(const QStringList& paths, const QString& one, const QString& many)
+{
+    const QString text =
+        paths.size() == 1
+            ? QStringLiteral("This %1 was left as it is: Lumivale did not write it, or it was changed since.")
+                  .arg(one)
+            : QStringLiteral(
+                  "These %1 were left as they are: Lumivale did not write them, or they were changed "
+                  "since.")
+                  .arg(many);
+    return Message{text, MessageIcon::Exclamation, paths.join(QLatin1Char('\n'))};
+}

@@ -110,6 +110,11 @@ struct RestoreOutcome
 // the program wrote: then the kept file goes back, or, without one, the file is
 // deleted. A file changed since by something else is left alone.
 Result<RestoreOutcome> RestoreGameFile(const QString& gameFolder, const QString& relative);
+// What to tell of the files a restore left alone: "This file was left as it
+// is: ..." for one, "These files were left as they are: ..." for more (one and
+// many name the kind of file), with the paths as the detail.
+Message LeftAloneMessage(const QStringList& paths, const QString& one = QStringLiteral("file"),
+                         const QString& many = QStringLiteral("files"));
 
 // Who wrote the game file at relative: nothing is there, the program (the
 // file still holds what it wrote), or something else (the file of another

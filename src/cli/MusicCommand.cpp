@@ -64,7 +64,9 @@ int RestoreTracks(const QString& gameFolder, const TargetStates& states, const C
         case RestoreOutcome::LeftAlone:
             failed = true;
             std::fprintf(context.err, "%s: %s %s\n", qPrintable(track.file),
-                         qPrintable(LeftAloneTracksMessage({track.restored->path}).text),
+                         qPrintable(LeftAloneMessage({track.restored->path}, QStringLiteral("track"),
+                                                     QStringLiteral("tracks"))
+                                        .text),
                          qPrintable(track.restored->path));
             break;
         }

@@ -420,14 +420,3 @@ MusicRestoreOutcome RestoreSelectedTracks(BusyHost& host, const QString& gameFol
     }
     return outcome;
 }
-
-Message LeftAloneTracksMessage(const QStringList& paths)
-{
-    const QString text =
-        paths.size() == 1
-            ? QStringLiteral(
-                  "This track was left as it is: Lumivale did not write it, or it was changed since.")
-            : QStringLiteral("These tracks were left as they are: Lumivale did not write them, or they were "
-                             "changed since.");
-    return Message{text, MessageIcon::Exclamation, paths.join(QLatin1Char('\n'))};
-}

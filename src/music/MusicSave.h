@@ -117,6 +117,3 @@ struct MusicRestoreOutcome
 // changed since, is left alone.
 MusicRestoreOutcome RestoreSelectedTracks(BusyHost& host, const QString& gameFolder,
                                           const TargetStates& states);
-
-// Tells the user which tracks a restore left alone.
-Message LeftAloneTracksMessage(const QStringList& paths);

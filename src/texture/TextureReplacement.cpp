@@ -127,14 +127,3 @@ QList<Result<RestoreOutcome>> RestoreTextures(const QString& gameFolder, const Q
     }
     return outcomes;
 }
-
-Message LeftAloneMessage(const QStringList& paths)
-{
-    const QString text =
-        paths.size() == 1
-            ? QStringLiteral(
-                  "This file was left as it is: Lumivale did not write it, or it was changed since.")
-            : QStringLiteral("These files were left as they are: Lumivale did not write them, or they were "
-                             "changed since.");
-    return Message{text, MessageIcon::Exclamation, paths.join(QLatin1Char('\n'))};
-}

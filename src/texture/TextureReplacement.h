@@ -80,6 +80,3 @@ inline const QString kRestoreErrorMessage = QStringLiteral("The default texture 
 // so while another run holds it and may cancel the wait (every entry a cancel).
 QList<Result<RestoreOutcome>> RestoreTextures(const QString& gameFolder, const QList<CatalogueEntry>& entries,
                                               BusyHost* host = nullptr);
-
-// Tells the user which files a restore left alone.
-Message LeftAloneMessage(const QStringList& paths);

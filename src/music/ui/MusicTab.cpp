@@ -282,6 +282,6 @@ void MusicTab::Restore()
             m_host.ShowFailure(track.restored.error());
     }
     if (const QStringList leftAlone = outcome.LeftAlone(); !leftAlone.isEmpty())
-        m_host.ShowMessage(LeftAloneTracksMessage(leftAlone));
+        m_host.ShowMessage(LeftAloneMessage(leftAlone, QStringLiteral("track"), QStringLiteral("tracks")));
     emit enabledStateChanged();
 }

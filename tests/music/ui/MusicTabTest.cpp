@@ -245,7 +245,8 @@ TEST_F(MusicTabTest, RestoreGivesTheTickedTargetsTheGamesMusicBack)
     EXPECT_EQ(Control<QCheckBox>(tab, "sndPraetorianLogin")->checkState(), Qt::Unchecked);
     EXPECT_EQ(Control<QCheckBox>(tab, "sndHeroLogin")->checkState(), Qt::Checked);
     ASSERT_EQ(m_messages.size(), 1u);
-    EXPECT_EQ(m_messages[0].text, LeftAloneTracksMessage({hero}).text);
+    EXPECT_EQ(m_messages[0].text,
+              LeftAloneMessage({hero}, QStringLiteral("track"), QStringLiteral("tracks")).text);
     EXPECT_TRUE(m_messages[0].detail.endsWith("FrontEnd/H_MenuMusic_loop.ogg"));
 }
 
